@@ -1,0 +1,43 @@
+#!/bin/sh
+# Runs one Windows program under Wine: the cross-compiling emulator of the
+# MinGW builds. Usage: wine-run.sh PREFIX_DIR PROGRAM.exe [ARGS...]
+# The prefix lives inside the build tree and is created on first use. When
+# DISPLAY is unset (a single test run by hand) a private Xvfb is started for
+# this one program and stopped afterwards.
+set -eu
+prefix=$1; shift
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+
+own_xvfb=
+if [ -z "${DISPLAY:-}" ]; then
+    exec 9>"${prefix%/}.xvfb-fd"
+    Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    own_xvfb=$!
+    # -displayfd writes the chosen display number once the server is ready.
+    for _ in $(seq 100); do n=$(cat "${prefix%/}.xvfb-fd" 2>/dev/null || true); [ -n "$n" ] && break; sleep 0.05; done
+    export DISPLAY=":$n"
+fi
+cleanup() { [ -n "$own_xvfb" ] && kill "$own_xvfb" 2>/dev/null || true; }
+trap cleanup EXIT
+
+if [ ! -f "$prefix/.derar-ready" ]; then
+    mkdir -p "$(dirname "$prefix")"
+    (
+        flock 8
+        if [ ! -f "$prefix/.derar-ready" ]; then
+            "$WINE" wineboot -i >/dev/null 2>&1
+            # Without a window manager, hiding or closing a top-level window
+            # waits 2 s for a withdrawn state unless windows are unmanaged.
+            "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+            "$WINESERVER" -w
+            touch "$prefix/.derar-ready"
+        fi
+    ) 8>"${prefix%/}.lock"
+fi
+
+set +e
+"$WINE" "$@"
+rc=$?
+exit $rc

@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# derar's one entry point. Each command installs what a fresh Debian machine lacks.
+#   ./derar.sh test    build both architectures and the native reader, run every test
+#   ./derar.sh demo    run the demo host (a real window with a display, else a tour saving PNGs)
+#   ./derar.sh build   configure and build x86_64, i686 and native
+#   ./derar.sh bench   run the benchmarks
+# DERAR_BUILD names the build folder (default: build), so that several trees can coexist.
+set -euo pipefail
+cd "$(dirname "$0")"
+ROOT=$PWD
+BUILD=${DERAR_BUILD:-build}
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+
+log() { printf '== %s\n' "$*" >&2; }
+
+install_deps() {
+    local want=(cmake ninja-build g++ g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+                binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine64 xvfb xauth
+                googletest libgtest-dev libbenchmark-dev clang python3)
+    local missing=()
+    for p in "${want[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    log "installing: ${missing[*]}"
+    local sudo=; [ "$(id -u)" -ne 0 ] && sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+configure_build() {   # preset
+    local preset=$1
+    if [ ! -f "$BUILD/$preset/build.ninja" ]; then
+        cmake --preset "$preset" -B "$BUILD/$preset" >/dev/null
+    fi
+    cmake --build "$BUILD/$preset" -- -k 0
+}
+
+build_all() {
+    install_deps
+    log "building x86_64";  configure_build x86_64
+    log "building i686";    configure_build i686
+    log "building native";  configure_build native
+}
+
+# Starts a private Xvfb on a free display and exports DISPLAY; stopped by stop_xvfb.
+XVFB_PID=
+start_xvfb() {
+    local fdfile; fdfile=$(mktemp)
+    exec 7>"$fdfile"
+    Xvfb -displayfd 7 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    exec 7>&-
+    local n=
+    for _ in $(seq 200); do n=$(cat "$fdfile"); [ -n "$n" ] && break; sleep 0.05; done
+    rm -f "$fdfile"
+    [ -n "$n" ] || { echo "Xvfb did not start" >&2; exit 1; }
+    export DISPLAY=":$n"
+}
+stop_xvfb() {
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+    XVFB_PID=
+}
+stop_wineserver() {
+    [ -d "$BUILD/x86_64/wineprefix" ] && WINEPREFIX="$ROOT/$BUILD/x86_64/wineprefix" "$WINESERVER" -k 2>/dev/null || true
+}
+
+run_tests() {
+    build_all
+    start_xvfb
+    trap 'stop_wineserver; stop_xvfb' EXIT
+    local rc=0
+    log "native tests";  ctest --test-dir "$BUILD/native" --output-on-failure || rc=1
+    log "i686 checks";   ctest --test-dir "$BUILD/i686" --output-on-failure || rc=1
+    log "x86_64 tests under Wine"
+    ctest --test-dir "$BUILD/x86_64" --output-on-failure --timeout 600 || rc=1
+    return $rc
+}
+
+run_demo() {
+    install_deps
+    configure_build x86_64
+    local exe="$ROOT/$BUILD/x86_64/bin/derardemo.exe"
+    local shots="$ROOT/$BUILD/screenshots"
+    if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ]; then
+        "$ROOT/cmake/wine-run.sh" "$ROOT/$BUILD/x86_64/wineprefix" "$exe"
+    else
+        start_xvfb
+        trap 'stop_wineserver; stop_xvfb' EXIT
+        mkdir -p "$shots"
+        "$ROOT/cmake/wine-run.sh" "$ROOT/$BUILD/x86_64/wineprefix" "$exe" --tour "$(winepath_of "$shots")"
+        ls -1 "$shots"/*.png
+    fi
+}
+
+# Z: maps the Unix root in every Wine prefix.
+winepath_of() { printf 'Z:%s\\' "$(echo "$1" | tr / '\\')"; }
+
+run_bench() {
+    build_all
+    start_xvfb
+    trap 'stop_wineserver; stop_xvfb' EXIT
+    for b in "$BUILD"/native/bin/bench_*; do [ -x "$b" ] && "$b"; done
+    for b in "$BUILD"/x86_64/bin/bench_*.exe; do
+        [ -f "$b" ] && "$ROOT/cmake/wine-run.sh" "$ROOT/$BUILD/x86_64/wineprefix" "$b"
+    done
+}
+
+case "${1:-}" in
+    test)  run_tests ;;
+    demo)  run_demo ;;
+    build) build_all ;;
+    bench) run_bench ;;
+    deps)  install_deps ;;
+    *) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+esac
