@@ -1,0 +1,88 @@
+// KivSession.cpp - the lifecycle of the exchange library: two passes over a file,
+// the first to check all of it, the second to deliver it.
+#include "KivSession.h"
+
+bool KivSession::Attach()
+{
+    attached_ = true;
+    message_.clear();
+    return true;
+}
+
+void KivSession::Detach()
+{
+    Finish();
+    attached_ = false;
+}
+
+void KivSession::Finish()
+{
+    reader_.Close();
+    state_ = kNoFile;
+}
+
+bool KivSession::Open(const char* path)
+{
+    Finish();  // a new file replaces the open one, even when it is refused
+    message_.clear();
+    if (!reader_.Open(path) || !reader_.CheckToEnd() || !reader_.Open(path)) {
+        message_ = reader_.Message();
+        reader_.Close();
+        return false;
+    }
+    state_ = kBeforeObject;
+    return true;
+}
+
+bool KivSession::NextObject(Object& object)
+{
+    if (state_ == kBeforeObject || state_ == kInObject) {
+        // Skip what is left of the current object's values.
+        for (;;) {
+            KvdReader::Record record = reader_.Next();
+            if (record == KvdReader::kObject)
+                break;
+            if (record != KvdReader::kValue) {
+                // The end; or the file changed since it was checked: stop there.
+                Finish();
+                state_ = kEnded;
+                break;
+            }
+        }
+        if (state_ == kEnded)
+            return false;
+    } else if (state_ != kObjectRead) {
+        return false;
+    }
+    object.name = reader_.Text(KvdReader::kName);
+    object.author = reader_.Text(KvdReader::kAuthor);
+    object.version = reader_.Text(KvdReader::kVersion);
+    object.wellId = reader_.Text(KvdReader::kWellId);
+    object.date = reader_.Text(KvdReader::kDate);
+    state_ = kInObject;
+    return true;
+}
+
+bool KivSession::NextValue(Value& value)
+{
+    if (state_ != kInObject)
+        return false;
+    switch (reader_.Next()) {
+    case KvdReader::kValue:
+        value.groupName = reader_.Text(KvdReader::kGroup);
+        value.valueName = reader_.Text(KvdReader::kValueName);
+        value.extraText = reader_.Text(KvdReader::kExtra);
+        value.suffixText = reader_.Text(KvdReader::kSuffix);
+        value.valueText = reader_.Text(KvdReader::kValueText);
+        value.parentGroupName = reader_.Text(KvdReader::kParentGroup);
+        value.recordNumber = reader_.RecordNumber();
+        return true;
+    case KvdReader::kObject:
+        state_ = kObjectRead;  // the next object's line is read; it waits for NextObject
+        return false;
+    default:
+        Finish();
+        state_ = kEnded;
+        return false;
+    }
+}

@@ -1,0 +1,54 @@
+// KivSession.h - the state behind the six calls: attachment, the open file and
+// the object and value cursors.
+#pragma once
+
+#include <string>
+
+#include "KvdReader.h"
+
+class KivSession {
+public:
+    bool Attach();
+    void Detach();
+
+    // Checks the whole file, then stands before its first object. On failure no
+    // file is open and Message() says why.
+    bool Open(const char* path);
+
+    // Texts point into the reader's buffer: valid until the next call.
+    struct Object {
+        const char* name;
+        const char* author;
+        const char* version;
+        const char* wellId;
+        const char* date;
+    };
+    struct Value {
+        const char* groupName;
+        const char* valueName;
+        const char* extraText;
+        const char* suffixText;
+        const char* valueText;
+        const char* parentGroupName;
+        int recordNumber;
+    };
+    bool NextObject(Object& object);
+    bool NextValue(Value& value);
+
+    const std::string& Message() const { return message_; }
+
+private:
+    enum State {
+        kNoFile,        // nothing open: no objects
+        kBeforeObject,  // the next object is still to be read
+        kObjectRead,    // the reader holds an object line not yet delivered
+        kInObject,      // delivering the values of the object delivered last
+        kEnded          // the end was reported; nothing until the next Open
+    };
+    void Finish();
+
+    KvdReader reader_;
+    State state_ = kNoFile;
+    bool attached_ = false;
+    std::string message_;
+};

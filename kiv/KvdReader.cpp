@@ -1,0 +1,585 @@
+// KvdReader.cpp - the .kvd scanner: buffered reads, memchr for line ends, and
+// word-at-a-time scanning of fields.
+#include "KvdReader.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+#include "KvdDate.h"
+
+#if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "the field scanner reads eight bytes at a time in little-endian order"
+#endif
+
+namespace {
+
+constexpr size_t kChunk = size_t(256) << 10;         // bytes per read
+constexpr size_t kCapacity = KvdReader::kMaxLine + kChunk;
+constexpr size_t kSlack = 16;                         // room for the sentinel and 8-byte loads
+constexpr const char* kCorrect = "Correct the file or choose another one.";
+
+// Word-at-a-time byte tests. In each mask the lowest set bit marks the first byte
+// that matches; bits above it may be spurious, so only the lowest one is used.
+constexpr uint64_t kOnes = 0x0101010101010101ULL;
+constexpr uint64_t kHighs = 0x8080808080808080ULL;
+
+inline uint64_t Load8(const char* p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+inline uint64_t BytesBelow(uint64_t v, unsigned n) { return (v - kOnes * n) & ~v & kHighs; }
+inline uint64_t BytesEqual(uint64_t v, unsigned c)
+{
+    uint64_t x = v ^ (kOnes * c);
+    return (x - kOnes) & ~x & kHighs;
+}
+
+// First byte that cannot be part of a bare text: a blank, tab, control byte, line
+// end, '"' or '\'. The line end always stops the scan.
+inline char* ScanBare(char* s)
+{
+    for (;;) {
+        uint64_t v = Load8(s);
+        uint64_t m = BytesBelow(v, 0x21) | BytesEqual(v, '"') | BytesEqual(v, '\\');
+        if (m)
+            return s + (__builtin_ctzll(m) >> 3);
+        s += 8;
+    }
+}
+
+// First byte inside quotes that needs a look: '"', '\', a tab or another control byte.
+inline char* ScanQuoted(char* s)
+{
+    for (;;) {
+        uint64_t v = Load8(s);
+        uint64_t m = BytesBelow(v, 0x20) | BytesEqual(v, '"') | BytesEqual(v, '\\');
+        if (m)
+            return s + (__builtin_ctzll(m) >> 3);
+        s += 8;
+    }
+}
+
+inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+inline char* SkipBlanks(char* s)
+{
+    while (IsBlank(*s))
+        ++s;
+    return s;
+}
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+std::string ByteName(unsigned char c)
+{
+    if (c == 0)
+        return "a zero byte (the file looks binary, not like text)";
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string s = "the control byte 0x";
+    s += kHex[c >> 4];
+    s += kHex[c & 15];
+    return s;
+}
+
+// A text for a message: in quotes, control bytes as '?', cut after 60 bytes.
+std::string Shown(const char* text, size_t length)
+{
+    std::string s = "\"";
+    size_t n = length < 60 ? length : 60;
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        s += c < 0x20 ? '?' : static_cast<char>(c);
+    }
+    if (n < length)
+        s += "...";
+    s += '"';
+    return s;
+}
+
+// What stands at `at`: the end of the line, a control byte, or the word there.
+std::string Found(const char* at, const char* end)
+{
+    if (at >= end)
+        return "the end of the line";
+    unsigned char c = static_cast<unsigned char>(*at);
+    if (c < 0x20)
+        return ByteName(c);
+    if (c == '"')
+        return "'\"'";
+    if (c == '\\')
+        return "'\\'";
+    const char* w = at;
+    while (w < end && static_cast<unsigned char>(*w) > ' ')
+        ++w;
+    return Shown(at, static_cast<size_t>(w - at));
+}
+
+bool SameText(const std::string& known, const char* text, size_t length)
+{
+    return known.size() == length && std::memcmp(known.data(), text, length) == 0;
+}
+
+}  // namespace
+
+KvdReader::KvdReader() : groupPath_(kMaxDepth) {}
+
+KvdReader::~KvdReader() { Close(); }
+
+void KvdReader::Close()
+{
+    if (file_ != nullptr)
+        std::fclose(file_);
+    file_ = nullptr;
+    begin_ = end_ = 0;
+    eof_ = true;
+}
+
+std::string KvdReader::PathText() const { return "Cannot open \"" + path_ + "\": "; }
+
+KvdReader::Record KvdReader::FailFile(const std::string& what, const char* todo)
+{
+    failed_ = true;
+    message_ = PathText() + what + " " + todo;
+    return kError;
+}
+
+KvdReader::Record KvdReader::FailAt(const char* at, const std::string& expected,
+                                    const std::string& found, const char* todo)
+{
+    failed_ = true;
+    uint64_t column = static_cast<uint64_t>(at - lineStart_) + 1;
+    message_ = PathText() + "line " + std::to_string(line_) + ", column " + std::to_string(column) +
+               ": expected " + expected + ", found " + found + ". " + (todo ? todo : kCorrect);
+    return kError;
+}
+
+bool KvdReader::Open(const char* path)
+{
+    Close();
+    path_ = path != nullptr ? path : "";
+    message_.clear();
+    failed_ = false;
+    if (path_.empty())
+        return FailFile("no file name was given.", "Choose a .kvd file."), false;
+
+    // A folder or a device would open, then fail or block on reading: refuse them first.
+#ifdef _WIN32
+    struct _stat64 st;
+    int statResult = _stat64(path_.c_str(), &st);
+#else
+    struct stat st;
+    int statResult = stat(path_.c_str(), &st);
+#endif
+    if (statResult != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return FailFile("there is no such file.", "Check the name and the folder, or choose another file."),
+                   false;
+        return FailFile(std::string("the file cannot be examined (") + std::strerror(errno) + ").",
+                        "Check that you may read it, or choose another file."),
+               false;
+    }
+    if ((st.st_mode & S_IFMT) == S_IFDIR)
+        return FailFile("this is a folder, not a file.", "Choose a .kvd file in it."), false;
+    if ((st.st_mode & S_IFMT) != S_IFREG)
+        return FailFile("this is a device or another special file, not an exchange file.",
+                        "Choose a .kvd file."),
+               false;
+
+    file_ = std::fopen(path_.c_str(), "rb");
+    if (file_ == nullptr)
+        return FailFile(std::string("the file cannot be read (") + std::strerror(errno) + ").",
+                        "Check that you may read it, or choose another file."),
+               false;
+    if (!buffer_)
+        buffer_.reset(new char[kCapacity + kSlack]());
+    return Rewind();
+}
+
+bool KvdReader::Rewind()
+{
+    if (file_ == nullptr)
+        return false;
+    std::rewind(file_);
+    begin_ = end_ = 0;
+    eof_ = false;
+    failed_ = false;
+    line_ = 0;
+    lineStart_ = buffer_.get();
+    seenEnd_ = false;
+    inObject_ = false;
+    depth_ = 0;
+    return ReadHeader();
+}
+
+bool KvdReader::NextLine(char*& line, size_t& length)
+{
+    char* buffer = buffer_.get();
+    for (;;) {
+        size_t available = end_ - begin_;
+        char* start = buffer + begin_;
+        char* lf = static_cast<char*>(std::memchr(start, '\n', available));
+        if (lf == nullptr && available > kMaxLine)
+            lf = start + kMaxLine + 1;  // too long in any case; reported below
+        if (lf != nullptr && static_cast<size_t>(lf - start) > kMaxLine) {
+            ++line_;
+            lineStart_ = start;
+            FailAt(start + kMaxLine, "a line of at most " + std::to_string(kMaxLine) + " bytes",
+                   "a longer line (this does not look like a .kvd file)");
+            return false;
+        }
+        if (lf != nullptr || (eof_ && available > 0)) {
+            char* stop = lf != nullptr ? lf : buffer + end_;  // the sentinel '\n' is there
+            begin_ = static_cast<size_t>(stop - buffer) + (lf != nullptr ? 1 : 0);
+            length = static_cast<size_t>(stop - start);
+            if (length > 0 && start[length - 1] == '\r')
+                --length;  // lines may end with CR LF, as Windows editors write them
+            ++line_;
+            line = start;
+            lineStart_ = start;
+            return true;
+        }
+        if (eof_)
+            return false;
+
+        // Keep the unfinished line, then read behind it.
+        if (kCapacity - end_ < kChunk) {
+            std::memmove(buffer, start, available);
+            begin_ = 0;
+            end_ = available;
+        }
+        size_t got = std::fread(buffer + end_, 1, kChunk, file_);
+        if (got < kChunk) {
+            if (std::ferror(file_)) {
+                FailFile("reading stopped after line " + std::to_string(line_) + " (" +
+                             std::strerror(errno) + ").",
+                         "Check the disk or the network, then try again.");
+                return false;
+            }
+            eof_ = true;
+        }
+        end_ += got;
+        buffer[end_] = '\n';  // sentinel: every scan of the last line stops here
+    }
+}
+
+bool KvdReader::ReadHeader()
+{
+    char* line;
+    size_t length;
+    if (!NextLine(line, length)) {
+        if (failed_)
+            return false;
+        return FailFile("the file is empty; a .kvd file begins with the line \"KVD 1\".",
+                        "Choose another file."),
+               false;
+    }
+    if (length >= 3 && std::memcmp(line, "\xEF\xBB\xBF", 3) == 0) {
+        line += 3;  // a UTF-8 byte order mark, as some editors write it
+        length -= 3;
+        lineStart_ = line;
+    }
+    char* end = line + length;
+    char* s = line;
+    if (length >= 4 && std::memcmp(s, "KVD", 3) == 0 && IsBlank(s[3])) {
+        s = SkipBlanks(s + 3);
+        char* version = s;
+        while (*s >= '0' && *s <= '9')
+            ++s;
+        char* afterVersion = s;
+        s = SkipBlanks(s);
+        if (version != afterVersion && s == end) {
+            if (afterVersion - version == 1 && *version == '1')
+                return true;
+            return FailAt(version, "version 1 of the format",
+                          "version " + Shown(version, static_cast<size_t>(afterVersion - version)),
+                          "This file was written for a newer exchange library; use that library or "
+                          "choose another file."),
+                   false;
+        }
+    }
+    return FailAt(line, "the first line \"KVD 1\" that names the format", Found(line, end),
+                  "Choose a .kvd file."),
+           false;
+}
+
+KvdReader::Record KvdReader::Next()
+{
+    if (failed_ || file_ == nullptr)
+        return kError;
+    char* line;
+    size_t length;
+    while (NextLine(line, length)) {
+        char* end = line + length;
+        char* s = SkipBlanks(line);
+        if (s == end || *s == '#')
+            continue;
+        if (seenEnd_)
+            return FailAt(s, "nothing but blank lines and comments after the \"end\" line", Found(s, end));
+        if (*s == 'v' && end - s >= 5 && std::memcmp(s, "value", 5) == 0 && (s + 5 == end || IsBlank(s[5])))
+            return ParseValue(SkipBlanks(s + 5), end);
+        if (*s == 'o' && end - s >= 6 && std::memcmp(s, "object", 6) == 0 && (s + 6 == end || IsBlank(s[6])))
+            return ParseObject(SkipBlanks(s + 6), end);
+        if (*s == 'e' && end - s >= 3 && std::memcmp(s, "end", 3) == 0 && SkipBlanks(s + 3) == end) {
+            seenEnd_ = true;
+            return kEnd;
+        }
+        return FailAt(s, "a line that begins with \"object\", \"value\", \"end\" or \"#\"", Found(s, end));
+    }
+    if (failed_)
+        return kError;
+    if (!seenEnd_) {
+        ++line_;
+        lineStart_ = buffer_.get() + end_;
+        return FailAt(lineStart_, "an \"object\", \"value\" or \"end\" line", "the end of the file",
+                      "The file may have been cut short; copy it again or choose another one.");
+    }
+    Close();
+    return kFinished;
+}
+
+bool KvdReader::CheckToEnd()
+{
+    for (;;) {
+        switch (Next()) {
+        case kFinished: return true;
+        case kError: return false;
+        default: break;
+        }
+    }
+}
+
+bool KvdReader::ParseField(char*& s, char* end, int field, const char* what)
+{
+    if (s == end)
+        return FailAt(s, what, "the end of the line"), false;
+    char* text = s;
+    if (*s != '"') {
+        char* stop = ScanBare(s);
+        if (stop != end && !IsBlank(*stop)) {
+            const char* why = *stop == '"' || *stop == '\\'
+                                  ? " (a text that holds '\"' or '\\' is written in quotes, as \\\" and \\\\)"
+                                  : " (a control byte in a text is written in quotes, as \\xHH)";
+            return FailAt(stop, std::string("a blank or the end of the line after ") + what,
+                          Found(stop, end) + why),
+                   false;
+        }
+        text_[field] = text;
+        length_[field] = static_cast<size_t>(stop - text);
+        s = stop == end ? end : SkipBlanks(stop + 1);
+        *stop = '\0';
+        return true;
+    }
+
+    // A quoted text: decoded in place; the decoded text is never longer.
+    char* read = s + 1;
+    char* write = s + 1;
+    for (;;) {
+        char* stop = ScanQuoted(read);
+        if (write != read)
+            std::memmove(write, read, static_cast<size_t>(stop - read));
+        write += stop - read;
+        read = stop;
+        if (stop == end)
+            return FailAt(stop,
+                          "a closing quote '\"' for the text that begins at column " +
+                              std::to_string(static_cast<uint64_t>(text - lineStart_) + 1),
+                          "the end of the line"),
+                   false;
+        char c = *stop;
+        if (c == '"')
+            break;
+        if (c == '\t') {
+            *write++ = *read++;
+            continue;
+        }
+        if (c != '\\')
+            return FailAt(stop, "text or a closing quote '\"'",
+                          ByteName(static_cast<unsigned char>(c)) +
+                              " (a control byte in a text is written as \\xHH)"),
+                   false;
+        char kind = read[1];
+        char decoded;
+        int skip = 2;
+        switch (kind) {
+        case '"': decoded = '"'; break;
+        case '\\': decoded = '\\'; break;
+        case 't': decoded = '\t'; break;
+        case 'n': decoded = '\n'; break;
+        case 'r': decoded = '\r'; break;
+        case 'x': {
+            int high = HexDigit(read[2]);
+            int low = high < 0 ? -1 : HexDigit(read[3]);
+            if (low < 0)
+                return FailAt(read, "two hexadecimal digits after \\x", Found(read, end)), false;
+            decoded = static_cast<char>(high * 16 + low);
+            if (decoded == '\0')
+                return FailAt(read, "a byte other than \\x00 (a text cannot hold a zero byte)", "\\x00"),
+                       false;
+            skip = 4;
+            break;
+        }
+        default:
+            return FailAt(read, "one of the escapes \\\" \\\\ \\t \\n \\r \\xHH",
+                          read + 1 >= end ? std::string("'\\' at the end of the line")
+                                          : Shown(read, 2)),
+                   false;
+        }
+        *write++ = decoded;
+        read += skip;
+    }
+    char* after = read + 1;  // behind the closing quote
+    if (after != end && !IsBlank(*after))
+        return FailAt(after, "a blank or the end of the line after the closing quote", Found(after, end)), false;
+    text_[field] = text + 1;
+    length_[field] = static_cast<size_t>(write - (text + 1));
+    *write = '\0';
+    s = after == end ? end : SkipBlanks(after);
+    return true;
+}
+
+bool KvdReader::ParseRecordNumber(char*& s, char* end)
+{
+    const char* what = "a record number (a whole number such as 1)";
+    if (s == end)
+        return FailAt(s, what, "the end of the line"), false;
+    char* at = s;
+    char* p = s;
+    bool negative = *p == '-';
+    if (negative)
+        ++p;
+    char* digits = p;
+    int64_t value = 0;
+    while (*p >= '0' && *p <= '9' && p - digits < 11) {
+        value = value * 10 + (*p - '0');
+        ++p;
+    }
+    if (*p >= '0' && *p <= '9')
+        value = INT64_MAX;  // more than eleven digits
+    else if (p == digits || (p != end && !IsBlank(*p)))
+        return FailAt(at, what, Found(at, end)), false;
+    if (negative && value != INT64_MAX)
+        value = -value;
+    if (value < INT32_MIN || value > INT32_MAX)
+        return FailAt(at, "a record number from -2147483648 to 2147483647", Found(at, end)), false;
+    record_ = static_cast<int>(value);
+    s = p == end ? end : SkipBlanks(p);
+    return true;
+}
+
+KvdReader::Record KvdReader::ParseObject(char* s, char* end)
+{
+    static const char* const kWhat[5] = {"the object name", "the author", "the version",
+                                         "the well identifier", "the date (YYYY-MM-DD HH:MM, in quotes)"};
+    char* at[5];
+    for (int field = kName; field <= kDate; ++field) {
+        at[field] = s;
+        if (!ParseField(s, end, field, kWhat[field]))
+            return kError;
+    }
+    if (s != end)
+        return FailAt(s, "the end of the line after the date", Found(s, end));
+    if (length_[kName] == 0)
+        return FailAt(at[kName], "an object name", "an empty text \"\"");
+    KvdDate date;
+    if (!ParseKvdDate(text_[kDate], length_[kDate], date))
+        return FailAt(at[kDate], "a date in the form \"YYYY-MM-DD HH:MM\" such as \"1987-03-14 09:30\"",
+                      Shown(text_[kDate], length_[kDate]));
+    inObject_ = true;
+    depth_ = 0;
+    return kObject;
+}
+
+KvdReader::Record KvdReader::ParseValue(char* s, char* end)
+{
+    if (!inObject_)
+        return FailAt(lineStart_, "an \"object\" line before the first value", "a \"value\" line");
+    char* groupAt = s;
+    if (!ParseField(s, end, kGroup, "the group name"))
+        return kError;
+    char* parentAt = s;
+    if (!ParseField(s, end, kParentGroup, "the parent group (\"\" for a top-level group)") ||
+        !ParseRecordNumber(s, end) || !ParseField(s, end, kValueName, "the value name") ||
+        !ParseField(s, end, kValueText, "the value text"))
+        return kError;
+    text_[kSuffix] = text_[kExtra] = "";
+    length_[kSuffix] = length_[kExtra] = 0;
+    if (s != end && !ParseField(s, end, kSuffix, "the suffix text"))
+        return kError;
+    if (s != end && !ParseField(s, end, kExtra, "the extra text"))
+        return kError;
+    if (s != end)
+        return FailAt(s, "the end of the line after the extra text", Found(s, end));
+    return CheckNesting(groupAt, parentAt) ? kValue : kError;
+}
+
+// Follows the group path exactly as the depth-first walk of the values keeps it:
+// a new top-level group starts the path afresh, a group already on the path is
+// returned to (never nested again), and any other group is nested in its parent,
+// which must be on the path.
+bool KvdReader::CheckNesting(char* groupAt, char* parentAt)
+{
+    const char* group = text_[kGroup];
+    size_t groupLength = length_[kGroup];
+    const char* parent = text_[kParentGroup];
+    size_t parentLength = length_[kParentGroup];
+    if (groupLength == 0)
+        return FailAt(groupAt, "a group name", "an empty text \"\""), false;
+
+    if (depth_ > 0 && SameText(groupPath_[depth_ - 1], group, groupLength) &&
+        (parentLength == 0 || (depth_ >= 2 && SameText(groupPath_[depth_ - 2], parent, parentLength))))
+        return true;  // the common case: another value of the same group
+
+    if (depth_ == 0) {
+        if (parentLength != 0)
+            return FailAt(parentAt, "an empty parent group \"\" for the first value of an object",
+                          Shown(parent, parentLength)),
+                   false;
+        groupPath_[0].assign(group, groupLength);
+        depth_ = 1;
+        return true;
+    }
+
+    size_t parentLevel = depth_;  // depth_ means: not on the path
+    size_t groupLevel = depth_;
+    for (size_t level = 0; level < depth_; ++level) {
+        if (parentLength != 0 && SameText(groupPath_[level], parent, parentLength))
+            parentLevel = level;
+        if (SameText(groupPath_[level], group, groupLength))
+            groupLevel = level;
+    }
+    if (parentLength != 0 && parentLevel == depth_) {
+        std::string path;
+        for (size_t level = 0; level < depth_ && path.size() < 200; ++level)
+            path += (level ? " > " : "") + Shown(groupPath_[level].data(), groupPath_[level].size());
+        return FailAt(parentAt,
+                      "an empty parent group \"\" or one on the group path of the value before (" + path + ")",
+                      Shown(parent, parentLength)),
+               false;
+    }
+    if (groupLevel < depth_) {
+        depth_ = groupLevel + 1;  // back in a group on the path
+    } else if (parentLength == 0) {
+        groupPath_[0].assign(group, groupLength);  // a new top-level group
+        depth_ = 1;
+    } else {
+        if (parentLevel + 1 >= kMaxDepth)
+            return FailAt(groupAt, "groups nested at most " + std::to_string(kMaxDepth) + " levels deep",
+                          "a group at level " + std::to_string(kMaxDepth + 1)),
+                   false;
+        groupPath_[parentLevel + 1].assign(group, groupLength);  // nested in its parent
+        depth_ = parentLevel + 2;
+    }
+    return true;
+}

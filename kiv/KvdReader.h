@@ -1,0 +1,90 @@
+// KvdReader.h - reads and checks a .kvd file line by line, streaming.
+//
+// The reader keeps one buffer of fixed size: memory does not grow with the file.
+// Texts are decoded in place inside that buffer and zero-terminated there, so a
+// record's texts stay valid until the next call of Next, Rewind or Close.
+// Every line is checked, including the order of groups that a depth-first walk of
+// the values relies on; the first fault ends the reading with a message that names
+// the file, the line, the column, what was expected and what to do.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+class KvdReader {
+public:
+    enum Record { kObject, kValue, kEnd, kFinished, kError };
+    enum ObjectField { kName, kAuthor, kVersion, kWellId, kDate };
+    enum ValueField { kGroup, kParentGroup, kValueName, kValueText, kSuffix, kExtra };
+
+    static constexpr size_t kMaxLine = size_t(1) << 20;  // bytes, without the line end
+    static constexpr size_t kMaxDepth = 32;              // levels of nested groups
+
+    KvdReader();
+    ~KvdReader();
+    KvdReader(const KvdReader&) = delete;
+    KvdReader& operator=(const KvdReader&) = delete;
+
+    // Opens the file and reads its first line. False: Message() says why.
+    bool Open(const char* path);
+    // Back to the first record, for a second pass over the same file.
+    bool Rewind();
+    void Close();
+    bool IsOpen() const { return file_ != nullptr; }
+
+    // The next record. kEnd comes once, for the "end" line; kFinished follows when
+    // nothing but blank lines and comments comes after it. kError: see Message().
+    Record Next();
+
+    // Checks every remaining line; true when the file is sound up to its end.
+    bool CheckToEnd();
+
+    // Fields of the last kObject or kValue record, decoded and zero-terminated.
+    const char* Text(int field) const { return text_[field]; }
+    size_t Length(int field) const { return length_[field]; }
+    int RecordNumber() const { return record_; }
+
+    uint64_t LineNumber() const { return line_; }
+    const std::string& Message() const { return message_; }
+
+private:
+    bool NextLine(char*& line, size_t& length);
+    bool ReadHeader();
+    Record ParseObject(char* s, char* end);
+    Record ParseValue(char* s, char* end);
+    bool ParseField(char*& s, char* end, int field, const char* what);
+    bool ParseRecordNumber(char*& s, char* end);
+    bool CheckNesting(char* groupAt, char* parentAt);
+
+    Record FailAt(const char* at, const std::string& expected, const std::string& found,
+                  const char* todo = nullptr);
+    Record FailFile(const std::string& what, const char* todo);
+    std::string PathText() const;
+
+    std::FILE* file_ = nullptr;
+    std::string path_;
+    std::unique_ptr<char[]> buffer_;
+    size_t begin_ = 0;  // first unread byte
+    size_t end_ = 0;    // one past the last byte read
+    bool eof_ = false;
+    bool failed_ = false;
+
+    uint64_t line_ = 0;
+    const char* lineStart_ = nullptr;
+    bool seenEnd_ = false;
+    bool inObject_ = false;
+
+    // The group path of the walk: [0] the top-level group, [depth_ - 1] the group
+    // of the last value. Names are unique on it.
+    std::vector<std::string> groupPath_;
+    size_t depth_ = 0;
+
+    const char* text_[6] = {};
+    size_t length_[6] = {};
+    int record_ = 0;
+    std::string message_;
+};
