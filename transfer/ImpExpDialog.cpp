@@ -1,0 +1,494 @@
+// ImpExpDialog.cpp - the transfer dialog (template 22677): listing, commands, OK pass.
+#include "ImpExpDialog.h"
+
+#include <afxcmn.h>
+#include <commctrl.h>
+#include <kivapi.h>
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "WarningDialog.h"
+#include "resource.h"
+#include "resourcerule.h"
+
+namespace {
+
+const int kColumnCount = 5;
+
+// Header texts, in column order; every row shows its five texts in this order.
+const char kColumnHeaders[kColumnCount][20] = { "Object", "Author", "Version", "Date", "Well ID" };
+
+// Column widths as shares of the available list's outer width W: 5W/28, 3W/28, W/14,
+// W/4 and 110W/280, together the whole of W less rounding.
+struct ColumnShare
+{
+    int numerator;
+    int denominator;
+};
+const ColumnShare kColumnShares[kColumnCount] = { { 5, 28 }, { 3, 28 }, { 1, 14 }, { 1, 4 }, { 110, 280 } };
+
+enum Column
+{
+    columnObject = 0,
+    columnAuthor = 1,
+    columnVersion = 2,
+    columnDate = 3,
+    columnWellId = 4
+};
+
+const char kNewAuthor[] = "New";
+const char kDisplayDateFormat[] = "%A, %B %d, %Y  %H:%M";
+
+// Texts handed back by the exchange library belong to it: copy them at once.
+CString LibraryText(const char* text)
+{
+    return CString(text != NULL ? text : "");
+}
+
+// The Date column: the object's date text as a local time, "Tuesday, December 05,
+// 2000  14:07". Fields that form no valid time (month 13, 30 February, hour 24, ...)
+// make an invalid CTime, which formats as the empty text.
+CString DisplayDate(const CString& dateText)
+{
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+    KivStringToDate(dateText, &year, &month, &day, &hour, &minute);
+    return CTime(year, month, day, hour, minute, 0, -1).Format(kDisplayDateFormat);
+}
+
+int NextRow(CWnd* pList, int nStart, UINT nFlags)
+{
+    return static_cast<int>(pList->SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(nStart),
+                                               MAKELPARAM(nFlags, 0)));
+}
+
+// A visible list repaints on every insert and delete; bulk changes suspend that
+// and repaint once at the end.
+class CRedrawSuspension
+{
+public:
+    CRedrawSuspension(CWnd* pFirst, CWnd* pSecond) : m_pFirst(pFirst), m_pSecond(pSecond)
+    {
+        m_pFirst->SendMessage(WM_SETREDRAW, FALSE);
+        m_pSecond->SendMessage(WM_SETREDRAW, FALSE);
+    }
+    ~CRedrawSuspension()
+    {
+        m_pFirst->SendMessage(WM_SETREDRAW, TRUE);
+        m_pSecond->SendMessage(WM_SETREDRAW, TRUE);
+        ::InvalidateRect(m_pFirst->m_hWnd, NULL, TRUE);
+        ::InvalidateRect(m_pSecond->m_hWnd, NULL, TRUE);
+    }
+
+private:
+    CWnd* m_pFirst;
+    CWnd* m_pSecond;
+};
+
+// Where each candidate name sits in the object name list, so that an object of the
+// file finds the first unconsumed candidate of its name without walking the list.
+class CCandidateIndex
+{
+public:
+    explicit CCandidateIndex(CStringList& names)
+    {
+        for (POSITION pos = names.GetHeadPosition(); pos != NULL;)
+        {
+            POSITION here = pos;
+            const CString& name = names.GetNext(pos);
+            m_entries[Key(name)].positions.push_back(here);
+        }
+    }
+
+    // The first candidate of this name that no earlier object has consumed, or NULL.
+    POSITION Consume(const CString& name)
+    {
+        auto found = m_entries.find(Key(name));
+        if (found == m_entries.end())
+            return NULL;
+        Entry& entry = found->second;
+        if (entry.nextUnconsumed == entry.positions.size())
+            return NULL;
+        return entry.positions[entry.nextUnconsumed++];
+    }
+
+private:
+    struct Entry
+    {
+        std::vector<POSITION> positions;  // in list order
+        size_t nextUnconsumed = 0;
+    };
+
+    // Names compare byte for byte, case-sensitive, as CStringList::Find does.
+    static std::string Key(const CString& name)
+    {
+        return std::string(static_cast<LPCSTR>(name), static_cast<size_t>(name.GetLength()));
+    }
+
+    std::unordered_map<std::string, Entry> m_entries;
+};
+
+}  // namespace
+
+CImpExpDialog::CImpExpDialog(int modeFlag, CString directory, CString fileName, CString currentAuthor,
+                             CString currentWellId, CStringList* pNameList, CWnd* pParent)
+    : CDialog(IDD_IMPEXP, pParent),
+      m_bImport(modeFlag),
+      m_pNameList(pNameList),
+      m_pSelectedList(NULL),
+      m_pAvailableList(NULL),
+      m_strDirectory(directory),
+      m_strFileName(fileName),
+      m_strCurrentAuthor(currentAuthor),
+      m_strCurrentWellId(currentWellId)
+{
+}
+
+CImpExpDialog::~CImpExpDialog()
+{
+}
+
+int CImpExpDialog::DoModal()
+{
+    return DoModalWithOwnResources(*this);
+}
+
+BOOL CImpExpDialog::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    if (!m_bImport)
+    {
+        GetDlgItem(IDC_AVAILABLE_GROUP)->SetWindowText("Objects Which Already Exists in the Export File");
+        GetDlgItem(IDC_SELECTED_GROUP)->SetWindowText("Objects Selected for Export");
+        SetWindowText("Kiv Export");
+    }
+
+    m_btnAdd.AutoLoad(IDC_ADD, this);
+    m_btnAddAll.AutoLoad(IDC_ADDALL, this);
+    m_btnRemove.AutoLoad(IDC_REMOVE, this);
+    m_btnRemoveAll.AutoLoad(IDC_REMOVEALL, this);
+
+    m_pSelectedList = GetDlgItem(IDC_SELECTED_LIST);
+    m_pAvailableList = GetDlgItem(IDC_AVAILABLE_LIST);
+
+    char* pszMessage = NULL;
+    if (!KivAttach(&pszMessage))
+    {
+        AfxMessageBox(LibraryText(pszMessage), MB_OK, 0);
+        CDialog::OnCancel();
+        return FALSE;
+    }
+
+    CString strPath = m_strDirectory + m_strFileName;
+    CFileStatus status;
+    if (CFile::GetStatus(strPath, status) && !KivOpen(strPath, &pszMessage, 0))
+    {
+        CString strMessage = LibraryText(pszMessage);
+        AfxMessageBox(strMessage, MB_OK, 0);
+        KivDetach();
+        CDialog::OnCancel();
+        return FALSE;
+    }
+    // A file that does not exist yet is no error: no object is listed from it.
+
+    RECT rcAvailable;
+    m_pAvailableList->GetWindowRect(&rcAvailable);
+    const int nListWidth = rcAvailable.right - rcAvailable.left;
+    for (int nColumn = 0; nColumn < kColumnCount; ++nColumn)
+    {
+        LVCOLUMNA column = {};
+        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+        column.fmt = LVCFMT_LEFT;
+        column.cx = kColumnShares[nColumn].numerator * nListWidth / kColumnShares[nColumn].denominator;
+        column.pszText = const_cast<LPSTR>(kColumnHeaders[nColumn]);
+        column.iSubItem = nColumn;
+        m_pAvailableList->SendMessage(LVM_INSERTCOLUMNA, nColumn, reinterpret_cast<LPARAM>(&column));
+        m_pSelectedList->SendMessage(LVM_INSERTCOLUMNA, nColumn, reinterpret_cast<LPARAM>(&column));
+    }
+
+    ListFileObjects();
+
+    GetDlgItem(IDOK)->EnableWindow(FALSE);
+
+    // The candidates left are those the file does not hold.
+    if (m_bImport)
+    {
+        m_pNameList->RemoveAll();
+    }
+    else
+    {
+        while (!m_pNameList->IsEmpty())
+        {
+            AddObjectRow(m_pSelectedList, m_pNameList->RemoveTail(), kNewAuthor, CString(), CString(),
+                         CString());
+            GetDlgItem(IDOK)->EnableWindow(TRUE);
+        }
+    }
+
+    KivDetach();
+
+    // Nothing to choose from: end at once, before the dialog is ever shown.
+    if (m_pAvailableList->SendMessage(LVM_GETITEMCOUNT) == 0)
+        CDialog::OnOK();
+
+    CenterWindow();
+    return TRUE;
+}
+
+// Lists every object of the open file that is a candidate, in the available list.
+// Each object consumes the first candidate of its name that is still in the list,
+// so a name given k times matches at most the file's first k objects of that name.
+void CImpExpDialog::ListFileObjects()
+{
+    CCandidateIndex candidates(*m_pNameList);
+    char* pszName = NULL;
+    char* pszAuthor = NULL;
+    char* pszVersion = NULL;
+    char* pszWellId = NULL;
+    char* pszDate = NULL;
+    while (KivGetNextObject(&pszName, &pszAuthor, &pszVersion, &pszWellId, &pszDate))
+    {
+        CString strName = LibraryText(pszName);
+        CString strAuthor = LibraryText(pszAuthor);
+        CString strVersion = LibraryText(pszVersion);
+        CString strWellId = LibraryText(pszWellId);
+        CString strDate = LibraryText(pszDate);
+
+        POSITION candidate = candidates.Consume(strName);
+        if (candidate == NULL)
+            continue;
+        m_pNameList->RemoveAt(candidate);
+        AddObjectRow(m_pAvailableList, strName, strAuthor, strVersion, DisplayDate(strDate), strWellId);
+    }
+}
+
+void CImpExpDialog::AddObjectRow(CWnd* pList, const CString& name, const CString& author,
+                                 const CString& version, const CString& date, const CString& wellId)
+{
+    int nRow = InsertItemText(pList, 0, columnObject, name);
+    InsertItemText(pList, nRow, columnAuthor, author);
+    InsertItemText(pList, nRow, columnVersion, version);
+    InsertItemText(pList, nRow, columnDate, date);
+    InsertItemText(pList, nRow, columnWellId, wellId);
+}
+
+int CImpExpDialog::InsertItemText(CWnd* pList, int nRow, int nSubItem, CString text)
+{
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT;
+    item.iSubItem = nSubItem;
+    item.pszText = const_cast<LPSTR>(static_cast<LPCSTR>(text));
+    if (nSubItem == 0)
+    {
+        // Past the last row: the sorted list puts the row at its name's place anyway.
+        item.iItem = static_cast<int>(pList->SendMessage(LVM_GETITEMCOUNT)) + 1;
+        return static_cast<int>(pList->SendMessage(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    }
+    item.iItem = nRow;
+    pList->SendMessage(LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    return nRow;
+}
+
+// ---------------------------------------------------------------------------
+// Moving rows between the lists, and help.
+
+BEGIN_MESSAGE_MAP(CImpExpDialog, CDialog)
+    ON_BN_CLICKED(IDC_ADD, OnAdd)
+    ON_BN_CLICKED(IDC_ADDALL, OnAddAll)
+    ON_BN_CLICKED(IDC_REMOVE, OnRemove)
+    ON_BN_CLICKED(IDC_REMOVEALL, OnRemoveAll)
+    ON_BN_CLICKED(ID_HELP, OnHelp)
+    ON_BN_CLICKED(IDOK, OnOK)
+    ON_WM_HELPINFO()
+    ON_NOTIFY(NM_DBLCLK, IDC_AVAILABLE_LIST, OnDblclkAvailableList)
+    ON_NOTIFY(NM_DBLCLK, IDC_SELECTED_LIST, OnDblclkSelectedList)
+END_MESSAGE_MAP()
+
+void CImpExpDialog::OnAdd()
+{
+    MoveRows(m_pAvailableList, m_pSelectedList, LVNI_SELECTED);
+    UpdateOkButton();
+}
+
+void CImpExpDialog::OnAddAll()
+{
+    MoveRows(m_pAvailableList, m_pSelectedList, LVNI_ALL);
+    UpdateOkButton();
+}
+
+void CImpExpDialog::OnRemove()
+{
+    MoveRows(m_pSelectedList, m_pAvailableList, LVNI_SELECTED);
+    UpdateOkButton();
+}
+
+void CImpExpDialog::OnRemoveAll()
+{
+    // The selected list is about to be empty: OK goes off before any row moves.
+    MoveRows(m_pSelectedList, m_pAvailableList, LVNI_ALL, TRUE);
+}
+
+void CImpExpDialog::OnDblclkAvailableList(NMHDR* /*pNMHDR*/, LRESULT* /*pResult*/)
+{
+    OnAdd();
+}
+
+void CImpExpDialog::OnDblclkSelectedList(NMHDR* /*pNMHDR*/, LRESULT* /*pResult*/)
+{
+    OnRemove();
+}
+
+// Moves the source rows that nFlags picks (the selected ones, or all) to the target
+// list. Each row keeps its five texts and lands unselected at its name's place.
+void CImpExpDialog::MoveRows(CWnd* pSource, CWnd* pTarget, UINT nFlags, BOOL bDisableOkFirst)
+{
+    int nRow = NextRow(pSource, -1, nFlags);
+
+    if (!m_bImport)
+        GetDlgItem(IDC_AVAILABLE_GROUP)->SetWindowText("Objects Available for Export");
+    if (bDisableOkFirst)
+        GetDlgItem(IDOK)->EnableWindow(FALSE);
+
+    if (nRow < 0)
+        return;
+
+    CRedrawSuspension suspension(pSource, pTarget);
+    CListCtrl* pSourceList = static_cast<CListCtrl*>(pSource);
+    while (nRow >= 0)
+    {
+        int nNewRow = InsertItemText(pTarget, 0, columnObject, pSourceList->GetItemText(nRow, columnObject));
+        for (int nColumn = columnAuthor; nColumn < kColumnCount; ++nColumn)
+            InsertItemText(pTarget, nNewRow, nColumn, pSourceList->GetItemText(nRow, nColumn));
+        pSource->SendMessage(LVM_DELETEITEM, nRow);
+        // Deleting renumbered the rows below: search again from the top.
+        nRow = NextRow(pSource, -1, nFlags);
+    }
+}
+
+// OK is enabled exactly when the selected list holds a row.
+void CImpExpDialog::UpdateOkButton()
+{
+    GetDlgItem(IDOK)->EnableWindow(NextRow(m_pSelectedList, -1, LVNI_ALL) > -1);
+}
+
+void CImpExpDialog::OnHelp()
+{
+    ::WinHelpA(m_hWnd, DERAR_HELP_FILE, HELP_CONTEXT,
+               m_bImport ? HELP_CONTEXT_IMPORT : HELP_CONTEXT_EXPORT);
+}
+
+BOOL CImpExpDialog::OnHelpInfo(HELPINFO* /*pHelpInfo*/)
+{
+    OnHelp();
+    return TRUE;
+}
+
+// ---------------------------------------------------------------------------
+// The OK pass.
+
+namespace {
+
+const int kNoAnswer = -1;
+
+// The texts of one row of the selected list that the OK pass reads.
+struct SelectedRow
+{
+    CString object;
+    CString author;
+    CString date;
+    CString wellId;
+};
+
+// Builds the warning that the row draws, if any. The author is compared first; the
+// well identifier only in export mode and only when the authors are equal. In import
+// mode every row draws a warning.
+bool BuildWarning(const SelectedRow& row, BOOL bImport, const CString& currentAuthor,
+                  const CString& currentWellId, CString& message)
+{
+    if (row.author != currentAuthor)
+    {
+        message = "Object = " + row.object + "\nObject date = " + row.date + "\nAuthor = " + row.author +
+                  " does not match the\nCurrent Author = " + currentAuthor +
+                  ".\nThis may result in the incorrect overwriting of the data.\n\nDo you wish to overwrite data?";
+        return true;
+    }
+    if (bImport)
+    {
+        message = "Object = " + row.object + "\nObject date = " + row.date +
+                  ".\nThis may result in the incorrect overwriting of current data.\n\nDo you wish to overwrite Data?";
+        return true;
+    }
+    if (row.wellId != currentWellId)
+    {
+        message = "Object = " + row.object + "\nObject date = " + row.date + "\nWell Identifier = " +
+                  row.wellId + " does not match the\nCurrent Well Identifier = " + currentWellId +
+                  ".\nThis may result in the incorrect overwriting of data.\n\nDo you wish to overwrite data?";
+        return true;
+    }
+    return false;
+}
+
+int AskWarning(const CString& message)
+{
+    CWarningDialog* pWarning = new CWarningDialog(message, NULL);
+    int nAnswer = pWarning->DoModal();
+    delete pWarning;
+    return nAnswer;
+}
+
+}  // namespace
+
+// Walks the selected list top to bottom and appends the accepted names to the
+// object name list. Cancel withdraws this pass's names and keeps the dialog open;
+// every pass starts afresh.
+void CImpExpDialog::OnOK()
+{
+    int nRow = NextRow(m_pSelectedList, -1, LVNI_ALL);
+    if (nRow < 0)
+    {
+        CDialog::OnOK();
+        return;
+    }
+
+    const INT_PTR nWithdrawalMark = m_pNameList->GetCount();
+    int nAnswer = kNoAnswer;
+    CListCtrl* pList = static_cast<CListCtrl*>(m_pSelectedList);
+    while (nRow >= 0)
+    {
+        SelectedRow row;
+        row.object = pList->GetItemText(nRow, columnObject);
+        row.author = pList->GetItemText(nRow, columnAuthor);
+        row.date = pList->GetItemText(nRow, columnDate);
+        row.wellId = pList->GetItemText(nRow, columnWellId);
+
+        // No holds for its own row only; Yes All spares every later row the test.
+        bool bTest = true;
+        if (nAnswer == CWarningDialog::answerNo)
+            nAnswer = kNoAnswer;
+        else if (nAnswer == CWarningDialog::answerYesAll)
+            bTest = false;
+
+        CString strMessage;
+        if (bTest && BuildWarning(row, m_bImport, m_strCurrentAuthor, m_strCurrentWellId, strMessage))
+            nAnswer = AskWarning(strMessage);
+
+        if (nAnswer == CWarningDialog::answerNoAll)
+        {
+            CDialog::OnOK();
+            return;
+        }
+        if (nAnswer == CWarningDialog::answerCancel)
+        {
+            while (m_pNameList->GetCount() > nWithdrawalMark)
+                m_pNameList->RemoveTail();
+            return;
+        }
+        if (nAnswer != CWarningDialog::answerNo)
+            m_pNameList->AddTail(row.object);
+
+        nRow = NextRow(m_pSelectedList, nRow, LVNI_ALL);
+    }
+    CDialog::OnOK();
+}

@@ -1,0 +1,70 @@
+// ImpExpDialog.h - the transfer dialog behind KivImpExpDialog.
+//
+// The dialog reads the exchange file once, while it initialises, and spreads the
+// host's candidate names over two sorted report lists: the available list (upper,
+// the candidates the file holds) and the selected list (lower, what will be
+// transferred; in export mode it starts with the candidates the file lacks, marked
+// "New"). The user moves rows between the lists; OK walks the selected list, warns
+// before data of another author or well is overwritten, and puts the accepted names
+// into the object name list that the host gets back.
+#ifndef DERAR_IMPEXPDIALOG_H
+#define DERAR_IMPEXPDIALOG_H
+
+#include <afxwin.h>
+#include <afxext.h>
+
+class CImpExpDialog : public CDialog
+{
+public:
+    // pNameList holds the candidates; the dialog empties it while it initialises and
+    // refills it with the accepted names when OK ends it. It is not owned.
+    CImpExpDialog(int modeFlag, CString directory, CString fileName, CString currentAuthor,
+                  CString currentWellId, CStringList* pNameList, CWnd* pParent = NULL);
+    virtual ~CImpExpDialog();
+
+    // Runs the dialog with the library's own resources current.
+    virtual int DoModal();
+
+protected:
+    // Lists the file's objects that are candidates; ends the dialog unseen with IDOK
+    // when none is available, or with IDCANCEL after a failure of the exchange library.
+    virtual BOOL OnInitDialog();
+    // The OK pass: warns where data would be overwritten and collects the accepted names.
+    virtual void OnOK();
+
+    // Puts one text into a list: sub-item 0 inserts a new row (at its sorted place)
+    // and returns its index; sub-items 1 to 4 set that column of row nRow.
+    int InsertItemText(CWnd* pList, int nRow, int nSubItem, CString text);
+
+    afx_msg void OnAdd();
+    afx_msg void OnAddAll();
+    afx_msg void OnRemove();
+    afx_msg void OnRemoveAll();
+    afx_msg void OnDblclkAvailableList(NMHDR* pNMHDR, LRESULT* pResult);
+    afx_msg void OnDblclkSelectedList(NMHDR* pNMHDR, LRESULT* pResult);
+    afx_msg void OnHelp();
+    afx_msg BOOL OnHelpInfo(HELPINFO* pHelpInfo);
+    DECLARE_MESSAGE_MAP()
+
+private:
+    void MoveRows(CWnd* pSource, CWnd* pTarget, UINT nFlags, BOOL bDisableOkFirst = FALSE);
+    void UpdateOkButton();
+    void ListFileObjects();
+    void AddObjectRow(CWnd* pList, const CString& name, const CString& author,
+                      const CString& version, const CString& date, const CString& wellId);
+
+    int m_bImport;                  // nonzero: import mode; never changes
+    CStringList* m_pNameList;       // the host's object name list; not owned
+    CBitmapButton m_btnAddAll;      // 3554
+    CBitmapButton m_btnAdd;         // 3553
+    CBitmapButton m_btnRemove;      // 3555
+    CBitmapButton m_btnRemoveAll;   // 3556
+    CWnd* m_pSelectedList;          // 3551, lower list; not owned
+    CWnd* m_pAvailableList;         // 3552, upper list; not owned
+    CString m_strDirectory;         // ends with its separator: the path is directory + file name
+    CString m_strFileName;
+    CString m_strCurrentAuthor;
+    CString m_strCurrentWellId;
+};
+
+#endif
