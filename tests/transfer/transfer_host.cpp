@@ -1,0 +1,40 @@
+// What a host does to call KivImpExpDialog, and the .kvd fixture files of the tests.
+#include "transfer_host.h"
+
+#include <derar.h>
+
+#include "KvdWriter.h"
+
+#include <cstring>
+
+namespace transfer_host {
+
+std::string KvdText(const std::vector<FileObject>& objects)
+{
+    std::string text = std::string(kKvdHeader) + "\n";
+    for (const FileObject& object : objects) {
+        text += KvdObjectLine(object.name, object.author, object.version, object.wellId, object.date);
+        text += KvdValueLine("Header", "", 1, "Depth", "1520.5", "m");
+    }
+    return text;
+}
+
+Outcome CallImpExp(const Call& call)
+{
+    std::vector<std::vector<char>> buffers(call.candidates.size(), std::vector<char>(256, '\0'));
+    std::vector<char*> names;
+    for (size_t i = 0; i < call.candidates.size(); ++i) {
+        std::strncpy(buffers[i].data(), call.candidates[i].c_str(), 255);
+        names.push_back(buffers[i].data());
+    }
+    Outcome outcome;
+    outcome.count = static_cast<int>(names.size());
+    outcome.result = KivImpExpDialog(call.mode, call.directory.c_str(), call.fileName.c_str(),
+                                     call.currentAuthor.c_str(), call.currentWellId.c_str(),
+                                     names.empty() ? nullptr : names.data(), &outcome.count);
+    for (int i = 0; i < outcome.count && i < static_cast<int>(names.size()); ++i)
+        outcome.names.push_back(names[i]);
+    return outcome;
+}
+
+}  // namespace transfer_host

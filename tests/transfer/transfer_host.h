@@ -1,0 +1,47 @@
+// transfer_host.h - what a host does to call KivImpExpDialog, and .kvd fixture files.
+#ifndef DERAR_TRANSFER_HOST_H
+#define DERAR_TRANSFER_HOST_H
+
+#include <string>
+#include <vector>
+
+namespace transfer_host {
+
+const int kImport = 1;
+const int kExport = 0;
+
+// One object of an exchange file, as the file holds it.
+struct FileObject {
+    std::string name;
+    std::string author;
+    std::string version;
+    std::string wellId;
+    std::string date;   // "YYYY-MM-DD HH:MM"
+};
+
+// The text of a .kvd file holding these objects (each with one value, so the file
+// looks like real data), in this order.
+std::string KvdText(const std::vector<FileObject>& objects);
+
+// What the host asked for and what it got back.
+struct Call {
+    int mode = kExport;
+    std::string directory;
+    std::string fileName;
+    std::string currentAuthor;
+    std::string currentWellId;
+    std::vector<std::string> candidates;
+};
+
+struct Outcome {
+    int result = -1;
+    int count = -1;
+    std::vector<std::string> names;   // the first `count` buffers, as written
+};
+
+// Calls KivImpExpDialog as a host does: one 256-byte buffer per candidate.
+Outcome CallImpExp(const Call& call);
+
+}  // namespace transfer_host
+
+#endif
