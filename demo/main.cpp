@@ -1,0 +1,55 @@
+// main.cpp - derardemo.exe: a small host program for derar.dll.
+//
+//   derardemo.exe              the demo window, for a person
+//   derardemo.exe --tour DIR   the scripted tour: screenshots of every dialog in DIR
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "host_window.h"
+#include "tour.h"
+
+namespace {
+
+int RunWindow(HostWindow& host)
+{
+    ShowWindow(host.Handle(), SW_SHOWNORMAL);
+    UpdateWindow(host.Handle());
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (host.IsDialogMessage(message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string tourDirectory;
+    bool tour = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--tour") == 0 && i + 1 < argc) {
+            tour = true;
+            tourDirectory = argv[++i];
+        } else {
+            std::fprintf(stderr, "usage: derardemo.exe [--tour DIRECTORY]\n");
+            return 2;
+        }
+    }
+
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    HostWindow host;
+    if (!host.Create(GetModuleHandleA(nullptr))) {
+        std::fprintf(stderr, "derardemo: cannot create the main window\n");
+        return 1;
+    }
+    return tour ? RunTour(host, tourDirectory) : RunWindow(host);
+}

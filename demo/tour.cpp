@@ -1,0 +1,437 @@
+// tour.cpp - the scripted tour of every dialog, with screenshots.
+//
+// The tour uses the host window as a person would (a sample file, its names, the
+// current author and well) and plays the person inside the library's dialogs. It
+// chooses the inputs from the sample's own objects, so that each kind of overwrite
+// warning is sure to appear: on export the first object, moved to the lower list
+// with another current well, draws the well identifier warning and the names that
+// the file lacks ("New" rows) draw the author warning; on import the first object
+// draws the current data warning.
+#include "tour.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <memory>
+#include <set>
+
+#include "host_window.h"
+#include "resource.h"
+#include "tour_driver.h"
+#include "window_capture.h"
+
+using namespace tour;
+
+namespace {
+
+const char kExportTitle[] = "Kiv Export";
+const char kImportTitle[] = "Kiv Import";
+const char kWarningTitle[] = "Warning";
+const char kBrowserTitle[] = "Browse Kiv File";
+const DWORD kSettleMs = 400;       // a window is painted and on the screen this long after it appears
+const DWORD kTourTimeoutMs = 240000;
+
+enum class WarningKind { Author, WellId, CurrentData, Unknown };
+
+WarningKind KindOf(const std::string& text)
+{
+    if (text.find("\nAuthor = ") != std::string::npos) return WarningKind::Author;
+    if (text.find("\nWell Identifier = ") != std::string::npos) return WarningKind::WellId;
+    if (text.find("of current data") != std::string::npos) return WarningKind::CurrentData;
+    return WarningKind::Unknown;
+}
+
+const char* FileOf(WarningKind kind)
+{
+    switch (kind) {
+    case WarningKind::Author: return "warning-author.png";
+    case WarningKind::WellId: return "warning-well-id.png";
+    case WarningKind::CurrentData: return "warning-current-data.png";
+    default: return "warning-other.png";
+    }
+}
+
+class Tour {
+public:
+    Tour(HostWindow& host, const std::string& directory)
+        : m_host(host), m_directory(WithSeparator(directory))
+    {
+    }
+    int Run();
+
+private:
+    bool ChooseSample();
+    void ExportSection();
+    void ImportSection();
+    void RefusedFileSection();
+    void BrowserSection();
+    void Finish(TourScript& script, bool ok);
+
+    // A step that saves the window that find returns once it has settled.
+    Step Shot(const std::string& file, std::function<HWND()> find);
+    Step ShotDialog(const std::string& file, const std::string& title)
+    {
+        return Shot(file, [title] { return FindDialog(title); });
+    }
+    bool Save(HWND hwnd, const std::string& file);
+    // A step that answers every warning with Yes until the dialog titled owner is
+    // gone, saving the first warning of each kind.
+    Step AnswerWarnings(const std::string& owner);
+    // Steps that press Help in the dialog titled title and check the topic asked for.
+    void CheckHelp(TourScript& script, const std::string& title, int context);
+    void Note(const std::string& text) { std::printf("tour: note: %s\n", text.c_str()); }
+
+    HostWindow& m_host;
+    std::string m_directory;
+    std::string m_sample;
+    SampleObject m_first;            // draws the well identifier and current data warnings
+    std::string m_otherAuthorObject; // an object of another author, if the sample has one
+    std::set<WarningKind> m_warningsSaved;
+    std::vector<std::string> m_saved;
+    std::vector<std::string> m_failures;
+    int m_number = 0;
+};
+
+bool Tour::Save(HWND hwnd, const std::string& file)
+{
+    char prefix[8];
+    std::snprintf(prefix, sizeof prefix, "%02d-", ++m_number);
+    const std::string path = m_directory + prefix + file;
+    std::string error;
+    if (!SaveWindowPng(hwnd, path, error)) {
+        m_failures.push_back(file + ": " + error);
+        return false;
+    }
+    m_saved.push_back(path);
+    std::printf("%s\n", path.c_str());
+    std::fflush(stdout);
+    return true;
+}
+
+Step Tour::Shot(const std::string& file, std::function<HWND()> find)
+{
+    struct State {
+        HWND hwnd = nullptr;
+        DWORD seen = 0;
+    };
+    auto state = std::make_shared<State>();
+    return [this, file, find, state] {
+        HWND hwnd = find();
+        if (!hwnd) return false;
+        if (hwnd != state->hwnd) {
+            state->hwnd = hwnd;
+            state->seen = GetTickCount();
+            RepaintWindow(hwnd);
+            return false;
+        }
+        if (GetTickCount() - state->seen < kSettleMs) return false;
+        RepaintWindow(hwnd);
+        Save(hwnd, file);
+        return true;
+    };
+}
+
+Step Tour::AnswerWarnings(const std::string& owner)
+{
+    struct State {
+        HWND shooting = nullptr;
+        DWORD seen = 0;
+        HWND answered = nullptr;
+    };
+    auto state = std::make_shared<State>();
+    return [this, owner, state] {
+        HWND warning = FindDialog(kWarningTitle);
+        if (warning && warning == state->answered) return false; // still closing
+        if (!warning) return !FindDialog(owner);
+        if (warning != state->shooting) {
+            const WarningKind kind = KindOf(ControlText(warning, IDC_WARNING_TEXT));
+            if (kind != WarningKind::Unknown && m_warningsSaved.count(kind)) {
+                Click(warning, IDYES);
+                state->answered = warning;
+                return false;
+            }
+            state->shooting = warning;
+            state->seen = GetTickCount();
+            RepaintWindow(warning);
+            return false;
+        }
+        if (GetTickCount() - state->seen < kSettleMs) return false;
+        const WarningKind kind = KindOf(ControlText(warning, IDC_WARNING_TEXT));
+        if (kind == WarningKind::Unknown)
+            Note("a warning of no known kind: " + ControlText(warning, IDC_WARNING_TEXT));
+        RepaintWindow(warning);
+        Save(warning, FileOf(kind));
+        m_warningsSaved.insert(kind);
+        Click(warning, IDYES);
+        state->answered = warning;
+        return false;
+    };
+}
+
+void Tour::CheckHelp(TourScript& script, const std::string& title, int context)
+{
+    auto before = std::make_shared<int>(0);
+    script.Then("the Help button of " + title, [this, title, before] {
+        HWND dialog = FindDialog(title);
+        if (!dialog) return false;
+        *before = m_host.Help().RequestCount();
+        return Click(dialog, ID_HELP);
+    });
+    script.Then("the help request of " + title, [this, title, context, before] {
+        if (m_host.Help().RequestCount() == *before) return false;
+        const HelpRequest& request = m_host.Help().LastRequest();
+        if (request.command != HELP_CONTEXT || request.file != DERAR_HELP_FILE || request.data != context)
+            Note(title + " asked for \"" + request.Describe() + "\", expected context " +
+                 std::to_string(context) + " of " + DERAR_HELP_FILE);
+        ShowWindow(m_host.Help().Handle(), SW_HIDE); // keep it out of the next screenshots
+        return true;
+    });
+}
+
+// The first sample with at least three objects of two authors or more; else the largest.
+bool Tour::ChooseSample()
+{
+    std::string best;
+    size_t bestCount = 0;
+    for (const std::string& file : m_host.SampleFiles()) {
+        std::vector<SampleObject> objects;
+        std::string error;
+        if (!ReadObjects(SamplesDirectory(), file, objects, error)) continue;
+        std::set<std::string> authors;
+        for (const SampleObject& object : objects) authors.insert(object.author);
+        if (objects.size() >= 3 && authors.size() >= 2) {
+            best = file;
+            break;
+        }
+        if (objects.size() > bestCount) {
+            best = file;
+            bestCount = objects.size();
+        }
+    }
+    if (best.empty() || !m_host.ChooseSample(best) || m_host.SampleObjects().empty()) {
+        m_failures.push_back("no sample file with objects in " + SamplesDirectory());
+        return false;
+    }
+    m_sample = best;
+    m_first = m_host.SampleObjects().front();
+    for (const SampleObject& object : m_host.SampleObjects())
+        if (object.author != m_first.author) {
+            m_otherAuthorObject = object.name;
+            break;
+        }
+    return true;
+}
+
+void Tour::Finish(TourScript& script, bool ok)
+{
+    if (!ok)
+        for (const std::string& failure : script.Failures()) m_failures.push_back(failure);
+}
+
+void Tour::ExportSection()
+{
+    m_host.ChooseSample(m_sample);
+    m_host.SetCurrentAuthor(m_first.author);
+    m_host.SetCurrentWellId(m_first.wellId + " (another well)");
+
+    TourScript script;
+    script.Then("the export dialog", ShotDialog("export-dialog.png", kExportTitle));
+    CheckHelp(script, kExportTitle, HELP_CONTEXT_EXPORT);
+    script.Then("the first object selected and added", [this] {
+        HWND dialog = FindDialog(kExportTitle);
+        HWND available = dialog ? GetDlgItem(dialog, IDC_AVAILABLE_LIST) : nullptr;
+        const int row = available ? FindListRow(available, m_first.name) : -1;
+        if (row < 0) return false;
+        SelectListRow(available, row);
+        return Click(dialog, IDC_ADD);
+    });
+    script.Then("the first object in the lower list", [this] {
+        HWND dialog = FindDialog(kExportTitle);
+        return dialog && FindListRow(GetDlgItem(dialog, IDC_SELECTED_LIST), m_first.name) >= 0;
+    });
+    script.Then("the export dialog after Add", ShotDialog("export-after-add.png", kExportTitle));
+    script.Then("OK in the export dialog", [] {
+        HWND dialog = FindDialog(kExportTitle);
+        return dialog && Click(dialog, IDOK);
+    });
+    script.Then("the warnings of the export", AnswerWarnings(kExportTitle));
+
+    TransferOutcome outcome;
+    Finish(script, script.Run([&] { outcome = m_host.Transfer(false); }));
+    if (outcome.result != 1) Note("the export returned " + std::to_string(outcome.result) + ", expected 1");
+    for (WarningKind kind : {WarningKind::Author, WarningKind::WellId})
+        if (!m_warningsSaved.count(kind))
+            m_failures.push_back(std::string("the export showed no ") + FileOf(kind));
+}
+
+void Tour::ImportSection()
+{
+    m_host.ChooseSample(m_sample);
+    m_host.SetCurrentAuthor(m_first.author);
+    m_host.SetCurrentWellId(m_first.wellId);
+
+    TourScript script;
+    script.Then("the import dialog", ShotDialog("import-dialog.png", kImportTitle));
+    CheckHelp(script, kImportTitle, HELP_CONTEXT_IMPORT);
+    script.Then("objects selected and added", [this] {
+        HWND dialog = FindDialog(kImportTitle);
+        HWND available = dialog ? GetDlgItem(dialog, IDC_AVAILABLE_LIST) : nullptr;
+        const int row = available ? FindListRow(available, m_first.name) : -1;
+        if (row < 0) return false;
+        SelectListRow(available, row);
+        const int other = m_otherAuthorObject.empty() ? -1 : FindListRow(available, m_otherAuthorObject);
+        if (other >= 0) SelectListRow(available, other);
+        return Click(dialog, IDC_ADD);
+    });
+    script.Then("the added objects in the lower list", [this] {
+        HWND dialog = FindDialog(kImportTitle);
+        return dialog && FindListRow(GetDlgItem(dialog, IDC_SELECTED_LIST), m_first.name) >= 0;
+    });
+    script.Then("the import dialog after Add", ShotDialog("import-after-add.png", kImportTitle));
+    script.Then("OK in the import dialog", [] {
+        HWND dialog = FindDialog(kImportTitle);
+        return dialog && Click(dialog, IDOK);
+    });
+    script.Then("the warnings of the import", AnswerWarnings(kImportTitle));
+
+    TransferOutcome outcome;
+    Finish(script, script.Run([&] { outcome = m_host.Transfer(true); }));
+    if (outcome.result != 1) Note("the import returned " + std::to_string(outcome.result) + ", expected 1");
+    if (!m_warningsSaved.count(WarningKind::CurrentData))
+        m_failures.push_back(std::string("the import showed no ") + FileOf(WarningKind::CurrentData));
+}
+
+// A file that the exchange library refuses: its message comes in a message box,
+// and the host gets 0 and its candidates back.
+void Tour::RefusedFileSection()
+{
+    char temp[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, temp);
+    const std::string folder = WithSeparator(temp) + "derardemo\\";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const char damaged[] = "damaged.kvd";
+    HANDLE file = CreateFileA((folder + damaged).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        m_failures.push_back("cannot write " + folder + damaged);
+        return;
+    }
+    const char content[] = "This is not an exchange file.\r\nIt has no header line.\r\n";
+    DWORD written = 0;
+    WriteFile(file, content, sizeof content - 1, &written, nullptr);
+    CloseHandle(file);
+
+    m_host.ChooseSample(m_sample);
+    const std::vector<std::string> candidates = m_host.Candidates();
+    TourScript script;
+    const std::vector<std::string> known = {kExportTitle, kImportTitle, kWarningTitle, kBrowserTitle};
+    script.Then("the message box of the refused file",
+                Shot("refused-file.png", [known] { return FindMessageBox(known); }));
+    script.Then("OK in the message box", [known] {
+        HWND box = FindMessageBox(known);
+        return box && Click(box, IDOK);
+    });
+    TransferOutcome outcome;
+    Finish(script, script.Run([&] { outcome = m_host.TransferFile(true, folder, damaged); }));
+    if (outcome.result != 0 || outcome.names != candidates)
+        Note("the refused file returned " + std::to_string(outcome.result) +
+             " and not the candidates unchanged");
+    DeleteFileA((folder + damaged).c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
+void Tour::BrowserSection()
+{
+    TourScript script;
+    auto browser = [] { return FindDialog(kBrowserTitle); };
+    auto tree = [browser] {
+        HWND dialog = browser();
+        return dialog ? GetDlgItem(dialog, IDC_TREE) : nullptr;
+    };
+    script.Then("the browser with its tree", [tree] {
+        HWND hwnd = tree();
+        return hwnd && SendMessageA(hwnd, TVM_GETCOUNT, 0, 0) > 0;
+    });
+    script.Then("the browser after the refresh", Shot("browser.png", browser));
+    const struct {
+        int command;
+        const char* file;
+    } commands[] = {
+        {ID_EXPAND_TREE, "browser-expand-tree.png"},
+        {ID_COLLAPSE_TREE, "browser-collapse-tree.png"},
+        {ID_EXPAND_NODE, "browser-expand-node.png"},
+    };
+    for (const auto& command : commands) {
+        const int id = command.command;
+        script.Then("command " + std::to_string(id) + " of the browser", [browser, tree, id] {
+            HWND dialog = browser();
+            if (!dialog) return false;
+            if (id == ID_EXPAND_NODE) {
+                // Expand Node works on the selected item: the first group of the first object.
+                HWND hwnd = tree();
+                const LPARAM root = SendMessageA(hwnd, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+                const LPARAM child = root ? SendMessageA(hwnd, TVM_GETNEXTITEM, TVGN_CHILD, root) : 0;
+                SendMessageA(hwnd, TVM_SELECTITEM, TVGN_CARET, child ? child : root);
+            }
+            return Click(dialog, id);
+        });
+        script.Then(std::string("the browser for ") + command.file, Shot(command.file, browser));
+    }
+    CheckHelp(script, kBrowserTitle, HELP_CONTEXT_BROWSE);
+    script.Then("the \"...\" button", [browser] {
+        HWND dialog = browser();
+        return dialog && Click(dialog, IDC_BROWSE_FILE);
+    });
+    auto fileDialog = [] { return FindDialogWithControl(0x47C); };
+    script.Then("the open-file dialog", Shot("open-file-dialog.png", fileDialog));
+    script.Then("Cancel in the open-file dialog", [fileDialog] {
+        HWND dialog = fileDialog();
+        return dialog && Click(dialog, IDCANCEL);
+    });
+    script.Then("the open-file dialog closed", [fileDialog] { return !fileDialog(); });
+    script.Then("Close in the browser", [browser] {
+        HWND dialog = browser();
+        return dialog && Click(dialog, IDOK);
+    });
+    Finish(script, script.Run([&] { m_host.Browse(SamplesDirectory(), m_sample); }));
+}
+
+int Tour::Run()
+{
+    ArmWatchdog(kTourTimeoutMs);
+    CreateDirectoryA(m_directory.c_str(), nullptr);
+    ShowWindow(m_host.Handle(), SW_SHOW);
+    UpdateWindow(m_host.Handle());
+    if (ChooseSample()) {
+        TourScript script;
+        script.Then("the demo window", Shot("demo-window.png", [this] { return m_host.Handle(); }));
+        Finish(script, script.Run([] {}));
+
+        ExportSection();
+        ImportSection();
+        RefusedFileSection();
+        if (HostWindow::HasBrowser())
+            BrowserSection();
+        else
+            m_failures.push_back("this derar.dll has no KivBrowseDialog: the browser was not shown");
+
+        TourScript last;
+        last.Then("the demo window with the results",
+                  Shot("demo-window-results.png", [this] { return m_host.Handle(); }));
+        Finish(last, last.Run([] {}));
+    }
+    DisarmWatchdog();
+    for (const std::string& failure : m_failures) std::fprintf(stderr, "tour: FAILED: %s\n", failure.c_str());
+    std::printf("tour: %d screenshots in %s\n", static_cast<int>(m_saved.size()), m_directory.c_str());
+    std::fflush(stdout);
+    std::fflush(stderr);
+    return m_failures.empty() ? 0 : 1;
+}
+
+} // namespace
+
+int RunTour(HostWindow& host, const std::string& directory)
+{
+    return Tour(host, directory).Run();
+}
