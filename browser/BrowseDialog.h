@@ -1,0 +1,64 @@
+// BrowseDialog.h - the browser dialog behind KivBrowseDialog.
+//
+// The dialog shows one exchange file at a time as a tree: objects, their groups,
+// records and values. It stays attached to the exchange library from its
+// initialisation until it is destroyed, so every file it opens is opened inside
+// that one attachment. The file shown is named by two texts kept apart, the
+// directory (with its trailing separator) and the file name; they come from the
+// host, or from the last file key when the host gives neither, and change when
+// the user picks another name in the combo box or through "...".
+#ifndef DERAR_BROWSEDIALOG_H
+#define DERAR_BROWSEDIALOG_H
+
+#include <afxwin.h>
+#include <afxcmn.h>
+
+#include <vector>
+
+class CBrowseDialog : public CDialog
+{
+public:
+    CBrowseDialog(CString strPathName, CString strFileName, CWnd* pParent = NULL);
+    // Detaches from the exchange library, also when the attach failed or never ran.
+    virtual ~CBrowseDialog();
+
+    // Runs the dialog with the library's own resources current.
+    virtual int DoModal();
+
+protected:
+    // Attaches, settles which file to show, and shows it if it exists. FALSE when
+    // the attach failed (the dialog ends unseen) or the last file key is unusable.
+    virtual BOOL OnInitDialog();
+
+    // Rebuilds the tree from the file m_strPathName + m_strFileName, rewrites the
+    // last file key, shows the directory and refills the file name combo box.
+    void RefreshFile();
+    // Adds one item at nDepth (0: top level), finding its parent from hLastItem,
+    // the item added just before, at depth *pnLastDepth; sets *pnLastDepth to nDepth.
+    HTREEITEM InsertTreeItem(HTREEITEM hLastItem, CString strText, int nDepth, int* pnLastDepth);
+
+    afx_msg void OnSelchangeFileName();
+    afx_msg void OnBrowseFile();
+    afx_msg void OnCollapseTree();
+    afx_msg void OnExpandTree();
+    afx_msg void OnExpandNode();
+    afx_msg void OnHelp();
+    afx_msg BOOL OnHelpInfo(HELPINFO* pHelpInfo);
+    DECLARE_MESSAGE_MAP()
+
+    CTreeCtrl* m_pTree;             // 3559; not owned
+    CString m_strPathName;          // the directory, ending with its separator
+    CString m_strFileName;          // name and extension, without directory
+    CComboBox* m_pFileCombo;        // 1002; not owned
+
+private:
+    void WalkObjectValues(HTREEITEM hObjectItem);
+    void ShowOpeningView();
+    void RefillFileCombo();
+
+    // The last inserted item and its ancestors, top level first: the parents that
+    // InsertTreeItem would otherwise climb to one tree view call at a time.
+    std::vector<HTREEITEM> m_lastItemChain;
+};
+
+#endif

@@ -1,0 +1,289 @@
+// The refresh: one exchange file read into the tree in a single pass, the last
+// file key rewritten, the directory shown and the file name combo box refilled.
+#include "BrowseDialog.h"
+#include "TreeMessages.h"
+
+#include <cstdio>
+#include <cstring>
+#include <io.h>
+
+#include <kivapi.h>
+
+#include "LastFileKey.h"
+#include "resource.h"
+
+namespace {
+
+// The exchange library hands back texts it owns; a missing one reads as empty.
+CString TextOf(const char* pszText)
+{
+    return CString(pszText != NULL ? pszText : "");
+}
+
+// The object's date for its label. Fields that form no valid local time make an
+// invalid CTime, which formats as the empty text: the object is still shown.
+CString FormatObjectDate(const CString& strDate)
+{
+    // Zero until the library sets them, so that even a library that sets none yields no garbage.
+    int nYear = 0, nMonth = 0, nDay = 0, nHour = 0, nMinute = 0;
+    KivStringToDate(strDate, &nYear, &nMonth, &nDay, &nHour, &nMinute);
+    CTime time(nYear, nMonth, nDay, nHour, nMinute, 0, -1);
+    return time.Format("%A, %B %d, %Y  %H:%M");
+}
+
+// Name, ": ", value, one blank, and "[suffix]" only when there is a suffix.
+CString ValueLabel(const CString& strName, const CString& strValue, const CString& strSuffix)
+{
+    CString strLabel = strName + ": " + strValue + " ";
+    if (!strSuffix.IsEmpty())
+        strLabel += "[" + strSuffix + "]";
+    return strLabel;
+}
+
+CString RecordLabel(int nRecord)
+{
+    char szLabel[256];
+    std::sprintf(szLabel, "%d", nRecord);
+    return CString(szLabel);
+}
+
+// The directory search matches long names by their short 8.3 name too (three.kvdx
+// is THREE~1.KVD): only names that themselves end in ".kvd" are exchange files.
+bool HasExchangeExtension(const char* pszName)
+{
+    size_t nLength = std::strlen(pszName);
+    return nLength >= 4 && _stricmp(pszName + nLength - 4, ".kvd") == 0;
+}
+
+}  // namespace
+
+void CBrowseDialog::RefreshFile()
+{
+    TreeDeleteAllItems(m_pTree);
+    // Handles of deleted items may come back for new ones: forget the old chain.
+    m_lastItemChain.clear();
+
+    CString strPath = m_strPathName + m_strFileName;
+
+    CFileStatus status;
+    if (CFile::GetStatus(strPath, status))
+    {
+        char* pszError = NULL;
+        if (!KivOpen(strPath, &pszError, 0))
+        {
+            AfxMessageBox(TextOf(pszError), MB_OK, 0);
+            return;
+        }
+    }
+
+    if (!WriteLastFileKey(m_strPathName, m_strFileName))
+    {
+        AfxMessageBox("Registry problems.", MB_OK, 0);
+        return;
+    }
+
+    // A visible tree repaints and recounts its rows on every insert; the whole file
+    // goes in with redrawing suspended and is drawn once.
+    m_pTree->SendMessage(WM_SETREDRAW, FALSE);
+    HTREEITEM hLastItem = NULL;
+    int nLastDepth = 0;
+    char* pszName = NULL;
+    char* pszAuthor = NULL;
+    char* pszVersion = NULL;
+    char* pszWellId = NULL;
+    char* pszDate = NULL;
+    while (KivGetNextObject(&pszName, &pszAuthor, &pszVersion, &pszWellId, &pszDate))
+    {
+        CString strName = TextOf(pszName);
+        CString strAuthor = TextOf(pszAuthor);
+        CString strVersion = TextOf(pszVersion);
+        CString strWellId = TextOf(pszWellId);
+        CString strDate = TextOf(pszDate);
+        CString strLabel = strName + " - " + strAuthor + " - " + strVersion + " - " + strWellId
+                           + " - " + FormatObjectDate(strDate);
+        hLastItem = InsertTreeItem(hLastItem, strLabel, 0, &nLastDepth);
+        WalkObjectValues(hLastItem);
+    }
+    m_pTree->SendMessage(WM_SETREDRAW, TRUE);
+    ::InvalidateRect(m_pTree->m_hWnd, NULL, TRUE);
+
+    ShowOpeningView();
+    GetDlgItem(IDC_DIRECTORY)->SetWindowText(m_strPathName);
+    RefillFileCombo();
+}
+
+// Places the values of one object under its item. The group path holds the groups
+// from the top-level group of the last value down to the last value's own group;
+// a value item sits at depth 2k+3 when its group is at nesting level k.
+void CBrowseDialog::WalkObjectValues(HTREEITEM hObjectItem)
+{
+    CStringList groupPath(10);
+    CString strPreviousGroup;
+    CString strFirstValueName;
+    int nValueDepth = 0;
+    HTREEITEM hLastItem = hObjectItem;
+    int nLastDepth = 0;
+
+    char* pszGroup = NULL;
+    char* pszValueName = NULL;
+    char* pszExtra = NULL;
+    char* pszSuffix = NULL;
+    char* pszValue = NULL;
+    char* pszParentGroup = NULL;
+    int nRecord = 0;
+    while (KivGetNextValue(&pszGroup, &pszValueName, &pszExtra, &pszSuffix, &pszValue,
+                           &pszParentGroup, &nRecord))
+    {
+        CString strGroup = TextOf(pszGroup);
+        CString strValueName = TextOf(pszValueName);
+        CString strParentGroup = TextOf(pszParentGroup);
+        CString strRecordLabel = RecordLabel(nRecord);
+        CString strValueLabel = ValueLabel(strValueName, TextOf(pszValue), TextOf(pszSuffix));
+
+        const bool bOnPath = groupPath.Find(strGroup) != NULL;
+        const bool bParentOnPath = groupPath.Find(strParentGroup) != NULL;
+        // A value the walk cannot place (the first one of an object naming a parent
+        // group, or one whose parent group is not on the path) opens a new top-level group.
+        const bool bUnplaceable = !strParentGroup.IsEmpty() && !bOnPath
+                                  && (groupPath.IsEmpty() || !bParentOnPath);
+
+        if ((strParentGroup.IsEmpty() && !bOnPath) || bUnplaceable || groupPath.IsEmpty())
+        {
+            // A new top-level group.
+            hLastItem = InsertTreeItem(hLastItem, strGroup, 1, &nLastDepth);
+            hLastItem = InsertTreeItem(hLastItem, strRecordLabel, 2, &nLastDepth);
+            hLastItem = InsertTreeItem(hLastItem, strValueLabel, 3, &nLastDepth);
+            groupPath.RemoveAll();
+            groupPath.AddTail(strGroup);
+            strFirstValueName = strValueName;
+            nValueDepth = 3;
+        }
+        else if (strGroup == strPreviousGroup || strGroup == groupPath.GetTail())
+        {
+            // The same group: the value that opened the record opens the next one.
+            if (strValueName == strFirstValueName)
+                hLastItem = InsertTreeItem(hLastItem, strRecordLabel, nValueDepth - 1, &nLastDepth);
+            hLastItem = InsertTreeItem(hLastItem, strValueLabel, nValueDepth, &nLastDepth);
+        }
+        else if (!bOnPath)
+        {
+            // A nested group, inside the current record of its parent group.
+            int nDepth = nValueDepth - 1;
+            while (groupPath.GetTail() != strParentGroup)
+            {
+                groupPath.RemoveTail();
+                nDepth -= 2;
+            }
+            hLastItem = InsertTreeItem(hLastItem, strGroup, nDepth + 1, &nLastDepth);
+            hLastItem = InsertTreeItem(hLastItem, strRecordLabel, nDepth + 2, &nLastDepth);
+            hLastItem = InsertTreeItem(hLastItem, strValueLabel, nDepth + 3, &nLastDepth);
+            groupPath.AddTail(strGroup);
+            strFirstValueName = strValueName;
+            nValueDepth = nDepth + 3;
+        }
+        else
+        {
+            // Back to an enclosing group: its values go under a new record item.
+            int nDepth = nValueDepth - 1;
+            while (groupPath.GetTail() != strGroup)
+            {
+                groupPath.RemoveTail();
+                nDepth -= 2;
+            }
+            hLastItem = InsertTreeItem(hLastItem, strRecordLabel, nDepth, &nLastDepth);
+            hLastItem = InsertTreeItem(hLastItem, strValueLabel, nDepth + 1, &nLastDepth);
+            strFirstValueName = strValueName;
+            nValueDepth = nDepth + 1;
+        }
+        strPreviousGroup = strGroup;
+    }
+}
+
+HTREEITEM CBrowseDialog::InsertTreeItem(HTREEITEM hLastItem, CString strText, int nDepth,
+                                        int* pnLastDepth)
+{
+    const int nLastDepth = *pnLastDepth;
+    // The chain is the last item's ancestry only while it ends with hLastItem at its depth.
+    const bool bChainKnown = !m_lastItemChain.empty() && m_lastItemChain.back() == hLastItem
+                             && static_cast<int>(m_lastItemChain.size()) == nLastDepth + 1;
+
+    HTREEITEM hParent = TVI_ROOT;
+    if (nDepth > 0)
+    {
+        if (nDepth > nLastDepth)
+        {
+            hParent = hLastItem;
+        }
+        else if (bChainKnown)
+        {
+            // The ancestor at depth nDepth - 1: what climbing nLastDepth - nDepth + 1
+            // parents from hLastItem reaches, without asking the tree view for each.
+            hParent = m_lastItemChain[nDepth - 1];
+        }
+        else
+        {
+            HTREEITEM hItem = hLastItem;
+            for (int nStep = 0; nStep < nLastDepth - nDepth + 1 && hItem != NULL; ++nStep)
+                hItem = TreeGetParentItem(m_pTree, hItem);
+            // A chain that ends early (an item that failed to insert) falls back to the top level.
+            hParent = hItem != NULL ? hItem : TVI_ROOT;
+        }
+    }
+
+    *pnLastDepth = nDepth;
+    HTREEITEM hItem = TreeInsertItem(m_pTree, hParent, strText);
+
+    if (nDepth == 0 || (bChainKnown && nDepth <= nLastDepth + 1))
+    {
+        m_lastItemChain.resize(static_cast<size_t>(nDepth));
+        m_lastItemChain.push_back(hItem);
+    }
+    else
+    {
+        m_lastItemChain.clear();
+    }
+    return hItem;
+}
+
+void CBrowseDialog::ShowOpeningView()
+{
+    HTREEITEM hItem = TreeGetRootItem(m_pTree);
+    if (hItem != NULL)
+    {
+        TreeExpand(m_pTree, hItem, TVE_EXPAND);
+        TreeEnsureVisible(m_pTree, hItem);
+    }
+    m_pTree->SetFocus();
+    // Every object item opens one level, so its top-level groups show, closed.
+    while (hItem != NULL && (hItem = TreeGetNextVisibleItem(m_pTree, hItem)) != NULL)
+    {
+        if (TreeGetParentItem(m_pTree, hItem) == NULL)
+        {
+            TreeExpand(m_pTree, hItem, TVE_EXPAND);
+            TreeEnsureVisible(m_pTree, hItem);
+        }
+    }
+}
+
+void CBrowseDialog::RefillFileCombo()
+{
+    m_pFileCombo->SendMessage(CB_RESETCONTENT);
+
+    // The directory already ends with its separator; the search reads the doubled one as one.
+    CString strPattern = m_strPathName + "\\*.kvd";
+    struct _finddata_t found;
+    intptr_t hFind = _findfirst(strPattern, &found);
+    if (hFind != -1)
+    {
+        do
+        {
+            if (HasExchangeExtension(found.name))
+                m_pFileCombo->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(found.name));
+        } while (_findnext(hFind, &found) == 0);
+        _findclose(hFind);
+    }
+
+    // A case-insensitive prefix match over the whole list; no match selects nothing.
+    m_pFileCombo->SendMessage(CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                              reinterpret_cast<LPARAM>(static_cast<LPCSTR>(m_strFileName)));
+}
