@@ -271,6 +271,7 @@ int main()
         std::string text = std::string(kKvdHeader) + "\n";
         for (const Row& row : rows)
             text += KvdObjectLine(row.name, row.author, row.version, row.wellId, row.fileDate);
+        text += "end\n";
         HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD written = 0;
         WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
@@ -291,6 +292,7 @@ int main()
             text += KvdObjectLine(row.name, row.author, row.version, row.wellId, row.fileDate);
             text += KvdValueLine("Header", "", 1, "Depth", "1520.5", "m");
         }
+        text += "end\n";
         HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD written = 0;
         WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);

@@ -16,7 +16,7 @@ std::string KvdText(const std::vector<FileObject>& objects)
         text += KvdObjectLine(object.name, object.author, object.version, object.wellId, object.date);
         text += KvdValueLine("Header", "", 1, "Depth", "1520.5", "m");
     }
-    return text;
+    return text + "end\n";
 }
 
 Outcome CallImpExp(const Call& call)
