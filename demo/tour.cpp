@@ -3,10 +3,10 @@
 // The tour uses the host window as a person would (a sample file, its names, the
 // current author and well) and plays the person inside the library's dialogs. It
 // chooses the inputs from the sample's own objects, so that each kind of overwrite
-// warning is sure to appear: on export the first object, moved to the lower list
-// with another current well, draws the well identifier warning and the names that
-// the file lacks ("New" rows) draw the author warning; on import the first object
-// draws the current data warning.
+// warning is sure to appear: on export an object of the current author, moved to
+// the lower list with another current well, draws the well identifier warning and
+// the names that the file lacks ("New" rows) draw the author warning; on import
+// the same object draws the current data warning.
 #include "tour.h"
 
 #include <windows.h>
@@ -85,7 +85,7 @@ private:
     HostWindow& m_host;
     std::string m_directory;
     std::string m_sample;
-    SampleObject m_first;            // draws the well identifier and current data warnings
+    SampleObject m_first;            // a uniquely named object; draws the well identifier and current data warnings
     std::string m_otherAuthorObject; // an object of another author, if the sample has one
     std::set<WarningKind> m_warningsSaved;
     std::vector<std::string> m_saved;
@@ -213,10 +213,22 @@ bool Tour::ChooseSample()
         m_failures.push_back("no sample file with objects in " + SamplesDirectory());
         return false;
     }
+    // Rows are found by name: use objects whose name occurs once in the file.
+    const std::vector<SampleObject>& objects = m_host.SampleObjects();
+    auto unique = [&objects](const SampleObject& object) {
+        int count = 0;
+        for (const SampleObject& other : objects) count += other.name == object.name;
+        return count == 1;
+    };
     m_sample = best;
-    m_first = m_host.SampleObjects().front();
-    for (const SampleObject& object : m_host.SampleObjects())
-        if (object.author != m_first.author) {
+    m_first = objects.front();
+    for (const SampleObject& object : objects)
+        if (unique(object)) {
+            m_first = object;
+            break;
+        }
+    for (const SampleObject& object : objects)
+        if (unique(object) && object.author != m_first.author) {
             m_otherAuthorObject = object.name;
             break;
         }
@@ -238,7 +250,7 @@ void Tour::ExportSection()
     TourScript script;
     script.Then("the export dialog", ShotDialog("export-dialog.png", kExportTitle));
     CheckHelp(script, kExportTitle, HELP_CONTEXT_EXPORT);
-    script.Then("the first object selected and added", [this] {
+    script.Then("the chosen object selected and added", [this] {
         HWND dialog = FindDialog(kExportTitle);
         HWND available = dialog ? GetDlgItem(dialog, IDC_AVAILABLE_LIST) : nullptr;
         const int row = available ? FindListRow(available, m_first.name) : -1;
@@ -246,7 +258,7 @@ void Tour::ExportSection()
         SelectListRow(available, row);
         return Click(dialog, IDC_ADD);
     });
-    script.Then("the first object in the lower list", [this] {
+    script.Then("the chosen object in the lower list", [this] {
         HWND dialog = FindDialog(kExportTitle);
         return dialog && FindListRow(GetDlgItem(dialog, IDC_SELECTED_LIST), m_first.name) >= 0;
     });
