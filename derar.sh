@@ -4,6 +4,8 @@
 #   ./derar.sh demo    run the demo host (a real window with a display, else a tour saving PNGs)
 #   ./derar.sh build   configure and build x86_64, i686 and native
 #   ./derar.sh bench   run the benchmarks
+#   ./derar.sh kit     lay out the host developer's kit in build/kit/<arch>
+#   ./derar.sh fuzz [SECONDS]  run the fuzzers of the exchange-file reader
 # DERAR_BUILD names the build folder (default: build), so that several trees can coexist.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -107,11 +109,21 @@ run_bench() {
     done
 }
 
+make_kit() {
+    build_all
+    for arch in x86_64 i686; do
+        cmake --install "$BUILD/$arch" --prefix "$ROOT/$BUILD/kit/$arch" >/dev/null
+        log "kit: $BUILD/kit/$arch"
+    done
+}
+
 case "${1:-}" in
     test)  run_tests ;;
     demo)  run_demo ;;
     build) build_all ;;
     bench) run_bench ;;
+    kit)   make_kit ;;
+    fuzz)  install_deps; shift; exec "$ROOT/fuzz/run.sh" "$@" ;;
     deps)  install_deps ;;
-    *) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    *) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
 esac
