@@ -125,5 +125,5 @@ case "${1:-}" in
     kit)   make_kit ;;
     fuzz)  install_deps; shift; exec "$ROOT/fuzz/run.sh" "$@" ;;
     deps)  install_deps ;;
-    *) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    *) awk 'NR>1 && /^#/{sub(/^# ?/,""); print; next} NR>1{exit}' "$0"; exit 2 ;;
 esac
