@@ -290,13 +290,17 @@ def main():
     parser.add_argument("--derar", required=True)
     parser.add_argument("--kiv")
     parser.add_argument("--derafx")
-    parser.add_argument("--module", action="append", default=[], help="another module for the runtime check")
+    parser.add_argument("--module", action="append", default=[],
+                        help="another module for the runtime check, skipped when it has not been built")
     args = parser.parse_args()
 
     report = Report()
     modules = {}
+    for path in args.module:
+        if not os.path.isfile(path):
+            print(f"note: {path} has not been built; its runtime check is skipped")
     for label, path in [("derar.dll", args.derar), ("Kiv.dll", args.kiv), ("derafx.dll", args.derafx)] + \
-            [(os.path.basename(p), p) for p in args.module]:
+            [(os.path.basename(p), p) for p in args.module if os.path.isfile(p)]:
         if not path:
             continue
         report.require(f"{label}: built", os.path.isfile(path), f"no file {path}")
