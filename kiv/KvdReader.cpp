@@ -488,8 +488,13 @@ KvdReader::Record KvdReader::ParseObject(char* s, char* end)
         if (!ParseField(s, end, field, kWhat[field]))
             return kError;
     }
-    if (s != end)
+    if (s != end) {
+        const char* d = text_[kDate];
+        if (length_[kDate] == 10 && d[4] == '-' && d[7] == '-')  // a date and a time without quotes
+            return FailAt(at[kDate], "the date and time in quotes, such as \"1987-03-14 09:30\"",
+                          Shown(d, 10) + " without quotes");
         return FailAt(s, "the end of the line after the date", Found(s, end));
+    }
     if (length_[kName] == 0)
         return FailAt(at[kName], "an object name", "an empty text \"\"");
     KvdDate date;

@@ -76,6 +76,8 @@ const DamageCase kDamage[] = {
     {"object without a date", kHead + "object O a v w\nend\n", 2, 15, "expected the date"},
     {"object with a field too many", kHead + "object O a v w \"2000-01-01 00:00\" x\nend\n", 2, 35,
      "expected the end of the line after the date"},
+    {"date and time without quotes", kHead + "object O a v w 2000-01-01 10:00\nend\n", 2, 16,
+     "expected the date and time in quotes, such as \"1987-03-14 09:30\", found \"2000-01-01\" without quotes"},
     {"date that does not exist", kHead + "object O a v w \"2001-02-29 10:00\"\nend\n", 2, 16,
      "expected a date in the form \"YYYY-MM-DD HH:MM\""},
     {"date in another form", kHead + "object O a v w \"14.03.1987 09:30\"\nend\n", 2, 16,
