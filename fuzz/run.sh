@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Builds the two libFuzzer targets of the exchange library (clang, native, with
+# AddressSanitizer and UndefinedBehaviorSanitizer) and runs each for SECONDS.
+#   fuzz/run.sh [SECONDS]        default 60
+# Inputs start from fuzz/corpus/<target> and grow in <build>/fuzz/corpus-<target>;
+# a crash or hang lands in <build>/fuzz/artifacts/<target>/: copy it into
+# fuzz/regressions/<target>/ so that the native tests replay it.
+# DERAR_BUILD names the build folder (default: build).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+SECONDS_EACH=${1:-60}
+OUT=$ROOT/${DERAR_BUILD:-build}/fuzz
+mkdir -p "$OUT"
+
+CXX=${CXX_FUZZ:-clang++}
+command -v "$CXX" >/dev/null || { echo "fuzz: $CXX is missing (apt-get install clang)" >&2; exit 1; }
+FLAGS=(-std=c++17 -O2 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
+       -fno-omit-frame-pointer -I"$ROOT/exchange" -I"$ROOT/kiv")
+LIBRARY=("$ROOT"/kiv/KvdDate.cpp "$ROOT"/kiv/KvdReader.cpp "$ROOT"/kiv/KvdWriter.cpp
+         "$ROOT"/kiv/KivSession.cpp "$ROOT"/kiv/KivCalls.cpp)
+
+status=0
+for target in reader date; do
+    echo "== building fuzz_$target" >&2
+    "$CXX" "${FLAGS[@]}" "$ROOT/fuzz/fuzz_$target.cpp" "${LIBRARY[@]}" -o "$OUT/fuzz_$target"
+    corpus=$OUT/corpus-$target
+    artifacts=$OUT/artifacts/$target/
+    mkdir -p "$corpus" "$artifacts"
+    cp -n "$ROOT"/fuzz/corpus/$target/* "$corpus"/ 2>/dev/null || true
+    extra=()
+    [ "$target" = reader ] && extra=(-dict="$ROOT/fuzz/kvd.dict" -max_len=8192)
+    [ "$target" = date ] && extra=(-max_len=64)
+    echo "== running fuzz_$target for $SECONDS_EACH s" >&2
+    log=$OUT/fuzz_$target.log
+    if ! "$OUT/fuzz_$target" "$corpus" "$ROOT/fuzz/regressions/$target" -max_total_time="$SECONDS_EACH" \
+            -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts" \
+            "${extra[@]}" >"$log" 2>&1; then
+        status=1
+        echo "fuzz_$target found a fault; see $log and $artifacts" >&2
+    fi
+    # The last status line carries the coverage; the final stats the executions.
+    runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | grep -o '[0-9]*$' || echo '?')
+    cov=$(grep -E '^#[0-9]+' "$log" | tail -1 | grep -oE 'cov: [0-9]+ ft: [0-9]+' || echo 'cov: ?')
+    echo "fuzz_$target: $runs executions, $cov, corpus $(ls "$corpus" | wc -l) inputs" >&2
+done
+if find "$OUT/artifacts" -type f | grep -q .; then
+    echo "faults found (copy each into fuzz/regressions/<target>/ once mended):" >&2
+    find "$OUT/artifacts" -type f >&2
+fi
+exit $status
