@@ -24,6 +24,7 @@ status=0
 for target in reader date; do
     echo "== building fuzz_$target" >&2
     "$CXX" "${FLAGS[@]}" "$ROOT/fuzz/fuzz_$target.cpp" "${LIBRARY[@]}" -o "$OUT/fuzz_$target"
+    mkdir -p "$ROOT/fuzz/regressions/$target"
     corpus=$OUT/corpus-$target
     artifacts=$OUT/artifacts/$target/
     mkdir -p "$corpus" "$artifacts"
