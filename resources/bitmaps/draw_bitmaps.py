@@ -14,11 +14,14 @@ standard Windows palette, written as a bottom-up BMP without compression.
 
 OUTPUT_DIR defaults to this script's folder. --preview also writes each
 picture enlarged as a PNG, and a sheet of all twelve, for a person to look at.
+--check writes nothing and fails when a .bmp in OUTPUT_DIR differs from what
+this script draws (the build uses the committed files).
 Standard library only.
 """
 import argparse
 import os
 import struct
+import sys
 import zlib
 
 WIDTH, HEIGHT = 26, 24
@@ -186,7 +189,24 @@ def main():
     parser.add_argument("output_dir", nargs="?", default=here)
     parser.add_argument("--preview", metavar="PNG_DIR")
     parser.add_argument("--scale", type=int, default=12)
+    parser.add_argument("--check", action="store_true")
     args = parser.parse_args()
+
+    if args.check:
+        stale = []
+        for stem in BUTTONS:
+            for state in "UDF":
+                path = os.path.join(args.output_dir, (stem + state).lower() + ".bmp")
+                try:
+                    with open(path, "rb") as f:
+                        same = f.read() == bmp_bytes(draw(stem, state))
+                except OSError:
+                    same = False
+                if not same:
+                    stale.append(path)
+        for path in stale:
+            print(f"{path} differs from what {os.path.basename(__file__)} draws; run it again")
+        return 1 if stale else 0
 
     os.makedirs(args.output_dir, exist_ok=True)
     pictures = []
@@ -204,7 +224,8 @@ def main():
     if args.preview:
         with open(os.path.join(args.preview, "all.png"), "wb") as f:
             f.write(png_bytes(sheet(pictures), args.scale // 2 or 1))
+    return 0
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())
