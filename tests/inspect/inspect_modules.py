@@ -206,10 +206,16 @@ def components(points):
     return groups
 
 
+def bounding_box(points):
+    xs, ys = [x for x, _ in points], [y for _, y in points]
+    return min(xs), min(ys), max(xs), max(ys)
+
+
 def points_down(arrow):
     """An arrow points to the end where it is narrow: its tip."""
-    top, bottom = min(y for _, y in arrow), max(y for _, y in arrow)
-    width = lambda row: sum(1 for _, y in arrow if y == row)   # noqa: E731
+    _, top, _, bottom = bounding_box(arrow)
+    def width(row):
+        return sum(1 for _, y in arrow if y == row)
     return width(bottom) < width(top)
 
 
@@ -248,12 +254,10 @@ def check_bitmaps(report, resources):
         report.require(f"bitmap {stem}F: the picture of {stem}U plus black focus dots",
                        differs and all(focused[y][x] == BLACK for x, y in differs))
         if differs and arrows:
-            box = lambda ps: (min(x for x, _ in ps), min(y for _, y in ps),   # noqa: E731
-                              max(x for x, _ in ps), max(y for _, y in ps))
-            (fl, ft, fr, fb), (al, at, ar, ab) = box(differs), box(arrows)
+            (fl, ft, fr, fb), (al, at, ar, ab) = bounding_box(differs), bounding_box(arrows)
             report.require(f"bitmap {stem}F: focus rectangle around the arrows",
                            fl < al and ft < at and fr > ar and fb > ab,
-                           f"focus dots span {box(differs)}, arrows {box(arrows)}")
+                           f"focus dots span {bounding_box(differs)}, arrows {bounding_box(arrows)}")
 
 
 def check_accelerators(report, resources):
