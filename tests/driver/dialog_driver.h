@@ -107,9 +107,10 @@ public:
     int Count() const;                              // TVM_GETCOUNT
     std::vector<TreeItem> Items() const;            // every item, depth first, in sibling order
     std::vector<TreeItem> VisibleItems() const;     // the items under expanded parents only
-    // The tree as indented text: one line per item, two blanks per depth, with a
-    // "+" before collapsed items that have children and "-" before expanded ones
-    // (for example "- obj\n  + group\n"). onlyVisible: leave out closed branches.
+    // The tree as indented text, one line per item: two blanks per depth, then
+    // "+ " for a closed item with children, "- " for an open one, "  " for a
+    // leaf, then the label ("- obj\n  + group\n"). onlyVisible: leave out the
+    // items under closed ones.
     std::string Outline(bool onlyVisible = false) const;
     std::string Text(HTREEITEM item) const;
     HTREEITEM Root() const;                         // first top-level item

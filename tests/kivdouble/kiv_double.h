@@ -93,7 +93,7 @@ inline std::string Load(const std::string& script)
 inline KivDoubleCalls Calls()
 {
     KivDoubleCalls calls = {};
-    if (KivDoubleCallsProc get = ControlExport<KivDoubleCallsProc>("KivDoubleCalls"))
+    if (KivDoubleCallsProc get = ControlExport<KivDoubleCallsProc>("KivDoubleGetCalls"))
         get(&calls);
     return calls;
 }
