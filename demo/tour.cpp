@@ -32,6 +32,19 @@ const char kBrowserTitle[] = "Browse Kiv File";
 const DWORD kSettleMs = 400;       // a window is painted and on the screen this long after it appears
 const DWORD kTourTimeoutMs = 240000;
 
+// Takes a window's picture once it has been on the screen a while and two captures
+// in a row agree: the platform puts a painted window on the screen a moment later,
+// so a single copy can catch it half drawn.
+class SteadyCapture {
+public:
+    bool Poll(HWND hwnd, Picture& picture);   // true: picture is steady
+
+private:
+    HWND m_hwnd = nullptr;
+    DWORD m_seen = 0;
+    Picture m_last;
+};
+
 enum class WarningKind { Author, WellId, CurrentData, Unknown };
 
 WarningKind KindOf(const std::string& text)
@@ -74,7 +87,7 @@ private:
     {
         return Shot(file, [title] { return FindDialog(title); });
     }
-    bool Save(HWND hwnd, const std::string& file);
+    bool Save(const Picture& picture, const std::string& file);
     // A step that answers every warning with Yes until the dialog titled owner is
     // gone, saving the first warning of each kind.
     Step AnswerWarnings(const std::string& owner);
@@ -93,13 +106,13 @@ private:
     int m_number = 0;
 };
 
-bool Tour::Save(HWND hwnd, const std::string& file)
+bool Tour::Save(const Picture& picture, const std::string& file)
 {
     char prefix[8];
     std::snprintf(prefix, sizeof prefix, "%02d-", ++m_number);
     const std::string path = m_directory + prefix + file;
     std::string error;
-    if (!SaveWindowPng(hwnd, path, error)) {
+    if (!SavePicture(picture, path, error)) {
         m_failures.push_back(file + ": " + error);
         return false;
     }
@@ -109,25 +122,35 @@ bool Tour::Save(HWND hwnd, const std::string& file)
     return true;
 }
 
+bool SteadyCapture::Poll(HWND hwnd, Picture& picture)
+{
+    if (hwnd != m_hwnd) {
+        m_hwnd = hwnd;
+        m_seen = GetTickCount();
+        m_last = Picture();
+        RepaintWindow(hwnd);
+        return false;
+    }
+    if (GetTickCount() - m_seen < kSettleMs) return false;
+    Picture now;
+    std::string error;
+    if (!CaptureWindow(hwnd, now, error)) return false;
+    if (!m_last.rgb.empty() && now == m_last) {
+        picture = std::move(now);
+        return true;
+    }
+    m_last = std::move(now);
+    return false;
+}
+
 Step Tour::Shot(const std::string& file, std::function<HWND()> find)
 {
-    struct State {
-        HWND hwnd = nullptr;
-        DWORD seen = 0;
-    };
-    auto state = std::make_shared<State>();
-    return [this, file, find, state] {
+    auto capture = std::make_shared<SteadyCapture>();
+    return [this, file, find, capture] {
         HWND hwnd = find();
-        if (!hwnd) return false;
-        if (hwnd != state->hwnd) {
-            state->hwnd = hwnd;
-            state->seen = GetTickCount();
-            RepaintWindow(hwnd);
-            return false;
-        }
-        if (GetTickCount() - state->seen < kSettleMs) return false;
-        RepaintWindow(hwnd);
-        Save(hwnd, file);
+        Picture picture;
+        if (!hwnd || !capture->Poll(hwnd, picture)) return false;
+        Save(picture, file);
         return true;
     };
 }
@@ -135,8 +158,7 @@ Step Tour::Shot(const std::string& file, std::function<HWND()> find)
 Step Tour::AnswerWarnings(const std::string& owner)
 {
     struct State {
-        HWND shooting = nullptr;
-        DWORD seen = 0;
+        SteadyCapture capture;
         HWND answered = nullptr;
     };
     auto state = std::make_shared<State>();
@@ -144,25 +166,15 @@ Step Tour::AnswerWarnings(const std::string& owner)
         HWND warning = FindDialog(kWarningTitle);
         if (warning && warning == state->answered) return false; // still closing
         if (!warning) return !FindDialog(owner);
-        if (warning != state->shooting) {
-            const WarningKind kind = KindOf(ControlText(warning, IDC_WARNING_TEXT));
-            if (kind != WarningKind::Unknown && m_warningsSaved.count(kind)) {
-                Click(warning, IDYES);
-                state->answered = warning;
-                return false;
-            }
-            state->shooting = warning;
-            state->seen = GetTickCount();
-            RepaintWindow(warning);
-            return false;
-        }
-        if (GetTickCount() - state->seen < kSettleMs) return false;
         const WarningKind kind = KindOf(ControlText(warning, IDC_WARNING_TEXT));
-        if (kind == WarningKind::Unknown)
-            Note("a warning of no known kind: " + ControlText(warning, IDC_WARNING_TEXT));
-        RepaintWindow(warning);
-        Save(warning, FileOf(kind));
-        m_warningsSaved.insert(kind);
+        if (kind == WarningKind::Unknown || !m_warningsSaved.count(kind)) {
+            Picture picture;
+            if (!state->capture.Poll(warning, picture)) return false;
+            if (kind == WarningKind::Unknown)
+                Note("a warning of no known kind: " + ControlText(warning, IDC_WARNING_TEXT));
+            Save(picture, FileOf(kind));
+            m_warningsSaved.insert(kind);
+        }
         Click(warning, IDYES);
         state->answered = warning;
         return false;
@@ -322,7 +334,7 @@ void Tour::RefusedFileSection()
     GetTempPathA(MAX_PATH, temp);
     const std::string folder = WithSeparator(temp) + "derardemo\\";
     CreateDirectoryA(folder.c_str(), nullptr);
-    const char damaged[] = "damaged.kvd";
+    const std::string damaged = "damaged.kvd";
     HANDLE file = CreateFileA((folder + damaged).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -340,9 +352,13 @@ void Tour::RefusedFileSection()
     const std::vector<std::string> known = {kExportTitle, kImportTitle, kWarningTitle, kBrowserTitle};
     script.Then("the message box of the refused file",
                 Shot("refused-file.png", [known] { return FindMessageBox(known); }));
-    script.Then("OK in the message box", [known] {
+    script.Then("OK in the message box", [this, known, damaged] {
         HWND box = FindMessageBox(known);
-        return box && Click(box, IDOK);
+        if (!box) return false;
+        const std::string text = MessageBoxText(box);
+        if (text.find(damaged) == std::string::npos)
+            m_failures.push_back("the message box of the refused file does not name it: \"" + text + "\"");
+        return Click(box, IDOK);
     });
     TransferOutcome outcome;
     Finish(script, script.Run([&] { outcome = m_host.TransferFile(true, folder, damaged); }));

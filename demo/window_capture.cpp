@@ -1,10 +1,7 @@
-// window_capture.cpp - screen copy of a window into a DIB, written by the PNG encoder.
+// window_capture.cpp - screen copy of a window into a DIB; PNG files through the encoder.
 #include "window_capture.h"
 
 #include "png_writer.h"
-
-#include <cstdint>
-#include <vector>
 
 void RepaintWindow(HWND hwnd)
 {
@@ -51,7 +48,7 @@ bool CopyPixels(HDC source, int left, int top, int width, int height, std::vecto
 
 } // namespace
 
-bool SaveWindowPng(HWND hwnd, const std::string& path, std::string& error)
+bool CaptureWindow(HWND hwnd, Picture& picture, std::string& error)
 {
     RECT rect;
     if (!IsWindow(hwnd) || !GetWindowRect(hwnd, &rect)) {
@@ -69,15 +66,22 @@ bool SaveWindowPng(HWND hwnd, const std::string& path, std::string& error)
         error = "the window has no size on the screen";
         return false;
     }
-    std::vector<std::uint8_t> rgb;
     HDC screen = GetDC(nullptr);
-    const bool copied = screen && CopyPixels(screen, rect.left, rect.top, width, height, rgb);
+    const bool copied = screen && CopyPixels(screen, rect.left, rect.top, width, height, picture.rgb);
     if (screen) ReleaseDC(nullptr, screen);
     if (!copied) {
         error = "the screen could not be read";
         return false;
     }
-    if (!WritePngFile(path, width, height, rgb.data(), static_cast<size_t>(width) * 3)) {
+    picture.width = width;
+    picture.height = height;
+    return true;
+}
+
+bool SavePicture(const Picture& picture, const std::string& path, std::string& error)
+{
+    if (!WritePngFile(path, picture.width, picture.height, picture.rgb.data(),
+                      static_cast<size_t>(picture.width) * 3)) {
         error = "cannot write " + path;
         return false;
     }

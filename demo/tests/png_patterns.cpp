@@ -1,5 +1,7 @@
 // png_patterns.cpp - writes the PNG encoder's test pictures; check_png.py decodes them with
 // an independent decoder and compares every pixel with the same formulas.
+#include <windows.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -44,7 +46,7 @@ int main(int argc, char** argv)
     }
     std::string directory = argv[1];
     if (!directory.empty() && directory.back() != '\\' && directory.back() != '/') directory += '\\';
-    std::string mkdir = directory;
+    CreateDirectoryA(directory.c_str(), nullptr);
     int failures = 0;
     for (const Pattern& pattern : kPatterns) {
         std::vector<std::uint8_t> rgb(static_cast<size_t>(pattern.width) * pattern.height * 3);
