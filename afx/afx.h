@@ -85,7 +85,7 @@ public:
 
     // Byte comparison (strcmp): case-sensitive, no locale.
     int Compare(LPCSTR lpsz) const;
-    // Case-insensitive comparison (the C runtime's _stricmp).
+    // Comparison with the ASCII letters folded; other bytes compare by value, whatever the locale.
     int CompareNoCase(LPCSTR lpsz) const;
 
     CString Mid(int nFirst, int nCount) const;

@@ -211,7 +211,19 @@ CString AFXAPI operator+(const CString& s, char ch) { return Concat(s, s.GetLeng
 CString AFXAPI operator+(char ch, const CString& s) { return Concat(&ch, 1, s, s.GetLength()); }
 
 int CString::Compare(LPCSTR lpsz) const { return strcmp(m_pchData, lpsz != NULL ? lpsz : ""); }
-int CString::CompareNoCase(LPCSTR lpsz) const { return _stricmp(m_pchData, lpsz != NULL ? lpsz : ""); }
+// ASCII letters fold; every other byte compares by its unsigned value, whatever the locale.
+int CString::CompareNoCase(LPCSTR lpsz) const
+{
+    const unsigned char* p1 = reinterpret_cast<const unsigned char*>(m_pchData);
+    const unsigned char* p2 = reinterpret_cast<const unsigned char*>(lpsz != NULL ? lpsz : "");
+    for (;; ++p1, ++p2)
+    {
+        int c1 = *p1 >= 'A' && *p1 <= 'Z' ? *p1 + ('a' - 'A') : *p1;
+        int c2 = *p2 >= 'A' && *p2 <= 'Z' ? *p2 + ('a' - 'A') : *p2;
+        if (c1 != c2 || c1 == 0)
+            return c1 - c2;
+    }
+}
 
 bool AFXAPI operator==(const CString& s1, const CString& s2) { return s1.Compare(s2) == 0; }
 bool AFXAPI operator==(const CString& s1, LPCSTR s2) { return s1.Compare(s2) == 0; }
