@@ -327,8 +327,13 @@ KvdReader::Record KvdReader::Next()
             continue;
         if (seenEnd_)
             return FailAt(s, "nothing but blank lines and comments after the \"end\" line", Found(s, end));
-        if (*s == 'v' && end - s >= 5 && std::memcmp(s, "value", 5) == 0 && (s + 5 == end || IsBlank(s[5])))
-            return ParseValue(SkipBlanks(s + 5), end);
+        // "value" as one little-endian word: the line end, never a letter, stops a false match.
+        if ((Load8(s) & 0xFFFFFFFFFFULL) == 0x65756C6176ULL && (s + 5 == end || IsBlank(s[5]))) {
+            char* fields = SkipBlanks(s + 5);
+            if (inObject_ && ParseValueFast(fields, end))
+                return kValue;
+            return ParseValue(fields, end);
+        }
         if (*s == 'o' && end - s >= 6 && std::memcmp(s, "object", 6) == 0 && (s + 6 == end || IsBlank(s[6])))
             return ParseObject(SkipBlanks(s + 6), end);
         if (*s == 'e' && end - s >= 3 && std::memcmp(s, "end", 3) == 0 && SkipBlanks(s + 3) == end) {
@@ -360,7 +365,31 @@ bool KvdReader::CheckToEnd()
     }
 }
 
-bool KvdReader::ParseField(char*& s, char* end, int field, const char* what)
+// Most fields are bare words followed by one blank, or the empty text "".
+inline bool KvdReader::ParseField(char*& s, char* end, int field, const char* what)
+{
+    if (s != end) {
+        if (*s != '"') {
+            char* stop = ScanBare(s);
+            if (*stop == ' ' || stop == end) {
+                text_[field] = s;
+                length_[field] = static_cast<size_t>(stop - s);
+                s = stop == end ? end : SkipBlanks(stop + 1);
+                *stop = '\0';
+                return true;
+            }
+        } else if (s[1] == '"' && (s + 2 == end || IsBlank(s[2]))) {
+            s[1] = '\0';
+            text_[field] = s + 1;
+            length_[field] = 0;
+            s = s + 2 == end ? end : SkipBlanks(s + 3);
+            return true;
+        }
+    }
+    return ParseFieldSlow(s, end, field, what);
+}
+
+bool KvdReader::ParseFieldSlow(char*& s, char* end, int field, const char* what)
 {
     if (s == end)
         return FailAt(s, what, "the end of the line"), false;
@@ -504,6 +533,78 @@ KvdReader::Record KvdReader::ParseObject(char* s, char* end)
     inObject_ = true;
     depth_ = 0;
     return kObject;
+}
+
+// The common value line, read in one go: bare words or "" separated by blanks, a
+// short record number, and another value of the group of the value before. For
+// anything else it returns false with nothing changed, and ParseValue reads the line.
+bool KvdReader::ParseValueFast(char* s, char* end)
+{
+    if (depth_ == 0)
+        return false;
+    char* start[7];
+    char* stop[7];
+    int count = 0;
+    while (s != end) {
+        if (count == 7)
+            return false;
+        char* text = s;
+        char* after;
+        if (*s == '"') {
+            if (s[1] != '"')
+                return false;
+            ++text;  // the empty text, ended by its closing quote
+            after = text;
+            s = text + 1;
+        } else {
+            after = ScanBare(s);
+            if (after == s)
+                return false;
+            s = after;
+        }
+        if (s != end) {
+            if (*s != ' ')
+                return false;
+            while (*s == ' ')
+                ++s;
+        }
+        start[count] = text;
+        stop[count] = after;
+        ++count;
+    }
+    if (count < 5)
+        return false;
+
+    const char* digits = start[2];
+    size_t digitCount = static_cast<size_t>(stop[2] - digits);
+    if (digitCount > 9)
+        return false;
+    int record = 0;
+    for (size_t i = 0; i < digitCount; ++i) {
+        unsigned digit = static_cast<unsigned char>(digits[i]) - '0';
+        if (digit > 9)
+            return false;
+        record = record * 10 + static_cast<int>(digit);
+    }
+
+    size_t groupLength = static_cast<size_t>(stop[0] - start[0]);
+    size_t parentLength = static_cast<size_t>(stop[1] - start[1]);
+    if (!SameText(groupPath_[depth_ - 1], start[0], groupLength) ||
+        (parentLength != 0 && (depth_ < 2 || !SameText(groupPath_[depth_ - 2], start[1], parentLength))))
+        return false;
+
+    static const int kFieldOf[7] = {kGroup, kParentGroup, -1, kValueName, kValueText, kSuffix, kExtra};
+    text_[kSuffix] = text_[kExtra] = "";
+    length_[kSuffix] = length_[kExtra] = 0;
+    for (int i = 0; i < count; ++i) {
+        *stop[i] = '\0';
+        if (kFieldOf[i] >= 0) {
+            text_[kFieldOf[i]] = start[i];
+            length_[kFieldOf[i]] = static_cast<size_t>(stop[i] - start[i]);
+        }
+    }
+    record_ = record;
+    return true;
 }
 
 KvdReader::Record KvdReader::ParseValue(char* s, char* end)

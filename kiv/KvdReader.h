@@ -56,7 +56,9 @@ private:
     bool ReadHeader();
     Record ParseObject(char* s, char* end);
     Record ParseValue(char* s, char* end);
+    bool ParseValueFast(char* s, char* end);
     bool ParseField(char*& s, char* end, int field, const char* what);
+    bool ParseFieldSlow(char*& s, char* end, int field, const char* what);
     bool ParseRecordNumber(char*& s, char* end);
     bool CheckNesting(char* groupAt, char* parentAt);
 
