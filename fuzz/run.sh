@@ -5,7 +5,8 @@
 # Inputs start from fuzz/corpus/<target> and grow in <build>/fuzz/corpus-<target>;
 # a crash or hang lands in <build>/fuzz/artifacts/<target>/: copy it into
 # fuzz/regressions/<target>/ so that the native tests replay it.
-# DERAR_BUILD names the build folder (default: build).
+# DERAR_BUILD names the build folder (default: build); FUZZ_TARGETS picks targets
+# (default: "reader date").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -21,7 +22,7 @@ LIBRARY=("$ROOT"/kiv/KvdDate.cpp "$ROOT"/kiv/KvdReader.cpp "$ROOT"/kiv/KvdWriter
          "$ROOT"/kiv/KivSession.cpp "$ROOT"/kiv/KivCalls.cpp)
 
 status=0
-for target in reader date; do
+for target in ${FUZZ_TARGETS:-reader date}; do
     echo "== building fuzz_$target" >&2
     "$CXX" "${FLAGS[@]}" "$ROOT/fuzz/fuzz_$target.cpp" "${LIBRARY[@]}" -o "$OUT/fuzz_$target"
     mkdir -p "$ROOT/fuzz/regressions/$target"

@@ -8,6 +8,10 @@
 
 #include "KvdDate.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>  // every x86_64 processor has SSE2; other builds use the word-at-a-time path
+#endif
+
 #if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
 #error "the field scanner reads eight bytes at a time in little-endian order"
 #endif
@@ -16,7 +20,7 @@ namespace {
 
 constexpr size_t kChunk = size_t(256) << 10;         // bytes per read
 constexpr size_t kCapacity = KvdReader::kMaxLine + kChunk;
-constexpr size_t kSlack = 16;                         // room for the sentinel and 8-byte loads
+constexpr size_t kSlack = 64;                         // room for the sentinel and loads past a line end
 constexpr const char* kCorrect = "Correct the file or choose another one.";
 
 // Word-at-a-time byte tests. In each mask the lowest set bit marks the first byte
@@ -535,6 +539,39 @@ KvdReader::Record KvdReader::ParseObject(char* s, char* end)
     return kObject;
 }
 
+#if defined(__SSE2__)
+// One bit per byte of a line of up to 64 bytes.
+struct LineMasks {
+    uint64_t blank;    // ' ' or tab
+    uint64_t quote;    // '"'
+    uint64_t special;  // '\' or a control byte other than tab
+};
+
+inline LineMasks ClassifyLine(const char* line, size_t length)
+{
+    LineMasks m = {0, 0, 0};
+    const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t'), quote = _mm_set1_epi8('"');
+    const __m128i backslash = _mm_set1_epi8('\\'), lastControl = _mm_set1_epi8(0x1F);
+    for (size_t at = 0; at < length; at += 16) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + at));
+        __m128i isTab = _mm_cmpeq_epi8(x, tab);
+        __m128i isControl = _mm_andnot_si128(isTab, _mm_cmpeq_epi8(_mm_min_epu8(x, lastControl), x));
+        uint64_t blank = static_cast<uint32_t>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, space), isTab)));
+        uint64_t quotes = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, quote)));
+        uint64_t special =
+            static_cast<uint32_t>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, backslash), isControl)));
+        m.blank |= blank << at;
+        m.quote |= quotes << at;
+        m.special |= special << at;
+    }
+    uint64_t inLine = length == 64 ? ~0ULL : (1ULL << length) - 1;
+    m.blank &= inLine;
+    m.quote &= inLine;
+    m.special &= inLine;
+    return m;
+}
+#endif
+
 // The common value line, read in one go: bare words or "" separated by blanks, a
 // short record number, and another value of the group of the value before. For
 // anything else it returns false with nothing changed, and ParseValue reads the line.
@@ -545,6 +582,36 @@ bool KvdReader::ParseValueFast(char* s, char* end)
     char* start[7];
     char* stop[7];
     int count = 0;
+#if defined(__SSE2__)
+    size_t length = static_cast<size_t>(end - s);
+    if (length <= 64) {
+        // Fields are the runs between blanks. Quotes may only form "" (the empty text)
+        // as a whole field; anything else quoted, escaped or odd goes the general way.
+        LineMasks m = ClassifyLine(s, length);
+        uint64_t inLine = length == 64 ? ~0ULL : (1ULL << length) - 1;
+        uint64_t field = ~m.blank & inLine;
+        uint64_t starts = field & ~(field << 1);
+        uint64_t lasts = field & ~(field >> 1);
+        uint64_t pairs = m.quote & (m.quote >> 1);
+        if (m.special != 0 || m.quote != (pairs | (pairs << 1)) || (pairs & (starts ^ pairs)) ||
+            ((pairs << 1) & (lasts ^ (pairs << 1))))
+            return false;
+        // Every "" is then a pair starting a field and ending it.
+        while (starts != 0) {
+            if (count == 7)
+                return false;
+            unsigned first = static_cast<unsigned>(__builtin_ctzll(starts));
+            unsigned last = static_cast<unsigned>(__builtin_ctzll(lasts));
+            bool empty = (pairs >> first) & 1;
+            start[count] = s + first + (empty ? 1 : 0);
+            stop[count] = s + last + (empty ? 0 : 1);
+            ++count;
+            starts &= starts - 1;
+            lasts &= lasts - 1;
+        }
+        s = end;
+    }
+#endif
     while (s != end) {
         if (count == 7)
             return false;
