@@ -91,7 +91,7 @@ TEST_F(LibraryFailure, AMissingFileIsNeitherOpenedNorReported)
     user.Run([&] { outcome = transfer_host::CallImpExp(call); });
     EXPECT_EQ(outcome.result, 1);
     EXPECT_EQ(outcome.count, 0);
-    EXPECT_TRUE(user.Windows().empty());
+    EXPECT_TRUE(user.ShownWindows().empty()) << "no message, no dialog";
     KivDoubleCalls calls = kiv_double::Calls();
     EXPECT_EQ(calls.open, 0);
     EXPECT_EQ(calls.attached, 0);

@@ -156,7 +156,7 @@ TEST_F(OkPass, WarningAndAnswerTable)
           { { "Alpha", Warning::Author } }, {} },
         { "No All at a later row keeps the rows before it", kExport, "jdoe", "W-17",
           { Obj("Alpha", "jdoe", "W-17"), Obj("Beta", "kim", "W-17"), Obj("Gamma", "kim", "W-17"),
-            Obj("Delta", "jdoe", "W-17") },
+            Obj("Omega", "jdoe", "W-17") },
           {}, { Yes, NoAll }, { { "Beta", Warning::Author }, { "Gamma", Warning::Author } }, { "Alpha", "Beta" } },
         { "rows of the same name each add a name", kImport, "jdoe", "",
           { Obj("GR", "jdoe", ""), Obj("GR", "jdoe", "W-2") }, {}, { Yes, Yes },
