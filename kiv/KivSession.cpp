@@ -12,6 +12,7 @@ bool KivSession::Attach()
 void KivSession::Detach()
 {
     Finish();
+    reader_.Release();  // a detached library holds no file and no buffer
     attached_ = false;
 }
 

@@ -150,6 +150,12 @@ void KvdReader::Close()
     eof_ = true;
 }
 
+void KvdReader::Release()
+{
+    Close();
+    buffer_.reset();
+}
+
 std::string KvdReader::PathText() const { return "Cannot open \"" + path_ + "\": "; }
 
 KvdReader::Record KvdReader::FailFile(const std::string& what, const char* todo)
@@ -207,7 +213,7 @@ bool KvdReader::Open(const char* path)
                         "Check that you may read it, or choose another file."),
                false;
     if (!buffer_)
-        buffer_.reset(new char[kCapacity + kSlack]());
+        buffer_.reset(new char[kCapacity + kSlack]);
     return Rewind();
 }
 
@@ -274,7 +280,10 @@ bool KvdReader::NextLine(char*& line, size_t& length)
             eof_ = true;
         }
         end_ += got;
-        buffer[end_] = '\n';  // sentinel: every scan of the last line stops here
+        // Sentinel: every scan of the last line stops here; the bytes behind it are
+        // defined for loads that reach past a line end.
+        buffer[end_] = '\n';
+        std::memset(buffer + end_ + 1, 0, kSlack - 1);
     }
 }
 

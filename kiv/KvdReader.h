@@ -34,6 +34,8 @@ public:
     // Back to the first record, for a second pass over the same file.
     bool Rewind();
     void Close();
+    // Closes the file and gives the buffer back; the next Open makes a new one.
+    void Release();
     bool IsOpen() const { return file_ != nullptr; }
 
     // The next record. kEnd comes once, for the "end" line; kFinished follows when
