@@ -60,6 +60,14 @@ BOOL CALLBACK CollectStatic(HWND hwnd, LPARAM lParam)
     return TRUE;
 }
 
+// A lambda is no CALLBACK on i686 (stdcall): enumeration procedures are named functions.
+BOOL CALLBACK CancelDialog(HWND hwnd, LPARAM)
+{
+    if (IsWindowVisible(hwnd) && IsDialog(hwnd))
+        PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    return TRUE;
+}
+
 HANDLE g_watchdogDisarmed = nullptr;
 
 DWORD WINAPI WatchdogThread(LPVOID parameter)
@@ -196,14 +204,7 @@ bool Click(HWND dialog, int controlId)
 
 void CancelAllDialogs()
 {
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM) -> BOOL {
-            if (IsWindowVisible(hwnd) && IsDialog(hwnd))
-                PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-            return TRUE;
-        },
-        0);
+    EnumThreadWindows(GetCurrentThreadId(), CancelDialog, 0);
 }
 
 int ListRowCount(HWND list)
