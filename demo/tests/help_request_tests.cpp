@@ -15,13 +15,12 @@ namespace {
 // size, command, data, reserved, offset of the file name, offset of extra data, then the name.
 std::vector<BYTE> Block(WORD command, LONG data, WORD nameAt, const std::string& name, bool terminate = true)
 {
-    std::vector<BYTE> block(16, 0);
+    std::vector<BYTE> block(16 + name.size() + (terminate ? 1 : 0), 0);
     auto put = [&block](size_t at, const void* value, size_t size) { std::memcpy(&block[at], value, size); };
     put(2, &command, 2);
     put(4, &data, 4);
     put(12, &nameAt, 2);
-    block.insert(block.end(), name.begin(), name.end());
-    if (terminate) block.push_back(0);
+    put(16, name.data(), name.size());
     const WORD size = static_cast<WORD>(block.size());
     put(0, &size, 2);
     return block;
