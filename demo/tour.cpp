@@ -429,6 +429,8 @@ int Tour::Run()
 {
     ArmWatchdog(kTourTimeoutMs);
     CreateDirectoryA(m_directory.c_str(), nullptr);
+    // The pointer rests in a corner, so no control is drawn in its hover state.
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
     ShowWindow(m_host.Handle(), SW_SHOW);
     UpdateWindow(m_host.Handle());
     if (ChooseSample()) {
