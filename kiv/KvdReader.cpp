@@ -653,7 +653,7 @@ bool KvdReader::ParseValueFast(char* s, char* end)
 
     const char* digits = start[2];
     size_t digitCount = static_cast<size_t>(stop[2] - digits);
-    if (digitCount > 9)
+    if (digitCount == 0 || digitCount > 9)
         return false;
     int record = 0;
     for (size_t i = 0; i < digitCount; ++i) {

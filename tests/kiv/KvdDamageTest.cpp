@@ -63,6 +63,8 @@ const DamageCase kDamage[] = {
      "expected the value text, found the end of the line"},
     {"value without record number", kHead + kObject + "value G \"\"\nend\n", 3, 11,
      "expected a record number"},
+    {"record number given as an empty text", kHead + kObject + "value G \"\" 1 n v\nvalue G \"\" \"\" n v\nend\n",
+     4, 12, "expected a record number (a whole number such as 1), found '\"'"},
     {"record number not a number", kHead + kObject + "value G \"\" x1 n v\nend\n", 3, 12,
      "expected a record number (a whole number such as 1), found \"x1\""},
     {"record number with a fraction", kHead + kObject + "value G \"\" 1.5 n v\nend\n", 3, 12,
