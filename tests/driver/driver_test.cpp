@@ -207,6 +207,53 @@ TEST(ScriptedUser, AStepThatThrowsStopsTheScriptAndClosesTheDialog)
     EXPECT_EQ(stepsRun, 1);
 }
 
+// Run only as a child process by the test below: a modal loop that no closing
+// can end, which only the last resort stops.
+TEST(ScriptedUser, DISABLED_StuckModalLoop)
+{
+    ScriptedUser user;
+    user.SetStepTimeout(200);
+    user.SetHangLimit(1500);
+    user.Run([] {
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0))
+            DispatchMessageA(&msg);
+    });
+}
+
+TEST(ScriptedUser, LastResortEndsAProcessWhoseModalLoopIsStuck)
+{
+    fixtures::TempFolder folder;
+    std::string errors = folder.File("stderr.txt");
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE file = CreateFileA(errors.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string command = std::string("\"") + self +
+                          "\" --gtest_also_run_disabled_tests --gtest_filter=ScriptedUser.DISABLED_StuckModalLoop";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = file;
+    startup.hStdError = file;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process));
+    CloseHandle(file);
+    DWORD waited = WaitForSingleObject(process.hProcess, 30000);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    if (waited == WAIT_TIMEOUT)
+        TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    ASSERT_EQ(waited, WAIT_OBJECT_0) << "the stuck child was not ended";
+    EXPECT_EQ(exitCode, 3u);
+    std::string output = fixtures::ReadFile(errors);
+    EXPECT_NE(output.find("did not return after the last step"), std::string::npos) << output;
+    EXPECT_NE(output.find("the modal loop is stuck, ending the process"), std::string::npos) << output;
+}
+
 TEST(Dialog, PressesKeysAsTheKeyboardDoes)
 {
     struct Case {
