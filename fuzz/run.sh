@@ -46,6 +46,25 @@ for target in ${FUZZ_TARGETS:-reader date}; do
     cov=$(grep -E '^#[0-9]+' "$log" | tail -1 | grep -oE 'cov: [0-9]+ ft: [0-9]+' || echo 'cov: ?')
     echo "fuzz_$target: $runs executions, $cov, corpus $(ls "$corpus" | wc -l) inputs" >&2
 done
+# The reader reads common value lines in one go and everything else the general
+# way; both must deliver the same for every input that the fuzzer kept.
+if [ -d "$OUT/corpus-reader" ]; then
+    for path in one-go general; do
+        defines=(); [ $path = general ] && defines=(-DKVD_GENERAL_PATH_ONLY)
+        "$CXX" -std=c++17 -O1 -g -fsanitize=address,undefined "${defines[@]}" -I"$ROOT/exchange" -I"$ROOT/kiv" \
+            "$ROOT/fuzz/replay.cpp" "${LIBRARY[@]}" -o "$OUT/replay-$path"
+        find "$OUT/corpus-reader" "$ROOT/fuzz/corpus/reader" -type f -print0 | sort -z |
+            xargs -0 -r "$OUT/replay-$path" | sed "s|^file $ROOT/|file |" >"$OUT/replay-$path.txt"
+    done
+    if cmp -s "$OUT/replay-one-go.txt" "$OUT/replay-general.txt"; then
+        echo "replay: both ways of reading value lines agree on $(grep -c '^file' "$OUT/replay-general.txt") inputs" >&2
+    else
+        status=1
+        echo "replay: the two ways of reading value lines differ:" >&2
+        diff "$OUT/replay-one-go.txt" "$OUT/replay-general.txt" | head -20 >&2
+    fi
+fi
+
 if find "$OUT/artifacts" -type f | grep -q .; then
     echo "faults found (copy each into fuzz/regressions/<target>/ once mended):" >&2
     find "$OUT/artifacts" -type f >&2
