@@ -583,9 +583,18 @@ void ScriptedUser::State::Abort(const std::string& why, bool timeout)
 // EndDialog, then the close message, then destruction, a little later each.
 void ScriptedUser::State::CloseWindows()
 {
-    for (HWND hwnd : ThreadWindows(threadId)) {
-        if (!IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd) || !IsDialogClass(hwnd))
-            continue;
+    // The enabled dialogs: a modal dialog's owners are disabled until it goes.
+    // Hidden ones only when nothing visible is left (a dialog that hid itself).
+    std::vector<HWND> targets;
+    for (bool hidden : {false, true}) {
+        for (HWND hwnd : ThreadWindows(threadId)) {
+            if (IsDialogClass(hwnd) && IsWindowEnabled(hwnd) && IsWindowVisible(hwnd) != hidden)
+                targets.push_back(hwnd);
+        }
+        if (!targets.empty())
+            break;
+    }
+    for (HWND hwnd : targets) {
         int attempt = closeAttempts[hwnd]++;
         switch (attempt) {
         case 0:
