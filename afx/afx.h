@@ -100,8 +100,13 @@ public:
     int Find(LPCSTR lpszSub) const;
     int ReverseFind(char ch) const;
 
-    // printf-style formatting. Pass CString arguments as (LPCSTR)str.
-    void Format(LPCSTR lpszFormat, ...);
+    // printf-style formatting. CString arguments may be passed directly, as in MFC: they are
+    // handed on as their text (GCC would otherwise pass the object by hidden reference).
+    template <class... Args>
+    void Format(LPCSTR lpszFormat, const Args&... args)
+    {
+        FormatArgs(lpszFormat, FormatArg(args)...);
+    }
     void FormatV(LPCSTR lpszFormat, va_list argList);
 
     // Direct access. GetBuffer makes room for at least nMinBufLength bytes plus a terminator;
@@ -111,6 +116,10 @@ public:
     void ReleaseBuffer(int nNewLength = -1);
 
 private:
+    static LPCSTR FormatArg(const CString& s) { return s.m_pchData; }
+    template <class T>
+    static const T& FormatArg(const T& value) { return value; }
+    void FormatArgs(LPCSTR lpszFormat, ...);
     void InitRepeat(char ch, int nRepeat);
     void AllocCopy(const char* pch, int nLength);
     void ConcatInPlace(const char* pch, int nLength);

@@ -301,7 +301,7 @@ int CString::ReverseFind(char ch) const
     return -1;
 }
 
-void CString::Format(LPCSTR lpszFormat, ...)
+void CString::FormatArgs(LPCSTR lpszFormat, ...)
 {
     va_list args;
     va_start(args, lpszFormat);

@@ -211,6 +211,10 @@ TEST(CString, FormatGrowsToAnyLength)
     CString arg("from a CString");
     s.Format("%s", static_cast<LPCSTR>(arg));
     EXPECT_EQ(Bytes(s), "from a CString");
+    s.Format("<%s|%s|%d>", arg, CString("temporary"), 7);   // CString passed directly, as MFC code does
+    EXPECT_EQ(Bytes(s), "<from a CString|temporary|7>");
+    s.Format("%s and %s", s, arg);   // the text being replaced as an argument
+    EXPECT_EQ(Bytes(s), "<from a CString|temporary|7> and from a CString");
 }
 
 TEST(CString, IndexingReadsBytes)
