@@ -1,5 +1,6 @@
-// KvdReader.cpp - the .kvd scanner: buffered reads, memchr for line ends, and
-// word-at-a-time scanning of fields.
+// KvdReader.cpp - the .kvd scanner: big buffered reads, memchr for line ends,
+// fields scanned eight bytes at a time, and common value lines classified sixteen
+// bytes at a time where SSE2 exists.
 #include "KvdReader.h"
 
 #include <cerrno>
@@ -317,8 +318,8 @@ bool KvdReader::ReadHeader()
                 return true;
             return FailAt(version, "version 1 of the format",
                           "version " + Shown(version, static_cast<size_t>(afterVersion - version)),
-                          "This file was written for a newer exchange library; use that library or "
-                          "choose another file."),
+                          "This file was written for another version of the exchange library; use "
+                          "that version or choose another file."),
                    false;
         }
     }
