@@ -248,14 +248,19 @@ HTREEITEM CBrowseDialog::InsertTreeItem(HTREEITEM hLastItem, CString strText, in
 void CBrowseDialog::ShowOpeningView()
 {
     HTREEITEM hItem = TreeGetRootItem(m_pTree);
-    if (hItem != NULL)
+    if (hItem == NULL)
     {
-        TreeExpand(m_pTree, hItem, TVE_EXPAND);
-        TreeEnsureVisible(m_pTree, hItem);
+        m_pTree->SetFocus();
+        return;
     }
-    m_pTree->SetFocus();
+    // Opening or scrolling an item of a tree on screen repaints it at once, whatever
+    // WM_SETREDRAW says (tens of milliseconds each under Wine): the objects are opened
+    // with the tree hidden, and it is shown once, as the walk left it.
+    m_pTree->ShowWindow(SW_HIDE);
+    TreeExpand(m_pTree, hItem, TVE_EXPAND);
+    TreeEnsureVisible(m_pTree, hItem);
     // Every object item opens one level, so its top-level groups show, closed.
-    while (hItem != NULL && (hItem = TreeGetNextVisibleItem(m_pTree, hItem)) != NULL)
+    while ((hItem = TreeGetNextVisibleItem(m_pTree, hItem)) != NULL)
     {
         if (TreeGetParentItem(m_pTree, hItem) == NULL)
         {
@@ -263,6 +268,8 @@ void CBrowseDialog::ShowOpeningView()
             TreeEnsureVisible(m_pTree, hItem);
         }
     }
+    m_pTree->ShowWindow(SW_SHOW);
+    m_pTree->SetFocus();
 }
 
 void CBrowseDialog::RefillFileCombo()
