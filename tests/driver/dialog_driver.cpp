@@ -390,8 +390,16 @@ struct ScriptedUser::State {
     std::string activity;
     HANDLE stopWatchdog = nullptr;
 
+    // DERAR_DRIVER_TRACE=1 in the environment prints every step with its time.
+    bool trace = GetEnvironmentVariableA("DERAR_DRIVER_TRACE", nullptr, 0) > 0;
+    DWORD runStart = 0;
+
     void SetActivity(const std::string& text)
     {
+        if (trace) {
+            std::fprintf(stderr, "driver +%lu ms: %s\n", static_cast<unsigned long>(GetTickCount() - runStart),
+                         text.c_str());
+        }
         std::lock_guard<std::mutex> lock(activityLock);
         activity = text;
     }
@@ -418,8 +426,11 @@ struct ScriptedUser::State {
         seen.isMessageBox = LooksLikeMessageBox(hwnd);
         if (seen.isMessageBox)
             seen.messageText = Dialog(hwnd).MessageText();
-        if (IsWindowVisible(hwnd))
+        if (IsWindowVisible(hwnd) && !seen.shown) {
             seen.shown = true;
+            if (trace)
+                SetActivity("shown: " + Describe(hwnd));
+        }
     }
     void Tick();
     void RunStep(HWND hwnd);
@@ -445,6 +456,8 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam)
                     seen.caption = create->lpcs->lpszName;
                 st->windows.push_back(seen);
                 st->handles.push_back(hwnd);
+                if (st->trace)
+                    st->SetActivity("created: " + seen.caption);
             }
         } else if (code == HCBT_ACTIVATE || code == HCBT_DESTROYWND) {
             // The platform activates a dialog before it shows it, and also one
@@ -640,6 +653,7 @@ void ScriptedUser::Run(const std::function<void()>& hostCall)
     }
     st.threadId = GetCurrentThreadId();
     st.running = true;
+    st.runStart = GetTickCount();
     st.lastProgress = GetTickCount();
     st.SetActivity(st.steps.empty() ? std::string("no steps") : "waiting for " + st.StepName(0));
     t_active = &st;
@@ -657,6 +671,7 @@ void ScriptedUser::Run(const std::function<void()>& hostCall)
         ADD_FAILURE() << "the host call threw";
     }
 
+    st.SetActivity("the host call returned");
     SetEvent(st.stopWatchdog);
     if (watchdog) {
         WaitForSingleObject(watchdog, INFINITE);

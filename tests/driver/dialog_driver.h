@@ -31,6 +31,9 @@
 // order) so the host call returns. If even that does not end the modal loop, a
 // last-resort thread ends the process after 60 s with a message on stderr.
 //
+// DERAR_DRIVER_TRACE=1 in the environment prints each window's creation and
+// showing and each step's start and end, with the time since Run began.
+//
 // Key presses are posted, as the keyboard's messages are: they take effect after
 // the step returns, and the next step sees their result. Clicks, list and tree
 // actions are sent and have taken effect when the call returns.
