@@ -91,9 +91,16 @@ private:
     // A step that answers every warning with Yes until the dialog titled owner is
     // gone, saving the first warning of each kind.
     Step AnswerWarnings(const std::string& owner);
+    // A step that notes the names of the lower list, top to bottom, and presses OK.
+    Step PressOk(const std::string& title, std::shared_ptr<std::vector<std::string>> rows);
+    // Every warning answered Yes: the host gets 1 and the lower list's names in its order.
+    void CheckAllAccepted(const std::string& what, const TransferOutcome& outcome,
+                          const std::vector<std::string>& rows);
     // Steps that press Help in the dialog titled title and check the topic asked for.
-    void CheckHelp(TourScript& script, const std::string& title, int context);
-    void Note(const std::string& text) { std::printf("tour: note: %s\n", text.c_str()); }
+    // With a file name, the help window is saved too.
+    void CheckHelp(TourScript& script, const std::string& title, int context, const std::string& file = "");
+    // What the library did that a person would call wrong; the tour then ends with an error.
+    void Fault(const std::string& text) { m_failures.push_back(text); }
 
     HostWindow& m_host;
     std::string m_directory;
@@ -171,7 +178,7 @@ Step Tour::AnswerWarnings(const std::string& owner)
             Picture picture;
             if (!state->capture.Poll(warning, picture)) return false;
             if (kind == WarningKind::Unknown)
-                Note("a warning of no known kind: " + ControlText(warning, IDC_WARNING_TEXT));
+                Fault("a warning of no known kind: " + ControlText(warning, IDC_WARNING_TEXT));
             Save(picture, FileOf(kind));
             m_warningsSaved.insert(kind);
         }
@@ -181,7 +188,33 @@ Step Tour::AnswerWarnings(const std::string& owner)
     };
 }
 
-void Tour::CheckHelp(TourScript& script, const std::string& title, int context)
+Step Tour::PressOk(const std::string& title, std::shared_ptr<std::vector<std::string>> rows)
+{
+    return [title, rows] {
+        HWND dialog = FindDialog(title);
+        if (!dialog) return false;
+        HWND selected = GetDlgItem(dialog, IDC_SELECTED_LIST);
+        rows->clear();
+        for (int row = 0, count = ListRowCount(selected); row < count; ++row)
+            rows->push_back(ListCell(selected, row, 0));
+        return Click(dialog, IDOK);
+    };
+}
+
+void Tour::CheckAllAccepted(const std::string& what, const TransferOutcome& outcome,
+                            const std::vector<std::string>& rows)
+{
+    auto joined = [](const std::vector<std::string>& names) {
+        std::string text;
+        for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
+        return "[" + text + "]";
+    };
+    if (outcome.result != 1 || outcome.names != rows)
+        Fault(what + " returned " + std::to_string(outcome.result) + " and " + joined(outcome.names) +
+              ", expected 1 and " + joined(rows));
+}
+
+void Tour::CheckHelp(TourScript& script, const std::string& title, int context, const std::string& file)
 {
     auto before = std::make_shared<int>(0);
     script.Then("the Help button of " + title, [this, title, before] {
@@ -194,8 +227,13 @@ void Tour::CheckHelp(TourScript& script, const std::string& title, int context)
         if (m_host.Help().RequestCount() == *before) return false;
         const HelpRequest& request = m_host.Help().LastRequest();
         if (request.command != HELP_CONTEXT || request.file != DERAR_HELP_FILE || request.data != context)
-            Note(title + " asked for \"" + request.Describe() + "\", expected context " +
+            Fault(title + " asked for \"" + request.Describe() + "\", expected context " +
                  std::to_string(context) + " of " + DERAR_HELP_FILE);
+        return true;
+    });
+    if (!file.empty())
+        script.Then("the help window", Shot(file, [this] { return m_host.Help().Handle(); }));
+    script.Then("the help window hidden", [this] {
         ShowWindow(m_host.Help().Handle(), SW_HIDE); // keep it out of the next screenshots
         return true;
     });
@@ -261,7 +299,7 @@ void Tour::ExportSection()
 
     TourScript script;
     script.Then("the export dialog", ShotDialog("export-dialog.png", kExportTitle));
-    CheckHelp(script, kExportTitle, HELP_CONTEXT_EXPORT);
+    CheckHelp(script, kExportTitle, HELP_CONTEXT_EXPORT, "help-request.png");
     script.Then("the chosen object selected and added", [this] {
         HWND dialog = FindDialog(kExportTitle);
         HWND available = dialog ? GetDlgItem(dialog, IDC_AVAILABLE_LIST) : nullptr;
@@ -275,15 +313,13 @@ void Tour::ExportSection()
         return dialog && FindListRow(GetDlgItem(dialog, IDC_SELECTED_LIST), m_first.name) >= 0;
     });
     script.Then("the export dialog after Add", ShotDialog("export-after-add.png", kExportTitle));
-    script.Then("OK in the export dialog", [] {
-        HWND dialog = FindDialog(kExportTitle);
-        return dialog && Click(dialog, IDOK);
-    });
+    auto rows = std::make_shared<std::vector<std::string>>();
+    script.Then("OK in the export dialog", PressOk(kExportTitle, rows));
     script.Then("the warnings of the export", AnswerWarnings(kExportTitle));
 
     TransferOutcome outcome;
     Finish(script, script.Run([&] { outcome = m_host.Transfer(false); }));
-    if (outcome.result != 1) Note("the export returned " + std::to_string(outcome.result) + ", expected 1");
+    CheckAllAccepted("the export", outcome, *rows);
     for (WarningKind kind : {WarningKind::Author, WarningKind::WellId})
         if (!m_warningsSaved.count(kind))
             m_failures.push_back(std::string("the export showed no ") + FileOf(kind));
@@ -313,15 +349,13 @@ void Tour::ImportSection()
         return dialog && FindListRow(GetDlgItem(dialog, IDC_SELECTED_LIST), m_first.name) >= 0;
     });
     script.Then("the import dialog after Add", ShotDialog("import-after-add.png", kImportTitle));
-    script.Then("OK in the import dialog", [] {
-        HWND dialog = FindDialog(kImportTitle);
-        return dialog && Click(dialog, IDOK);
-    });
+    auto rows = std::make_shared<std::vector<std::string>>();
+    script.Then("OK in the import dialog", PressOk(kImportTitle, rows));
     script.Then("the warnings of the import", AnswerWarnings(kImportTitle));
 
     TransferOutcome outcome;
     Finish(script, script.Run([&] { outcome = m_host.Transfer(true); }));
-    if (outcome.result != 1) Note("the import returned " + std::to_string(outcome.result) + ", expected 1");
+    CheckAllAccepted("the import", outcome, *rows);
     if (!m_warningsSaved.count(WarningKind::CurrentData))
         m_failures.push_back(std::string("the import showed no ") + FileOf(WarningKind::CurrentData));
 }
@@ -363,7 +397,7 @@ void Tour::RefusedFileSection()
     TransferOutcome outcome;
     Finish(script, script.Run([&] { outcome = m_host.TransferFile(true, folder, damaged); }));
     if (outcome.result != 0 || outcome.names != candidates)
-        Note("the refused file returned " + std::to_string(outcome.result) +
+        Fault("the refused file returned " + std::to_string(outcome.result) +
              " and not the candidates unchanged");
     DeleteFileA((folder + damaged).c_str());
     RemoveDirectoryA(folder.c_str());

@@ -112,7 +112,7 @@ def check_patterns(directory):
 
 # The tour saves one picture of each of these (with a number in front).
 SCREENSHOTS = [
-    'demo-window', 'export-dialog', 'export-after-add', 'warning-author', 'warning-well-id',
+    'demo-window', 'export-dialog', 'help-request', 'export-after-add', 'warning-author', 'warning-well-id',
     'import-dialog', 'import-after-add', 'warning-current-data', 'refused-file', 'browser',
     'browser-expand-tree', 'browser-collapse-tree', 'browser-expand-node', 'open-file-dialog',
     'demo-window-results',
