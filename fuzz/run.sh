@@ -65,6 +65,19 @@ if [ -d "$OUT/corpus-reader" ]; then
     fi
 fi
 
+# Source coverage of the library by the kept reader inputs.
+if [ -d "$OUT/corpus-reader" ] && command -v llvm-profdata >/dev/null && command -v llvm-cov >/dev/null; then
+    "$CXX" -std=c++17 -O1 -fprofile-instr-generate -fcoverage-mapping -I"$ROOT/exchange" -I"$ROOT/kiv" \
+        "$ROOT/fuzz/replay.cpp" "${LIBRARY[@]}" -o "$OUT/replay-coverage"
+    rm -f "$OUT"/coverage-*.profraw
+    find "$OUT/corpus-reader" "$ROOT/fuzz/corpus/reader" -type f -print0 | sort -z |
+        LLVM_PROFILE_FILE="$OUT/coverage-%p.profraw" xargs -0 -r "$OUT/replay-coverage" >/dev/null
+    llvm-profdata merge -o "$OUT/coverage.profdata" "$OUT"/coverage-*.profraw
+    llvm-cov report "$OUT/replay-coverage" -instr-profile="$OUT/coverage.profdata" "${LIBRARY[@]}" >"$OUT/coverage.txt"
+    echo "coverage of kiv/ by the reader inputs (regions, functions, lines, branches):" >&2
+    grep -E '^(Filename|TOTAL|.*Kvd|.*Kiv)' "$OUT/coverage.txt" | sed "s|$ROOT/||" >&2
+fi
+
 if find "$OUT/artifacts" -type f | grep -q .; then
     echo "faults found (copy each into fuzz/regressions/<target>/ once mended):" >&2
     find "$OUT/artifacts" -type f >&2
