@@ -369,7 +369,7 @@ struct Step {
 struct ScriptedUser::State {
     std::vector<Step> steps;
     size_t next = 0;            // the step that runs next
-    DWORD stepTimeout = 5000;
+    DWORD stepTimeout = 10000;
     DWORD hangLimit = 60000;
     DWORD lastProgress = 0;     // tick count of the last step start or end
     bool running = false;       // inside Run

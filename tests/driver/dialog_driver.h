@@ -25,7 +25,7 @@
 // so a test can also assert that a dialog ended unseen.
 //
 // Watchdogs: a step whose window does not come within the step timeout (default
-// 5 s), or a host call that does not return within that time after the last step,
+// 10 s), or a host call that does not return within that time after the last step,
 // fails the test with a message naming the step and the windows open, and then
 // every window of the thread is closed (Cancel, EndDialog, WM_CLOSE, in that
 // order) so the host call returns. If even that does not end the modal loop, a
@@ -245,7 +245,8 @@ public:
     ScriptedUser& When(const WindowMatch& match, Action action);
 
     // How long a step waits for its window (and the host call for its return
-    // after the last step) before the test fails. Default 5000 ms.
+    // after the last step) before the test fails. Default 10000 ms: generous, as it
+    // only ever delays a failing test, and a loaded machine shows dialogs slowly.
     void SetStepTimeout(DWORD milliseconds);
     // The last resort: the process ends after this long in Run. Default 60000 ms.
     void SetHangLimit(DWORD milliseconds);
