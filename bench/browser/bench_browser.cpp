@@ -338,11 +338,18 @@ int main(int argc, char** argv)
     // measures N values and reports each phase on stderr.
     bool quick = argc > 1 && std::string(argv[1]) == "quick";
     bool trace = argc > 2 && std::string(argv[1]) == "trace";
+    // "bench_browser refresh N..." measures the refresh at these sizes and no commands.
+    bool refreshOnly = argc > 2 && std::string(argv[1]) == "refresh";
     std::vector<int> sizes = { 10000, 30000, 100000 };
     if (quick)
         sizes = { 10000, 30000 };
     if (trace)
         sizes = { std::atoi(argv[2]) };
+    if (refreshOnly) {
+        sizes.clear();
+        for (int i = 2; i < argc; ++i)
+            sizes.push_back(std::atoi(argv[i]));
+    }
 
     WNDCLASSA wc = {};
     wc.lpfnWndProc = HostProc;
@@ -410,10 +417,14 @@ int main(int argc, char** argv)
         std::fflush(stdout);
     }
 
+    if (refreshOnly)
+        sizes = {};
     std::printf("\nTree commands on one object, item by item with redrawing on (ms)\n");
     std::printf("%7s | %11s %9s | %11s %9s | %14s\n", "items", "Expand Tree", "us/item", "Expand Node", "us/item",
                 "TVM_EXPAND all");
     for (int records : { 666, 2000 }) {
+        if (refreshOnly)
+            break;
         if (trace)
             records = sizes[0] / 15;
         Workload w = MakeWorkload(1, records);
