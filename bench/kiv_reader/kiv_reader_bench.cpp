@@ -2,8 +2,8 @@
 // through the six calls, against `wc -l` on the same file in the same run, and the
 // peak heap of the reading for each file size.
 //
-//   kiv_reader_bench                     100 MiB
-//   KIV_BENCH_GIB=1 kiv_reader_bench     100 MiB and 1 GiB (heap of both side by side)
+//   bench_kiv_reader                     100 MiB
+//   KIV_BENCH_GIB=1 bench_kiv_reader     100 MiB and 1 GiB (heap of both side by side)
 //   KIV_BENCH_DIR=/some/dir              where the files go (default: the temp folder)
 #include <malloc.h>
 #include <sys/resource.h>
