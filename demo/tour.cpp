@@ -12,6 +12,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cctype>
 #include <cstdio>
 #include <memory>
 #include <set>
@@ -459,10 +460,27 @@ void Tour::BrowserSection()
     Finish(script, script.Run([&] { m_host.Browse(SamplesDirectory(), m_sample); }));
 }
 
+// Pictures of an earlier tour ("NN-name.png") would mix with this one's when the
+// numbering has changed since.
+void RemoveEarlierPictures(const std::string& directory)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((directory + "??-*.png").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const char* name = found.cFileName;
+        if (isdigit(static_cast<unsigned char>(name[0])) && isdigit(static_cast<unsigned char>(name[1])) &&
+            name[2] == '-' && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileA((directory + name).c_str());
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
 int Tour::Run()
 {
     ArmWatchdog(kTourTimeoutMs);
     CreateDirectoryA(m_directory.c_str(), nullptr);
+    RemoveEarlierPictures(m_directory);
     // The pointer rests in a corner, so no control is drawn in its hover state.
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
     ShowWindow(m_host.Handle(), SW_SHOW);
