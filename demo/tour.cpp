@@ -465,7 +465,7 @@ void Tour::BrowserSection()
 void RemoveEarlierPictures(const std::string& directory)
 {
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((directory + "??-*.png").c_str(), &found);
+    HANDLE search = FindFirstFileA((directory + "?\?-*.png").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return;
     do {
         const char* name = found.cFileName;
