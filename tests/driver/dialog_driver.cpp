@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <help_observer.h>
 #include <png_capture.h>
 
 #include <algorithm>
@@ -390,6 +391,10 @@ struct ScriptedUser::State {
     std::string activity;
     HANDLE stopWatchdog = nullptr;
 
+    // While a script runs, help requests always find a window to go to: without
+    // one the platform would start a help viewer that blocks on a missing file.
+    std::unique_ptr<HelpObserver> helpGuard;
+
     // DERAR_DRIVER_TRACE=1 in the environment prints every step with its time.
     bool trace = GetEnvironmentVariableA("DERAR_DRIVER_TRACE", nullptr, 0) > 0;
     DWORD runStart = 0;
@@ -657,6 +662,7 @@ void ScriptedUser::Run(const std::function<void()>& hostCall)
     st.lastProgress = GetTickCount();
     st.SetActivity(st.steps.empty() ? std::string("no steps") : "waiting for " + st.StepName(0));
     t_active = &st;
+    st.helpGuard.reset(new HelpObserver);
     st.hook = SetWindowsHookExA(WH_CBT, CbtProc, nullptr, st.threadId);
     st.showHook = SetWindowsHookExA(WH_CALLWNDPROCRET, ShowProc, nullptr, st.threadId);
     st.timer = SetTimer(nullptr, 0, kTickMs, TimerProc);
@@ -686,6 +692,7 @@ void ScriptedUser::Run(const std::function<void()>& hostCall)
         if (st.handles[i] && IsWindow(st.handles[i]))
             st.Refresh(int(i));
     }
+    st.helpGuard.reset();
     t_active = nullptr;
     st.running = false;
 

@@ -24,6 +24,10 @@
 // hook records every dialog and message box that is created, shown or activated,
 // so a test can also assert that a dialog ended unseen.
 //
+// While Run lasts, a help observer (tests/common/help_observer.h) receives the
+// WinHelp requests, so pressing Help never starts a help viewer; a test that
+// checks the requests keeps its own HelpObserver, which sees them too.
+//
 // Watchdogs: a step whose window does not come within the step timeout (default
 // 10 s), or a host call that does not return within that time after the last step,
 // fails the test with a message naming the step and the windows open, and then
