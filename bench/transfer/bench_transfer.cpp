@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
@@ -254,8 +255,16 @@ DWORD WINAPI Watchdog(LPVOID)
 
 }  // namespace
 
-int main()
+// Arguments: the row counts to measure (default 1000 3000 10000).
+int main(int argc, char** argv)
 {
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i)
+        if (int n = std::atoi(argv[i]); n > 0)
+            sizes.push_back(n);
+    if (sizes.empty())
+        sizes = { 1000, 3000, 10000 };
+
     CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
     INITCOMMONCONTROLSEX icc = { sizeof icc, ICC_LISTVIEW_CLASSES };
     InitCommonControlsEx(&icc);
@@ -297,7 +306,7 @@ int main()
 
     std::printf("%7s | %10s %10s %6s | %10s %10s %6s | %10s %10s %6s\n", "rows", "floor ms", "open ms", "ratio",
                 "floor ms", "Add all", "ratio", "floor ms", "Rem. all", "ratio");
-    for (int n : { 1000, 3000, 10000 }) {
+    for (int n : sizes) {
         std::vector<Row> rows = MakeRows(n);
         std::string text = std::string(kKvdHeader) + "\n";
         for (const Row& row : rows) {
