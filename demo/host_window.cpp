@@ -2,6 +2,7 @@
 #include "host_window.h"
 
 #include <array>
+#include <cstring>
 #include <sstream>
 
 #include "derar.h"
