@@ -43,6 +43,8 @@ bool OnPath(const std::vector<std::string>& path, const std::string& name)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const std::string path = InputPath();
+    static const bool removedAtExit = std::atexit([] { std::remove(path.c_str()); }) == 0;
+    (void)removedAtExit;
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr)
         return 0;
