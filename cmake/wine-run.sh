@@ -31,6 +31,13 @@ if [ ! -f "$prefix/.derar-ready" ]; then
             # Without a window manager, hiding or closing a top-level window
             # waits 2 s for a withdrawn state unless windows are unmanaged.
             "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+            # Debian's Wine leaves the prefix without its own fonts: "MS Sans Serif"
+            # then falls back to a wider face (labels wrap) and the caption buttons
+            # lose their Marlett glyphs.
+            if [ -d /usr/share/wine/fonts ]; then
+                mkdir -p "$prefix/drive_c/windows/Fonts"
+                cp -n /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+            fi
             "$WINESERVER" -w
             touch "$prefix/.derar-ready"
         fi
