@@ -31,12 +31,14 @@ install_deps() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-configure_build() {   # preset
-    local preset=$1
+configure_build() {   # preset [target...]
+    local preset=$1; shift
     if [ ! -f "$BUILD/$preset/build.ninja" ]; then
         cmake --preset "$preset" -B "$BUILD/$preset" >/dev/null
     fi
-    cmake --build "$BUILD/$preset" -- -k 0
+    local targets=()
+    for t in "$@"; do targets+=(--target "$t"); done
+    cmake --build "$BUILD/$preset" "${targets[@]}" -- -k 0
 }
 
 build_all() {
@@ -82,7 +84,7 @@ run_tests() {
 
 run_demo() {
     install_deps
-    configure_build x86_64
+    configure_build x86_64 derardemo
     local exe="$ROOT/$BUILD/x86_64/bin/derardemo.exe"
     local shots="$ROOT/$BUILD/screenshots"
     if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ]; then
