@@ -70,6 +70,13 @@ stop_wineserver() {
     [ -d "$BUILD/x86_64/wineprefix" ] && WINEPREFIX="$ROOT/$BUILD/x86_64/wineprefix" "$WINESERVER" -k 2>/dev/null || true
 }
 
+# One wineserver for the whole run, instead of one start and stop per test program.
+keep_wineserver() {
+    local prefix="$ROOT/$BUILD/x86_64/wineprefix"
+    "$ROOT/cmake/wine-run.sh" "$prefix" cmd /c exit 0 >/dev/null 2>&1 || true
+    WINEPREFIX="$prefix" "$WINESERVER" -p 2>/dev/null || true
+}
+
 run_tests() {
     build_all
     start_xvfb
@@ -78,6 +85,7 @@ run_tests() {
     log "native tests";  ctest --test-dir "$BUILD/native" --output-on-failure || rc=1
     log "i686 checks";   ctest --test-dir "$BUILD/i686" --output-on-failure || rc=1
     log "x86_64 tests under Wine"
+    keep_wineserver
     ctest --test-dir "$BUILD/x86_64" --output-on-failure --timeout 600 || rc=1
     return $rc
 }
