@@ -1,0 +1,184 @@
+// Long sessions: each dialog is run many times through a typical use, and the
+// process must afterwards hold what it held before: kernel handles, top-level
+// windows, GDI and USER objects, and heap.
+//
+//   robustness_long_session [--runs=N] [gtest options]
+//
+// The number of runs per dialog is --runs, else the environment's DERAR_SOAK_RUNS,
+// else 25. The soak runs it with DERAR_SOAK_RUNS=1000.
+//
+// What Wine 8 does not report: GetGuiResources returns 0 for both GDI and USER
+// objects (the program says so in its output and relies on the other counters);
+// GetProcessHandleCount, EnumThreadWindows, _heapwalk and HeapWalk are real.
+#include <gtest/gtest.h>
+
+#include <derar.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "browser_host.h"
+#include "dialog_driver.h"
+#include "process_counters.h"
+#include "resource.h"
+#include "test_fixtures.h"
+#include "transfer_host.h"
+
+using dialog_driver::Dialog;
+using dialog_driver::ScriptedUser;
+
+namespace {
+
+int g_runs = 25;
+const int kWarmUpRuns = 3;
+
+// How far a counter may end from where it started: caches of the platform (fonts,
+// the registry, the list view's image lists) settle during the warm-up, so the
+// allowances are small and independent of the number of runs.
+const long kHandleAllowance = 4;
+const long kGuiObjectAllowance = 8;
+const long long kHeapAllowance = 32 * 1024;
+
+void ExpectReturnedToStart(const char* dialog, const ProcessCounters& before, const ProcessCounters& after)
+{
+    printf("[ %s ] %d runs\n  before: %s\n  after:  %s\n", dialog, g_runs, before.Describe().c_str(),
+           after.Describe().c_str());
+    if (before.gdiObjects == 0 && before.userObjects == 0)
+        printf("  GetGuiResources reports 0 here (Wine does not count GDI/USER objects): not checked\n");
+    fflush(stdout);
+    EXPECT_LE(static_cast<long>(after.handles) - static_cast<long>(before.handles), kHandleAllowance)
+        << dialog << ": kernel handles";
+    EXPECT_EQ(after.threadWindows, before.threadWindows) << dialog << ": top-level windows of the thread";
+    EXPECT_LE(static_cast<long>(after.gdiObjects) - static_cast<long>(before.gdiObjects), kGuiObjectAllowance)
+        << dialog << ": GDI objects";
+    EXPECT_LE(static_cast<long>(after.userObjects) - static_cast<long>(before.userObjects), kGuiObjectAllowance)
+        << dialog << ": USER objects";
+    EXPECT_LE(static_cast<long long>(after.crtHeapInUse) - static_cast<long long>(before.crtHeapInUse),
+              kHeapAllowance)
+        << dialog << ": C runtime heap";
+    EXPECT_LE(static_cast<long long>(after.processHeapsInUse) - static_cast<long long>(before.processHeapsInUse),
+              kHeapAllowance)
+        << dialog << ": heaps of the process";
+}
+
+class LongSession : public ::testing::Test {
+protected:
+    void SetUp() override { fixtures::last_file_key::Remove(); }
+    void TearDown() override { fixtures::last_file_key::Remove(); }
+    fixtures::TempFolder folder;
+};
+
+// Export of two objects of the file and one new one: Add all, OK, the author
+// warnings for Beta and the New row answered Yes; all three names come back in
+// row order.
+void TransferTypicalUse(const std::string& directory, int run)
+{
+    transfer_host::Call call;
+    call.mode = transfer_host::kExport;
+    call.directory = directory;
+    call.fileName = "session.kvd";
+    call.currentAuthor = "jdoe";
+    call.currentWellId = "W-17";
+    call.candidates = { "NewOne", "Beta", "Alpha" };
+    std::vector<std::string> warnings;
+    transfer_host::Outcome outcome;
+    ScriptedUser user;
+    user.When("Kiv Export", [&](Dialog& d) {
+        d.Click(IDC_ADDALL);
+        d.Click(IDOK);
+    });
+    for (int i = 0; i < 2; ++i) {
+        user.When("Warning", [&](Dialog& w) {
+            warnings.push_back(w.Text(IDC_WARNING_TEXT));
+            w.Click(IDYES);
+        });
+    }
+    user.Run([&] { outcome = transfer_host::CallImpExp(call); });
+    ASSERT_EQ(warnings.size(), 2u) << "run " << run;
+    EXPECT_EQ(warnings[0].rfind("Object = Beta\n", 0), 0u) << "run " << run << ": " << warnings[0];
+    EXPECT_EQ(warnings[1].rfind("Object = NewOne\n", 0), 0u) << "run " << run << ": " << warnings[1];
+    EXPECT_EQ(outcome.result, 1) << "run " << run;
+    EXPECT_EQ(outcome.names, (std::vector<std::string>{ "Alpha", "Beta", "NewOne" })) << "run " << run;
+}
+
+TEST_F(LongSession, TransferDialogGivesBackWhatItTakes)
+{
+    folder.Write("session.kvd", transfer_host::KvdText({ { "Alpha", "jdoe", "1", "W-17", "2000-12-05 14:07" },
+                                                         { "Beta", "kim", "1", "W-17", "2000-12-05 14:07" } }));
+    for (int i = 0; i < kWarmUpRuns; ++i)
+        TransferTypicalUse(folder.Path(), -1 - i);
+    ProcessCounters before = ProcessCounters::Take();
+    for (int i = 0; i < g_runs && !HasFatalFailure(); ++i)
+        TransferTypicalUse(folder.Path(), i);
+    ProcessCounters after = ProcessCounters::Take();
+    ExpectReturnedToStart("transfer dialog", before, after);
+}
+
+browser_host::FileObject SessionObject(const std::string& name)
+{
+    return { name, "Smith", "1", "W-17", "2024-03-05 14:07",
+             { { "A", "", 1, "a", "1", "" }, { "B", "A", 1, "b", "2", "" }, { "C", "", 1, "c", "3", "" } } };
+}
+
+// Opens one file, picks the other in the combo box (a refresh), runs the three
+// tree commands on it, and closes.
+void BrowserTypicalUse(const std::string& directory, int run)
+{
+    std::string afterPick, afterExpand;
+    int itemsAfterPick = 0, itemsAfterCommands = 0;
+    ScriptedUser user;
+    user.When(browser_host::kCaption, [&](Dialog& d) {
+        EXPECT_TRUE(d.Combo(IDC_FILE_COMBO).Pick("second.kvd")) << "run " << run;
+        dialog_driver::TreeView tree = d.Tree(IDC_TREE);
+        afterPick = tree.Text(tree.Root());
+        itemsAfterPick = tree.Count();
+        d.Click(ID_EXPAND_TREE);
+        afterExpand = browser_host::MarkedTree(tree);
+        d.Click(ID_COLLAPSE_TREE);
+        tree.Select(tree.Root());
+        d.Click(ID_EXPAND_NODE);
+        itemsAfterCommands = tree.Count();
+        d.Click(IDOK);
+    });
+    browser_host::RunBrowser(user, directory, "first.kvd");
+    EXPECT_EQ(afterPick.rfind("Second - Smith", 0), 0u) << "run " << run << ": " << afterPick;
+    EXPECT_EQ(afterExpand.find("+ "), std::string::npos) << "run " << run << ": everything open\n" << afterExpand;
+    EXPECT_GT(itemsAfterPick, 0) << "run " << run;
+    EXPECT_EQ(itemsAfterCommands, itemsAfterPick) << "run " << run << ": the commands add or lose no item";
+}
+
+TEST_F(LongSession, BrowserGivesBackWhatItTakes)
+{
+    folder.Write("first.kvd", browser_host::KvdText({ SessionObject("First") }));
+    folder.Write("second.kvd", browser_host::KvdText({ SessionObject("Second"), SessionObject("Third") }));
+    for (int i = 0; i < kWarmUpRuns; ++i)
+        BrowserTypicalUse(folder.Path(), -1 - i);
+    ProcessCounters before = ProcessCounters::Take();
+    for (int i = 0; i < g_runs && !HasFailure(); ++i)
+        BrowserTypicalUse(folder.Path(), i);
+    ProcessCounters after = ProcessCounters::Take();
+    ExpectReturnedToStart("browser", before, after);
+}
+
+int RunsFrom(int argc, char** argv)
+{
+    int runs = 25;
+    if (const char* env = getenv("DERAR_SOAK_RUNS"))
+        runs = atoi(env);
+    for (int i = 1; i < argc; ++i) {
+        if (strncmp(argv[i], "--runs=", 7) == 0)
+            runs = atoi(argv[i] + 7);
+    }
+    return runs > 0 ? runs : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    g_runs = RunsFrom(argc, argv);
+    return RUN_ALL_TESTS();
+}
