@@ -221,6 +221,38 @@ TEST_F(HostileTransfer, TheMostNegativeCountMeansNoCandidates)
     EXPECT_TRUE(user.ShownWindows().empty());
 }
 
+// A hole in the names array (an element that is NULL) is a host's mistake; the
+// dialog must neither crash on it nor write through it, and the buffer beside it
+// keeps to its 256 bytes. (What count then says is left open: today a NULL
+// element is read as an empty name, in export a New row, and is counted among the
+// names returned although nothing could be written to it.)
+TEST_F(HostileTransfer, NullElementInTheNamesArray)
+{
+    WriteFile({ Obj("Gamma"), Obj("Delta") });
+    for (int mode : { kImport, kExport }) {
+        SCOPED_TRACE(mode == kImport ? "import" : "export");
+        HostBuffer buffer("Gamma");
+        char* names[3] = { nullptr, buffer.bytes.data(), nullptr };
+        int count = 3;
+        ScriptedUser user;
+        user.When(mode == kImport ? "Kiv Import" : "Kiv Export", [&](Dialog& d) {
+            d.Click(IDC_ADDALL);
+            d.Click(IDOK);
+        });
+        user.When("Warning", [&](Dialog& w) { w.Click(IDC_YESALL); });
+        int result = -1;
+        user.Run([&] {
+            result = KivImpExpDialog(mode, folder.Path().c_str(), "hostile.kvd", "", "", names, &count);
+        });
+        EXPECT_EQ(result, 1);
+        EXPECT_GE(count, 1);
+        EXPECT_LE(count, 3);
+        EXPECT_EQ(names[0], nullptr);
+        EXPECT_EQ(names[2], nullptr);
+        EXPECT_TRUE(buffer.BeyondBufferUntouched());
+    }
+}
+
 // The directory is joined to the file name with nothing between: with its
 // separator (either kind) it finds the file, without one it names another file,
 // which is missing and so offers nothing.
