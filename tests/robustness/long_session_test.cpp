@@ -7,9 +7,10 @@
 // The number of runs per dialog is --runs, else the environment's DERAR_SOAK_RUNS,
 // else 25. The soak runs it with DERAR_SOAK_RUNS=1000.
 //
-// What Wine 8 does not report: GetGuiResources returns 0 for both GDI and USER
-// objects (the program says so in its output and relies on the other counters);
-// GetProcessHandleCount, EnumThreadWindows, _heapwalk and HeapWalk are real.
+// What Wine 8 does not report: GetGuiResources returns 0 for GDI and USER objects
+// and GetProcessHandleCount returns 0 handles. The program finds this out by
+// taking resources on purpose, says so in its output and relies on the counters
+// that do move: the thread's top-level windows, _heapwalk and HeapWalk.
 #include <gtest/gtest.h>
 
 #include <derar.h>
