@@ -6,6 +6,7 @@
 #   ./derar.sh bench   run the benchmarks
 #   ./derar.sh kit     lay out the host developer's kit in build/kit/<arch>
 #   ./derar.sh fuzz [SECONDS]  run the fuzzers of the exchange-file reader
+#   ./derar.sh soak [RUNS]     run each dialog RUNS times (default 1000) and compare handle and heap counts
 # DERAR_BUILD names the build folder (default: build), so that several trees can coexist.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -127,12 +128,22 @@ make_kit() {
     done
 }
 
+run_soak() {
+    install_deps
+    configure_build x86_64 robustness_long_session
+    start_xvfb
+    trap 'stop_wineserver; stop_xvfb' EXIT
+    DERAR_SOAK_RUNS=${1:-1000} "$ROOT/cmake/wine-run.sh" "$ROOT/$BUILD/x86_64/wineprefix" \
+        "$ROOT/$BUILD/x86_64/bin/robustness_long_session.exe"
+}
+
 case "${1:-}" in
     test)  run_tests ;;
     demo)  run_demo ;;
     build) build_all ;;
     bench) run_bench ;;
     kit)   make_kit ;;
+    soak)  shift; run_soak "$@" ;;
     fuzz)  install_deps; shift; exec "$ROOT/fuzz/run.sh" "$@" ;;
     deps)  install_deps ;;
     *) awk 'NR>1 && /^#/{sub(/^# ?/,""); print; next} NR>1{exit}' "$0"; exit 2 ;;

@@ -12,11 +12,17 @@ export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WI
 
 own_xvfb=
 if [ -z "${DISPLAY:-}" ]; then
-    exec 9>"${prefix%/}.xvfb-fd"
+    # A file of this run's own: programs started side by side must not read each other's display.
+    fdfile=$(mktemp)
+    exec 9>"$fdfile"
     Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
     own_xvfb=$!
+    exec 9>&-
     # -displayfd writes the chosen display number once the server is ready.
-    for _ in $(seq 100); do n=$(cat "${prefix%/}.xvfb-fd" 2>/dev/null || true); [ -n "$n" ] && break; sleep 0.05; done
+    n=
+    for _ in $(seq 200); do n=$(cat "$fdfile" 2>/dev/null || true); [ -n "$n" ] && break; sleep 0.05; done
+    rm -f "$fdfile"
+    [ -n "$n" ] || { echo "wine-run.sh: Xvfb did not start" >&2; exit 1; }
     export DISPLAY=":$n"
 fi
 cleanup() { [ -n "$own_xvfb" ] && kill "$own_xvfb" 2>/dev/null || true; }
