@@ -40,8 +40,9 @@ DERARAPI int __cdecl KivImpExpDialog(int modeFlag, const char* directory, const 
                                      const char* currentAuthor, const char* currentWellId,
                                      char** names, int* count);
 
-/* Shows the exchange file directory + fileName (or, when that names no file, the
- * last file shown) as a tree and lets the user pick other files. Returns 1. */
+/* Shows the exchange file directory + fileName as a tree and lets the user pick
+ * other files. When both texts are empty (or NULL) the last file shown, kept under
+ * HKEY_CURRENT_USER\Software\DerAR\LastKiv, is shown instead. Returns 1. */
 DERARAPI int __cdecl KivBrowseDialog(const char* directory, const char* fileName);
 
 #ifdef __cplusplus
