@@ -10,26 +10,10 @@
 #include <kivapi.h>
 
 #include "LastFileKey.h"
+#include "kivtexts.h"
 #include "resource.h"
 
 namespace {
-
-// The exchange library hands back texts it owns; a missing one reads as empty.
-CString TextOf(const char* pszText)
-{
-    return CString(pszText != NULL ? pszText : "");
-}
-
-// The object's date for its label. Fields that form no valid local time make an
-// invalid CTime, which formats as the empty text: the object is still shown.
-CString FormatObjectDate(const CString& strDate)
-{
-    // Zero until the library sets them, so that even a library that sets none yields no garbage.
-    int nYear = 0, nMonth = 0, nDay = 0, nHour = 0, nMinute = 0;
-    KivStringToDate(strDate, &nYear, &nMonth, &nDay, &nHour, &nMinute);
-    CTime time(nYear, nMonth, nDay, nHour, nMinute, 0, -1);
-    return time.Format("%A, %B %d, %Y  %H:%M");
-}
 
 // Name, ": ", value, one blank, and "[suffix]" only when there is a suffix.
 CString ValueLabel(const CString& strName, const CString& strValue, const CString& strSuffix)
@@ -71,7 +55,7 @@ void CBrowseDialog::RefreshFile()
         char* pszError = NULL;
         if (!KivOpen(strPath, &pszError, 0))
         {
-            AfxMessageBox(TextOf(pszError), MB_OK, 0);
+            AfxMessageBox(KivText(pszError), MB_OK, 0);
             return;
         }
     }
@@ -94,13 +78,13 @@ void CBrowseDialog::RefreshFile()
     char* pszDate = NULL;
     while (KivGetNextObject(&pszName, &pszAuthor, &pszVersion, &pszWellId, &pszDate))
     {
-        CString strName = TextOf(pszName);
-        CString strAuthor = TextOf(pszAuthor);
-        CString strVersion = TextOf(pszVersion);
-        CString strWellId = TextOf(pszWellId);
-        CString strDate = TextOf(pszDate);
+        CString strName = KivText(pszName);
+        CString strAuthor = KivText(pszAuthor);
+        CString strVersion = KivText(pszVersion);
+        CString strWellId = KivText(pszWellId);
+        CString strDate = KivText(pszDate);
         CString strLabel = strName + " - " + strAuthor + " - " + strVersion + " - " + strWellId
-                           + " - " + FormatObjectDate(strDate);
+                           + " - " + KivDisplayDate(strDate);
         hLastItem = InsertTreeItem(hLastItem, strLabel, 0, &nLastDepth);
         WalkObjectValues(hLastItem);
     }
@@ -134,11 +118,11 @@ void CBrowseDialog::WalkObjectValues(HTREEITEM hObjectItem)
     while (KivGetNextValue(&pszGroup, &pszValueName, &pszExtra, &pszSuffix, &pszValue,
                            &pszParentGroup, &nRecord))
     {
-        CString strGroup = TextOf(pszGroup);
-        CString strValueName = TextOf(pszValueName);
-        CString strParentGroup = TextOf(pszParentGroup);
+        CString strGroup = KivText(pszGroup);
+        CString strValueName = KivText(pszValueName);
+        CString strParentGroup = KivText(pszParentGroup);
         CString strRecordLabel = RecordLabel(nRecord);
-        CString strValueLabel = ValueLabel(strValueName, TextOf(pszValue), TextOf(pszSuffix));
+        CString strValueLabel = ValueLabel(strValueName, KivText(pszValue), KivText(pszSuffix));
 
         const bool bOnPath = groupPath.Find(strGroup) != NULL;
         const bool bParentOnPath = groupPath.Find(strParentGroup) != NULL;

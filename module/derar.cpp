@@ -5,6 +5,7 @@
 
 #include "derar.h"
 #include "resourcerule.h"
+#include "kivtexts.h"
 #include "ImpExpDialog.h"
 
 namespace {
@@ -14,11 +15,6 @@ AFX_EXTENSION_MODULE derarModule = { FALSE, NULL, NULL };
 
 // Object names are at most 255 characters: a caller's buffer holds 256 bytes.
 const int kNameBufferSize = 256;
-
-CString TextOrEmpty(const char* text)
-{
-    return CString(text != NULL ? text : "");
-}
 
 // Copies name with its terminating zero into a caller's 256-byte buffer, cutting
 // a longer name to 255 characters so that the copy never runs past the buffer.
@@ -76,11 +72,11 @@ extern "C" DERARAPI int __cdecl KivImpExpDialog(int modeFlag, const char* direct
     {
         CStringList nameList(10);
         for (int i = 0; i < nCandidates; ++i)
-            nameList.AddTail(TextOrEmpty(names[i]));
+            nameList.AddTail(KivText(names[i]));
 
-        CImpExpDialog* pDialog = new CImpExpDialog(modeFlag, TextOrEmpty(directory),
-                                                   TextOrEmpty(fileName), TextOrEmpty(currentAuthor),
-                                                   TextOrEmpty(currentWellId), &nameList, NULL);
+        CImpExpDialog* pDialog = new CImpExpDialog(modeFlag, KivText(directory),
+                                                   KivText(fileName), KivText(currentAuthor),
+                                                   KivText(currentWellId), &nameList, NULL);
         int nResult = pDialog->DoModal();
         delete pDialog;
 

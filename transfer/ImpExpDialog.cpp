@@ -11,6 +11,7 @@
 
 #include "WarningDialog.h"
 #include "resource.h"
+#include "kivtexts.h"
 #include "resourcerule.h"
 
 namespace {
@@ -39,23 +40,6 @@ enum Column
 };
 
 const char kNewAuthor[] = "New";
-const char kDisplayDateFormat[] = "%A, %B %d, %Y  %H:%M";
-
-// Texts handed back by the exchange library belong to it: copy them at once.
-CString LibraryText(const char* text)
-{
-    return CString(text != NULL ? text : "");
-}
-
-// The Date column: the object's date text as a local time, "Tuesday, December 05,
-// 2000  14:07". Fields that form no valid time (month 13, 30 February, hour 24, ...)
-// make an invalid CTime, which formats as the empty text.
-CString DisplayDate(const CString& dateText)
-{
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
-    KivStringToDate(dateText, &year, &month, &day, &hour, &minute);
-    return CTime(year, month, day, hour, minute, 0, -1).Format(kDisplayDateFormat);
-}
 
 int NextRow(CWnd* pList, int nStart, UINT nFlags)
 {
@@ -176,7 +160,7 @@ BOOL CImpExpDialog::OnInitDialog()
     char* pszMessage = NULL;
     if (!KivAttach(&pszMessage))
     {
-        AfxMessageBox(LibraryText(pszMessage), MB_OK, 0);
+        AfxMessageBox(KivText(pszMessage), MB_OK, 0);
         CDialog::OnCancel();
         return FALSE;
     }
@@ -185,7 +169,7 @@ BOOL CImpExpDialog::OnInitDialog()
     CFileStatus status;
     if (CFile::GetStatus(strPath, status) && !KivOpen(strPath, &pszMessage, 0))
     {
-        CString strMessage = LibraryText(pszMessage);
+        CString strMessage = KivText(pszMessage);
         AfxMessageBox(strMessage, MB_OK, 0);
         KivDetach();
         CDialog::OnCancel();
@@ -250,17 +234,17 @@ void CImpExpDialog::ListFileObjects()
     char* pszDate = NULL;
     while (KivGetNextObject(&pszName, &pszAuthor, &pszVersion, &pszWellId, &pszDate))
     {
-        CString strName = LibraryText(pszName);
-        CString strAuthor = LibraryText(pszAuthor);
-        CString strVersion = LibraryText(pszVersion);
-        CString strWellId = LibraryText(pszWellId);
-        CString strDate = LibraryText(pszDate);
+        CString strName = KivText(pszName);
+        CString strAuthor = KivText(pszAuthor);
+        CString strVersion = KivText(pszVersion);
+        CString strWellId = KivText(pszWellId);
+        CString strDate = KivText(pszDate);
 
         POSITION candidate = candidates.Consume(strName);
         if (candidate == NULL)
             continue;
         m_pNameList->RemoveAt(candidate);
-        AddObjectRow(m_pAvailableList, strName, strAuthor, strVersion, DisplayDate(strDate), strWellId);
+        AddObjectRow(m_pAvailableList, strName, strAuthor, strVersion, KivDisplayDate(strDate), strWellId);
     }
 }
 
