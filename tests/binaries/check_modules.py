@@ -4,7 +4,7 @@ them: the exports of derar.dll and Kiv.dll, what derar.dll imports, that no
 module needs a MinGW runtime DLL beside it, and the resources of derar.dll
 (dialog templates, button bitmaps, accelerator table, version information).
 
-    inspect_modules.py --arch x86_64 --derar derar.dll [--kiv Kiv.dll]
+    check_modules.py --arch x86_64 --derar derar.dll [--kiv Kiv.dll]
                        [--derafx derafx.dll] [--module other.dll ...]
 
 Every check is one case; a failure names its case, the expected and the actual
