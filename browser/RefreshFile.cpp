@@ -71,20 +71,11 @@ void CBrowseDialog::RefreshFile()
     m_pTree->SendMessage(WM_SETREDRAW, FALSE);
     HTREEITEM hLastItem = NULL;
     int nLastDepth = 0;
-    char* pszName = NULL;
-    char* pszAuthor = NULL;
-    char* pszVersion = NULL;
-    char* pszWellId = NULL;
-    char* pszDate = NULL;
-    while (KivGetNextObject(&pszName, &pszAuthor, &pszVersion, &pszWellId, &pszDate))
+    KivObjectTexts object;
+    while (KivReadNextObject(object))
     {
-        CString strName = KivText(pszName);
-        CString strAuthor = KivText(pszAuthor);
-        CString strVersion = KivText(pszVersion);
-        CString strWellId = KivText(pszWellId);
-        CString strDate = KivText(pszDate);
-        CString strLabel = strName + " - " + strAuthor + " - " + strVersion + " - " + strWellId
-                           + " - " + KivDisplayDate(strDate);
+        CString strLabel = object.strName + " - " + object.strAuthor + " - " + object.strVersion
+                           + " - " + object.strWellId + " - " + KivDisplayDate(object.strDate);
         hLastItem = InsertTreeItem(hLastItem, strLabel, 0, &nLastDepth);
         WalkObjectValues(hLastItem);
     }

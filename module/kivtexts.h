@@ -14,4 +14,17 @@ CString KivText(const char* pszText);
 // as the empty text: the object is still shown.
 CString KivDisplayDate(const CString& strDate);
 
+// One object of the open file, its texts copied as the library delivered them.
+struct KivObjectTexts
+{
+    CString strName;
+    CString strAuthor;
+    CString strVersion;
+    CString strWellId;
+    CString strDate;
+};
+
+// KivGetNextObject into dialog-owned copies; FALSE at the end of the file or with no file open.
+BOOL KivReadNextObject(KivObjectTexts& object);
+
 #endif

@@ -227,24 +227,15 @@ BOOL CImpExpDialog::OnInitDialog()
 void CImpExpDialog::ListFileObjects()
 {
     CCandidateIndex candidates(*m_pNameList);
-    char* pszName = NULL;
-    char* pszAuthor = NULL;
-    char* pszVersion = NULL;
-    char* pszWellId = NULL;
-    char* pszDate = NULL;
-    while (KivGetNextObject(&pszName, &pszAuthor, &pszVersion, &pszWellId, &pszDate))
+    KivObjectTexts object;
+    while (KivReadNextObject(object))
     {
-        CString strName = KivText(pszName);
-        CString strAuthor = KivText(pszAuthor);
-        CString strVersion = KivText(pszVersion);
-        CString strWellId = KivText(pszWellId);
-        CString strDate = KivText(pszDate);
-
-        POSITION candidate = candidates.Consume(strName);
+        POSITION candidate = candidates.Consume(object.strName);
         if (candidate == NULL)
-            continue;
+            continue;  // not a candidate: neither shown nor its date converted
         m_pNameList->RemoveAt(candidate);
-        AddObjectRow(m_pAvailableList, strName, strAuthor, strVersion, KivDisplayDate(strDate), strWellId);
+        AddObjectRow(m_pAvailableList, object.strName, object.strAuthor, object.strVersion,
+                     KivDisplayDate(object.strDate), object.strWellId);
     }
 }
 
