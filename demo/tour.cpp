@@ -30,21 +30,7 @@ const char kExportTitle[] = "Kiv Export";
 const char kImportTitle[] = "Kiv Import";
 const char kWarningTitle[] = "Warning";
 const char kBrowserTitle[] = "Browse Kiv File";
-const DWORD kSettleMs = 400;       // a window is painted and on the screen this long after it appears
 const DWORD kTourTimeoutMs = 240000;
-
-// Takes a window's picture once it has been on the screen a while and two captures
-// in a row agree: the platform puts a painted window on the screen a moment later,
-// so a single copy can catch it half drawn.
-class SteadyCapture {
-public:
-    bool Poll(HWND hwnd, Picture& picture);   // true: picture is steady
-
-private:
-    HWND m_hwnd = nullptr;
-    DWORD m_seen = 0;
-    Picture m_last;
-};
 
 enum class WarningKind { Author, WellId, CurrentData, Unknown };
 
@@ -128,27 +114,6 @@ bool Tour::Save(const Picture& picture, const std::string& file)
     std::printf("%s\n", path.c_str());
     std::fflush(stdout);
     return true;
-}
-
-bool SteadyCapture::Poll(HWND hwnd, Picture& picture)
-{
-    if (hwnd != m_hwnd) {
-        m_hwnd = hwnd;
-        m_seen = GetTickCount();
-        m_last = Picture();
-        RepaintWindow(hwnd);
-        return false;
-    }
-    if (GetTickCount() - m_seen < kSettleMs) return false;
-    Picture now;
-    std::string error;
-    if (!CaptureWindow(hwnd, now, error)) return false;
-    if (!m_last.rgb.empty() && now == m_last) {
-        picture = std::move(now);
-        return true;
-    }
-    m_last = std::move(now);
-    return false;
 }
 
 Step Tour::Shot(const std::string& file, std::function<HWND()> find)

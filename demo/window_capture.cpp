@@ -1,6 +1,8 @@
 // window_capture.cpp - screen copy of a window into a DIB; PNG files through the encoder.
 #include "window_capture.h"
 
+#include <utility>
+
 #include "png_writer.h"
 
 void RepaintWindow(HWND hwnd)
@@ -86,4 +88,25 @@ bool SavePicture(const Picture& picture, const std::string& path, std::string& e
         return false;
     }
     return true;
+}
+
+bool SteadyCapture::Poll(HWND hwnd, Picture& picture)
+{
+    if (hwnd != m_hwnd) {
+        m_hwnd = hwnd;
+        m_seen = GetTickCount();
+        m_last = Picture();
+        RepaintWindow(hwnd);
+        return false;
+    }
+    if (GetTickCount() - m_seen < kSettleMs) return false;
+    Picture now;
+    std::string error;
+    if (!CaptureWindow(hwnd, now, error)) return false;
+    if (!m_last.rgb.empty() && now == m_last) {
+        picture = std::move(now);
+        return true;
+    }
+    m_last = std::move(now);
+    return false;
 }

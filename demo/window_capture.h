@@ -29,4 +29,19 @@ bool CaptureWindow(HWND hwnd, Picture& picture, std::string& error);
 
 bool SavePicture(const Picture& picture, const std::string& path, std::string& error);
 
+// Takes a window's picture once it has been on the screen a while and two captures
+// in a row agree: the platform puts a painted window on the screen a moment later,
+// so a single copy can catch it half drawn.
+class SteadyCapture {
+public:
+    static const DWORD kSettleMs = 400; // a window is painted and on the screen this long after it appears
+
+    bool Poll(HWND hwnd, Picture& picture); // true: picture is steady
+
+private:
+    HWND m_hwnd = nullptr;
+    DWORD m_seen = 0;
+    Picture m_last;
+};
+
 #endif
