@@ -2,6 +2,7 @@
 //
 //   derardemo.exe              the demo window, for a person
 //   derardemo.exe --tour DIR   the scripted tour: screenshots of every dialog in DIR
+//   derardemo.exe --messages DIR  the browser on damaged files: every message of Kiv.dll in DIR
 #include <windows.h>
 #include <commctrl.h>
 
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "host_window.h"
+#include "message_tour.h"
 #include "tour.h"
 
 namespace {
@@ -32,13 +34,14 @@ int RunWindow(HostWindow& host)
 int main(int argc, char** argv)
 {
     std::string tourDirectory;
-    bool tour = false;
+    std::string messagesDirectory;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--tour") == 0 && i + 1 < argc) {
-            tour = true;
             tourDirectory = argv[++i];
+        } else if (std::strcmp(argv[i], "--messages") == 0 && i + 1 < argc) {
+            messagesDirectory = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: derardemo.exe [--tour DIRECTORY]\n");
+            std::fprintf(stderr, "usage: derardemo.exe [--tour DIRECTORY] [--messages DIRECTORY]\n");
             return 2;
         }
     }
@@ -51,5 +54,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "derardemo: cannot create the main window\n");
         return 1;
     }
-    return tour ? RunTour(host, tourDirectory) : RunWindow(host);
+    if (tourDirectory.empty() && messagesDirectory.empty()) return RunWindow(host);
+    int result = 0;
+    if (!tourDirectory.empty()) result = RunTour(host, tourDirectory);
+    if (!messagesDirectory.empty() && RunMessageTour(host, messagesDirectory) != 0) result = 1;
+    return result;
 }
