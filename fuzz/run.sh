@@ -46,8 +46,9 @@ for target in ${FUZZ_TARGETS:-reader date}; do
     cov=$(grep -E '^#[0-9]+' "$log" | tail -1 | grep -oE 'cov: [0-9]+ ft: [0-9]+' || echo 'cov: ?')
     echo "fuzz_$target: $runs executions, $cov, corpus $(ls "$corpus" | wc -l) inputs" >&2
 done
-# The reader reads common value lines in one go and everything else the general
-# way; both must deliver the same for every input that the fuzzer kept.
+# The reader reads value lines that repeat the group of the line before in one go,
+# and everything else the general way; both must deliver the same for every input
+# that the fuzzer kept.
 if [ -d "$OUT/corpus-reader" ]; then
     for path in one-go general; do
         defines=(); [ $path = general ] && defines=(-DKVD_GENERAL_PATH_ONLY)

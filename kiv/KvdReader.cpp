@@ -1,6 +1,6 @@
 // KvdReader.cpp - the .kvd scanner: big buffered reads, memchr for line ends,
-// fields scanned eight bytes at a time, and common value lines classified sixteen
-// bytes at a time where SSE2 exists.
+// fields scanned eight bytes at a time, and value lines that repeat the group of
+// the line before read in one go (sixteen bytes at a time where SSE2 exists).
 #include "KvdReader.h"
 
 #include <cerrno>
@@ -231,6 +231,7 @@ bool KvdReader::Rewind()
     seenEnd_ = false;
     inObject_ = false;
     depth_ = 0;
+    repeat_ = false;
     return ReadHeader();
 }
 
@@ -332,6 +333,33 @@ KvdReader::Record KvdReader::Next()
 {
     if (failed_ || file_ == nullptr)
         return kError;
+#ifndef KVD_GENERAL_PATH_ONLY  // defined by fuzz/run.sh to check the quick path against the general one
+    if (repeat_ && ReadRepeatedValue<true>())
+        return kValue;
+#endif
+    return NextGeneral();
+}
+
+bool KvdReader::CheckToEnd()
+{
+    if (failed_ || file_ == nullptr)
+        return false;
+    for (;;) {
+#ifndef KVD_GENERAL_PATH_ONLY
+        if (repeat_ && ReadRepeatedValue<false>())
+            continue;
+#endif
+        switch (NextGeneral()) {
+        case kFinished: return true;
+        case kError: return false;
+        default: break;
+        }
+    }
+}
+
+KvdReader::Record KvdReader::NextGeneral()
+{
+    repeat_ = false;
     char* line;
     size_t length;
     while (NextLine(line, length)) {
@@ -343,12 +371,11 @@ KvdReader::Record KvdReader::Next()
             return FailAt(s, "nothing but blank lines and comments after the \"end\" line", Found(s, end));
         // "value" as one little-endian word: the line end, never a letter, stops a false match.
         if ((Load8(s) & 0xFFFFFFFFFFULL) == 0x65756C6176ULL && (s + 5 == end || IsBlank(s[5]))) {
-            char* fields = SkipBlanks(s + 5);
-#ifndef KVD_GENERAL_PATH_ONLY  // defined by fuzz/run.sh to check the one-go path against this one
-            if (inObject_ && ParseValueFast(fields, end))
-                return kValue;
-#endif
-            return ParseValue(fields, end);
+            // The raw bytes, before decoding in place changes them: the next line may repeat them.
+            // A fixed size copies in a few moves; the buffer's slack covers a short last line.
+            std::memcpy(prefix_, line, sizeof prefix_);
+            size_t copied = length < sizeof prefix_ ? length : sizeof prefix_;
+            return ParseValue(SkipBlanks(s + 5), end, copied);
         }
         if (*s == 'o' && end - s >= 6 && std::memcmp(s, "object", 6) == 0 && (s + 6 == end || IsBlank(s[6])))
             return ParseObject(SkipBlanks(s + 6), end);
@@ -368,17 +395,6 @@ KvdReader::Record KvdReader::Next()
     }
     Close();
     return kFinished;
-}
-
-bool KvdReader::CheckToEnd()
-{
-    for (;;) {
-        switch (Next()) {
-        case kFinished: return true;
-        case kError: return false;
-        default: break;
-        }
-    }
 }
 
 // Most fields are bare words followed by one blank, or the empty text "".
@@ -551,142 +567,185 @@ KvdReader::Record KvdReader::ParseObject(char* s, char* end)
     return kObject;
 }
 
-#if defined(__SSE2__)
-// One bit per byte of a line of up to 64 bytes.
-struct LineMasks {
+// One bit per byte of the rest of a line: what follows the group and the parent.
+struct RestMasks {
     uint64_t blank;    // ' ' or tab
     uint64_t quote;    // '"'
     uint64_t special;  // '\' or a control byte other than tab
+    unsigned length;   // bytes up to the '\n'
 };
 
-inline LineMasks ClassifyLine(const char* line, size_t length)
+// Classifies bytes up to the next '\n'; false when there is none in the first 64.
+// Loads may reach 15 bytes past the '\n': the buffer's slack covers the last line.
+inline bool ClassifyRest(const char* s, RestMasks& m)
 {
-    LineMasks m = {0, 0, 0};
-    const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t'), quote = _mm_set1_epi8('"');
-    const __m128i backslash = _mm_set1_epi8('\\'), lastControl = _mm_set1_epi8(0x1F);
-    for (size_t at = 0; at < length; at += 16) {
-        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + at));
+    m.blank = m.quote = m.special = 0;
+#if defined(__SSE2__)
+    const __m128i newline = _mm_set1_epi8('\n'), space = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t');
+    const __m128i quote = _mm_set1_epi8('"'), backslash = _mm_set1_epi8('\\'), lastControl = _mm_set1_epi8(0x1F);
+    for (unsigned at = 0; at < 64; at += 16) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + at));
         __m128i isTab = _mm_cmpeq_epi8(x, tab);
         __m128i isControl = _mm_andnot_si128(isTab, _mm_cmpeq_epi8(_mm_min_epu8(x, lastControl), x));
-        uint64_t blank = static_cast<uint32_t>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, space), isTab)));
-        uint64_t quotes = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, quote)));
-        uint64_t special =
-            static_cast<uint32_t>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, backslash), isControl)));
-        m.blank |= blank << at;
-        m.quote |= quotes << at;
-        m.special |= special << at;
+        m.blank |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, space), isTab)))) << at;
+        m.quote |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(x, quote)))) << at;
+        m.special |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, backslash), isControl))))
+                     << at;
+        unsigned lf = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, newline)));
+        if (lf != 0) {
+            m.length = at + static_cast<unsigned>(__builtin_ctz(lf));
+            break;
+        }
+        if (at == 48)
+            return false;
     }
-    uint64_t inLine = length == 64 ? ~0ULL : (1ULL << length) - 1;
+#else
+    for (unsigned i = 0;; ++i) {
+        if (i == 64)
+            return false;
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c == '\n') {
+            m.length = i;
+            break;
+        }
+        uint64_t bit = uint64_t(1) << i;
+        if (c == ' ' || c == '\t')
+            m.blank |= bit;
+        else if (c == '"')
+            m.quote |= bit;
+        else if (c == '\\' || c < 0x20)
+            m.special |= bit;
+    }
+#endif
+    uint64_t inLine = (uint64_t(1) << m.length) - 1;  // length < 64
     m.blank &= inLine;
     m.quote &= inLine;
     m.special &= inLine;
-    return m;
+    return true;
 }
-#endif
 
-// The common value line, read in one go: bare words or "" separated by blanks, a
-// short record number, and another value of the group of the value before. For
-// anything else it returns false with nothing changed, and ParseValue reads the line.
-bool KvdReader::ParseValueFast(char* s, char* end)
+// The first `length` bytes (at most 64) of line and prefix are the same. Loads may
+// reach 15 bytes past them: the buffer's slack and prefix_'s size cover that.
+inline bool SamePrefix(const char* line, const char* prefix, size_t length)
 {
-    if (depth_ == 0)
-        return false;
-    char* start[7];
-    char* stop[7];
-    int count = 0;
 #if defined(__SSE2__)
-    size_t length = static_cast<size_t>(end - s);
-    if (length <= 64) {
-        // Fields are the runs between blanks. Quotes may only form "" (the empty text)
-        // as a whole field; anything else quoted, escaped or odd goes the general way.
-        LineMasks m = ClassifyLine(s, length);
-        uint64_t inLine = length == 64 ? ~0ULL : (1ULL << length) - 1;
-        uint64_t field = ~m.blank & inLine;
-        uint64_t starts = field & ~(field << 1);
-        uint64_t lasts = field & ~(field >> 1);
-        uint64_t pairs = m.quote & (m.quote >> 1);
-        if (m.special != 0 || m.quote != (pairs | (pairs << 1)) || (pairs & (starts ^ pairs)) ||
-            ((pairs << 1) & (lasts ^ (pairs << 1))))
+    for (size_t at = 0; at < length; at += 16) {
+        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + at));
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(prefix + at));
+        unsigned equal = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
+        size_t left = length - at;
+        unsigned wanted = left >= 16 ? 0xFFFFu : (1u << left) - 1;
+        if ((equal & wanted) != wanted)
             return false;
-        // Every "" is then a pair starting a field and ending it.
-        while (starts != 0) {
-            if (count == 7)
-                return false;
-            unsigned first = static_cast<unsigned>(__builtin_ctzll(starts));
-            unsigned last = static_cast<unsigned>(__builtin_ctzll(lasts));
-            bool empty = (pairs >> first) & 1;
-            start[count] = s + first + (empty ? 1 : 0);
-            stop[count] = s + last + (empty ? 0 : 1);
-            ++count;
-            starts &= starts - 1;
-            lasts &= lasts - 1;
-        }
-        s = end;
     }
+    return true;
+#else
+    return std::memcmp(line, prefix, length) == 0;
 #endif
-    while (s != end) {
-        if (count == 7)
-            return false;
-        char* text = s;
-        char* after;
-        if (*s == '"') {
-            if (s[1] != '"')
-                return false;
-            ++text;  // the empty text, ended by its closing quote
-            after = text;
-            s = text + 1;
-        } else {
-            after = ScanBare(s);
-            if (after == s)
-                return false;
-            s = after;
-        }
-        if (s != end) {
-            if (*s != ' ')
-                return false;
-            while (*s == ' ')
-                ++s;
-        }
-        start[count] = text;
-        stop[count] = after;
-        ++count;
+}
+
+// Most value lines repeat the group and the parent of the line before, byte for
+// byte: the rest is read in one go, and the group and the parent are those of the
+// group path, which they matched last time. Anything else quoted, escaped, long or
+// odd returns false with nothing changed, and the line is read the general way.
+// Without kDeliver the line is only checked, and no text is set.
+template <bool kDeliver>
+bool KvdReader::ReadRepeatedValue()
+{
+    char* buffer = buffer_.get();
+    char* line = buffer + begin_;
+    if (end_ - begin_ <= prefixLength_ || !SamePrefix(line, prefix_, prefixLength_))
+        return false;
+    char* s = line + prefixLength_;
+    RestMasks m;
+    if (!ClassifyRest(s, m) || s + m.length == buffer + end_)
+        return false;  // a long line, or one that may go on behind the buffer
+    char* lf = s + m.length;
+    unsigned length = m.length;
+    if (length > 0 && s[length - 1] == '\r') {
+        --length;  // CR LF
+        m.special &= ~(uint64_t(1) << length);
     }
-    if (count < 5)
+    if (m.special != 0)
         return false;
 
-    const char* digits = start[2];
-    size_t digitCount = static_cast<size_t>(stop[2] - digits);
-    if (digitCount == 0 || digitCount > 9)
+    // Fields are the runs between blanks. Quotes may only form "" (the empty text)
+    // as a whole field.
+    uint64_t field = ~m.blank & ((uint64_t(1) << length) - 1);
+    uint64_t starts = field & ~(field << 1);
+    uint64_t lasts = field & ~(field >> 1);
+    uint64_t pairs = m.quote & (m.quote >> 1);
+    if (m.quote != (pairs | (pairs << 1)) || (pairs & ~starts) != 0 || ((pairs << 1) & ~lasts) != 0)
+        return false;
+    // The record, the name and the text, then at most the suffix and the extra text:
+    // three to five fields, the first one at the start.
+    uint64_t fromThird = starts & (starts - 1);
+    fromThird &= fromThird - 1;
+    uint64_t fromFifth = fromThird & (fromThird - 1);
+    fromFifth &= fromFifth - 1;
+    if ((starts & 1) == 0 || fromThird == 0 || (fromFifth & (fromFifth - 1)) != 0)
+        return false;
+
+    // The record number: up to nine digits, so that it fits without a check.
+    unsigned digitCount = static_cast<unsigned>(__builtin_ctzll(lasts)) + 1;
+    if (digitCount > 9)
         return false;
     int record = 0;
-    for (size_t i = 0; i < digitCount; ++i) {
-        unsigned digit = static_cast<unsigned char>(digits[i]) - '0';
+    for (unsigned i = 0; i < digitCount; ++i) {
+        unsigned digit = static_cast<unsigned char>(s[i]) - '0';
         if (digit > 9)
             return false;
         record = record * 10 + static_cast<int>(digit);
     }
 
-    size_t groupLength = static_cast<size_t>(stop[0] - start[0]);
-    size_t parentLength = static_cast<size_t>(stop[1] - start[1]);
-    if (!SameText(groupPath_[depth_ - 1], start[0], groupLength) ||
-        (parentLength != 0 && (depth_ < 2 || !SameText(groupPath_[depth_ - 2], start[1], parentLength))))
-        return false;
-
-    static const int kFieldOf[7] = {kGroup, kParentGroup, -1, kValueName, kValueText, kSuffix, kExtra};
-    text_[kSuffix] = text_[kExtra] = "";
-    length_[kSuffix] = length_[kExtra] = 0;
-    for (int i = 0; i < count; ++i) {
-        *stop[i] = '\0';
-        if (kFieldOf[i] >= 0) {
-            text_[kFieldOf[i]] = start[i];
-            length_[kFieldOf[i]] = static_cast<size_t>(stop[i] - start[i]);
+    if (kDeliver) {
+        static const int kFieldOf[5] = {-1, kValueName, kValueText, kSuffix, kExtra};
+        text_[kSuffix] = text_[kExtra] = "";
+        length_[kSuffix] = length_[kExtra] = 0;
+        starts &= starts - 1;  // past the record number
+        lasts &= lasts - 1;
+        for (int i = 1; starts != 0; ++i) {
+            unsigned first = static_cast<unsigned>(__builtin_ctzll(starts));
+            unsigned last = static_cast<unsigned>(__builtin_ctzll(lasts));
+            starts &= starts - 1;
+            lasts &= lasts - 1;
+            bool empty = (pairs >> first) & 1;
+            char* text = s + first + (empty ? 1 : 0);
+            char* stop = s + last + (empty ? 0 : 1);
+            *stop = '\0';
+            text_[kFieldOf[i]] = text;
+            length_[kFieldOf[i]] = static_cast<size_t>(stop - text);
         }
+        const std::string& group = groupPath_[depth_ - 1];
+        text_[kGroup] = group.c_str();
+        length_[kGroup] = group.size();
+        const std::string* parent = repeatHasParent_ ? &groupPath_[depth_ - 2] : nullptr;
+        text_[kParentGroup] = parent != nullptr ? parent->c_str() : "";
+        length_[kParentGroup] = parent != nullptr ? parent->size() : 0;
+        record_ = record;
     }
-    record_ = record;
+
+    ++line_;
+    lineStart_ = line;
+    begin_ = static_cast<size_t>(lf + 1 - buffer);
     return true;
 }
 
-KvdReader::Record KvdReader::ParseValue(char* s, char* end)
+// After a value line read the general way: may the next line repeat its group and
+// parent? It may when they would pass the common case of CheckNesting again, and
+// when its raw bytes up to the record number were copied to prefix_ before decoding.
+void KvdReader::RememberPrefix(size_t copied, const char* recordAt)
+{
+    size_t length = static_cast<size_t>(recordAt - lineStart_);
+    size_t parentLength = length_[kParentGroup];
+    repeat_ = length <= copied && depth_ > 0 &&
+              SameText(groupPath_[depth_ - 1], text_[kGroup], length_[kGroup]) &&
+              (parentLength == 0 ||
+               (depth_ >= 2 && SameText(groupPath_[depth_ - 2], text_[kParentGroup], parentLength)));
+    prefixLength_ = length;
+    repeatHasParent_ = parentLength != 0;
+}
+KvdReader::Record KvdReader::ParseValue(char* s, char* end, size_t copied)
 {
     if (!inObject_)
         return FailAt(lineStart_, "an \"object\" line before the first value", "a \"value\" line");
@@ -694,8 +753,10 @@ KvdReader::Record KvdReader::ParseValue(char* s, char* end)
     if (!ParseField(s, end, kGroup, "the group name"))
         return kError;
     char* parentAt = s;
-    if (!ParseField(s, end, kParentGroup, "the parent group (\"\" for a top-level group)") ||
-        !ParseRecordNumber(s, end) || !ParseField(s, end, kValueName, "the value name") ||
+    if (!ParseField(s, end, kParentGroup, "the parent group (\"\" for a top-level group)"))
+        return kError;
+    char* recordAt = s;
+    if (!ParseRecordNumber(s, end) || !ParseField(s, end, kValueName, "the value name") ||
         !ParseField(s, end, kValueText, "the value text"))
         return kError;
     text_[kSuffix] = text_[kExtra] = "";
@@ -706,7 +767,10 @@ KvdReader::Record KvdReader::ParseValue(char* s, char* end)
         return kError;
     if (s != end)
         return FailAt(s, "the end of the line after the extra text", Found(s, end));
-    return CheckNesting(groupAt, parentAt) ? kValue : kError;
+    if (!CheckNesting(groupAt, parentAt))
+        return kError;
+    RememberPrefix(copied, recordAt);
+    return kValue;
 }
 
 // Follows the group path exactly as the depth-first walk of the values keeps it:

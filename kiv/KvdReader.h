@@ -1,8 +1,9 @@
 // KvdReader.h - reads and checks a .kvd file line by line, streaming.
 //
 // The reader keeps one buffer of fixed size: memory does not grow with the file.
-// Texts are decoded in place inside that buffer and zero-terminated there, so a
-// record's texts stay valid until the next call of Next, Rewind or Close.
+// Texts are decoded in place inside that buffer and zero-terminated there (a group
+// repeated from the line before comes from the group path), so a record's texts
+// stay valid until the next call of Next, Rewind or Close.
 // Every line is checked, including the order of groups that a depth-first walk of
 // the values relies on; the first fault ends the reading with a message that names
 // the file, the line, the column, what was expected and what to do.
@@ -57,8 +58,11 @@ private:
     bool NextLine(char*& line, size_t& length);
     bool ReadHeader();
     Record ParseObject(char* s, char* end);
-    Record ParseValue(char* s, char* end);
-    bool ParseValueFast(char* s, char* end);
+    Record ParseValue(char* s, char* end, size_t copied);
+    Record NextGeneral();
+    template <bool kDeliver>
+    bool ReadRepeatedValue();
+    void RememberPrefix(size_t copied, const char* recordAt);
     bool ParseField(char*& s, char* end, int field, const char* what);
     bool ParseFieldSlow(char*& s, char* end, int field, const char* what);
     bool ParseRecordNumber(char*& s, char* end);
@@ -86,6 +90,13 @@ private:
     // of the last value. Names are unique on it.
     std::vector<std::string> groupPath_;
     size_t depth_ = 0;
+
+    // The raw bytes of the last value line up to its record number, for the next
+    // line that repeats them (see ReadRepeatedValue).
+    char prefix_[64] = {};
+    size_t prefixLength_ = 0;
+    bool repeat_ = false;
+    bool repeatHasParent_ = false;
 
     const char* text_[6] = {};
     size_t length_[6] = {};

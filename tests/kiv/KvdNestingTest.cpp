@@ -81,6 +81,8 @@ const NestingCase kNesting[] = {
      "one on the group path of the value before (\"C\"), found \"B\""},
     {"parent that left the path for a return", "A B<A C<B B D<C", 4, true,
      "(\"A\" > \"B\"), found \"C\""},
+    {"a return with a parent further down, then the same line again", "A B<A C<B B<C B<C", 4, true,
+     "(\"A\" > \"B\"), found \"C\""},
     {"the path starts afresh for every object", "A B<A | C<A", 2, true,
      "expected an empty parent group \"\" for the first value of an object"},
     {"objects may use the same groups", "A B<A | A B<A", -1, false, ""},
