@@ -16,6 +16,17 @@ bool ReadDigits(const char* text, int count, int& value)
     return true;
 }
 
+// The five numbers of "YYYY-MM-DD HH:MM", unchecked.
+bool ReadFields(const char* text, size_t length, KvdDate& d)
+{
+    if (text == nullptr || length != 16)
+        return false;
+    if (text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':')
+        return false;
+    return ReadDigits(text, 4, d.year) && ReadDigits(text + 5, 2, d.month) && ReadDigits(text + 8, 2, d.day) &&
+           ReadDigits(text + 11, 2, d.hour) && ReadDigits(text + 14, 2, d.minute);
+}
+
 }  // namespace
 
 int DaysInMonth(int year, int month)
@@ -27,17 +38,17 @@ int DaysInMonth(int year, int month)
     return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
+bool HasKvdDateForm(const char* text, size_t length)
+{
+    KvdDate d;
+    return ReadFields(text, length, d);
+}
+
 bool ParseKvdDate(const char* text, size_t length, KvdDate& date)
 {
     date = KvdDate();
-    if (text == nullptr || length != 16)
-        return false;
-    if (text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':')
-        return false;
     KvdDate d;
-    if (!ReadDigits(text, 4, d.year) || !ReadDigits(text + 5, 2, d.month) ||
-        !ReadDigits(text + 8, 2, d.day) || !ReadDigits(text + 11, 2, d.hour) ||
-        !ReadDigits(text + 14, 2, d.minute))
+    if (!ReadFields(text, length, d))
         return false;
     if (d.year < 1 || d.month < 1 || d.month > 12 || d.day < 1 ||
         d.day > DaysInMonth(d.year, d.month) || d.hour > 23 || d.minute > 59)

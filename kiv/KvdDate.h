@@ -13,6 +13,10 @@ struct KvdDate {
 
 // Reads exactly "YYYY-MM-DD HH:MM" (16 bytes, nothing before or after).
 // On a text it cannot read it returns false and leaves all five fields 0.
+// True when the text has the form "YYYY-MM-DD HH:MM" (digits and separators),
+// whether or not that date and time exist.
+bool HasKvdDateForm(const char* text, size_t length);
+
 bool ParseKvdDate(const char* text, size_t length, KvdDate& date);
 
 int DaysInMonth(int year, int month);

@@ -23,6 +23,8 @@ constexpr size_t kChunk = size_t(256) << 10;         // bytes per read
 constexpr size_t kCapacity = KvdReader::kMaxLine + kChunk;
 constexpr size_t kSlack = 64;                         // room for the sentinel and loads past a line end
 constexpr const char* kCorrect = "Correct the file or choose another one.";
+constexpr const char* kBinary =
+    "It is another kind of file, or a damaged one: choose another file, or restore this one from a copy.";
 
 // Word-at-a-time byte tests. In each mask the lowest set bit marks the first byte
 // that matches; bits above it may be spurious, so only the lowest one is used.
@@ -96,6 +98,13 @@ std::string ByteName(unsigned char c)
     s += kHex[c >> 4];
     s += kHex[c & 15];
     return s;
+}
+
+// A byte in two hexadecimal digits, as in 0x0C or \x0C.
+std::string Hex(unsigned char c)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    return {kHex[c >> 4], kHex[c & 15]};
 }
 
 // A text for a message: in quotes, control bytes as '?', cut after 60 bytes.
@@ -176,6 +185,15 @@ KvdReader::Record KvdReader::FailAt(const char* at, const std::string& expected,
     return kError;
 }
 
+KvdReader::Record KvdReader::FailSaying(const char* at, const std::string& what, const std::string& todo)
+{
+    failed_ = true;
+    uint64_t column = static_cast<uint64_t>(at - lineStart_) + 1;
+    message_ = PathText() + "line " + std::to_string(line_) + ", column " + std::to_string(column) + ": " + what +
+               " " + todo;
+    return kError;
+}
+
 bool KvdReader::Open(const char* path)
 {
     Close();
@@ -210,8 +228,9 @@ bool KvdReader::Open(const char* path)
 
     file_ = std::fopen(path_.c_str(), "rb");
     if (file_ == nullptr)
-        return FailFile(std::string("the file cannot be read (") + std::strerror(errno) + ").",
-                        "Check that you may read it, or choose another file."),
+        return FailFile(std::string("the file cannot be read (") + std::strerror(errno) +
+                            "): another program may hold it open, or you may not be allowed to read it.",
+                        "Close that program or check your access, then try again; or choose another file."),
                false;
     if (!buffer_)
         buffer_.reset(new char[kCapacity + kSlack]);
@@ -245,10 +264,9 @@ bool KvdReader::NextLine(char*& line, size_t& length)
         if (lf == nullptr && available > kMaxLine)
             lf = start + kMaxLine + 1;  // too long in any case; reported below
         if (lf != nullptr && static_cast<size_t>(lf - start) > kMaxLine) {
-            ++line_;
-            lineStart_ = start;
-            FailAt(start + kMaxLine, "a line of at most " + std::to_string(kMaxLine) + " bytes",
-                   "a longer line (this does not look like a .kvd file)");
+            FailFile("line " + std::to_string(line_ + 1) + " is longer than " + std::to_string(kMaxLine) +
+                         " bytes; a .kvd file has short lines, so this is probably another kind of file.",
+                     "Choose another file.");
             return false;
         }
         if (lf != nullptr || (eof_ && available > 0)) {
@@ -325,7 +343,9 @@ bool KvdReader::ReadHeader()
         }
     }
     return FailAt(line, "the first line \"KVD 1\" that names the format", Found(line, end),
-                  "Choose a .kvd file."),
+                  length > 0 && *line == '\0' ? kBinary
+                                               : "This is not an exchange file, or its first line was lost. Choose "
+                                                 "another file, or add the line \"KVD 1\" at the top."),
            false;
 }
 
@@ -387,12 +407,9 @@ KvdReader::Record KvdReader::NextGeneral()
     }
     if (failed_)
         return kError;
-    if (!seenEnd_) {
-        ++line_;
-        lineStart_ = buffer_.get() + end_;
-        return FailAt(lineStart_, "an \"object\", \"value\" or \"end\" line", "the end of the file",
-                      "The file may have been cut short; copy it again or choose another one.");
-    }
+    if (!seenEnd_)
+        return FailFile("the file ends after line " + std::to_string(line_) + " without its \"end\" line.",
+                        "It may have been cut short; copy it again or choose another one.");
     Close();
     return kFinished;
 }
@@ -429,11 +446,20 @@ bool KvdReader::ParseFieldSlow(char*& s, char* end, int field, const char* what)
     if (*s != '"') {
         char* stop = ScanBare(s);
         if (stop != end && !IsBlank(*stop)) {
-            const char* why = *stop == '"' || *stop == '\\'
-                                  ? " (a text that holds '\"' or '\\' is written in quotes, as \\\" and \\\\)"
-                                  : " (a control byte in a text is written in quotes, as \\xHH)";
-            return FailAt(stop, std::string("a blank or the end of the line after ") + what,
-                          Found(stop, end) + why),
+            unsigned char c = static_cast<unsigned char>(*stop);
+            if (c == '"' || c == '\\')
+                return FailSaying(stop, std::string("a text written without quotes holds ") +
+                                            (c == '"' ? "a double quote." : "a backslash."),
+                                  "Write the whole text in double quotes, with \\\" for each double quote and "
+                                  "\\\\ for each backslash in it; or choose another file."),
+                       false;
+            if (c == 0)
+                return FailAt(stop, std::string("a blank or the end of the line after ") + what, ByteName(c),
+                              kBinary),
+                       false;
+            return FailSaying(stop, "a text written without quotes holds the control byte 0x" + Hex(c) + ".",
+                              "Write the text in double quotes with the byte as \\x" + Hex(c) +
+                                  ", or remove the byte; or choose another file."),
                    false;
         }
         text_[field] = text;
@@ -465,10 +491,11 @@ bool KvdReader::ParseFieldSlow(char*& s, char* end, int field, const char* what)
             *write++ = *read++;
             continue;
         }
+        if (c == '\0')
+            return FailAt(stop, "text or a closing quote", ByteName(0), kBinary), false;
         if (c != '\\')
-            return FailAt(stop, "text or a closing quote '\"'",
-                          ByteName(static_cast<unsigned char>(c)) +
-                              " (a control byte in a text is written as \\xHH)"),
+            return FailSaying(stop, "a quoted text holds the control byte 0x" + Hex(c) + ".",
+                              "Write it as \\x" + Hex(c) + ", or remove it; or choose another file."),
                    false;
         char kind = read[1];
         char decoded;
@@ -482,11 +509,18 @@ bool KvdReader::ParseFieldSlow(char*& s, char* end, int field, const char* what)
         case 'x': {
             int high = HexDigit(read[2]);
             int low = high < 0 ? -1 : HexDigit(read[3]);
+            size_t shown = 2;  // \x and what stands for the digits, up to a quote or a blank
+            while (low < 0 && shown < 4 && read + shown < end && read[shown] != '"' && !IsBlank(read[shown]))
+                ++shown;
             if (low < 0)
-                return FailAt(read, "two hexadecimal digits after \\x", Found(read, end)), false;
+                return FailAt(read, "two hexadecimal digits after \\x", Shown(read, shown),
+                              "Write a byte as \\x and two digits 0-9 or A-F (such as \\x1A), and a backslash "
+                              "itself as \\\\; or choose another file."),
+                       false;
             decoded = static_cast<char>(high * 16 + low);
             if (decoded == '\0')
-                return FailAt(read, "a byte other than \\x00 (a text cannot hold a zero byte)", "\\x00"),
+                return FailAt(read, "a byte other than \\x00", "\\x00",
+                              "A text cannot hold a zero byte: remove the \\x00, or choose another file."),
                        false;
             skip = 4;
             break;
@@ -494,7 +528,9 @@ bool KvdReader::ParseFieldSlow(char*& s, char* end, int field, const char* what)
         default:
             return FailAt(read, "one of the escapes \\\" \\\\ \\t \\n \\r \\xHH",
                           read + 1 >= end ? std::string("'\\' at the end of the line")
-                                          : Shown(read, 2)),
+                                          : Shown(read, 2),
+                          "A backslash in a quoted text starts an escape; write a backslash itself as \\\\ "
+                          "(for example \"D:\\\\Reports\"), or choose another file."),
                    false;
         }
         *write++ = decoded;
@@ -559,9 +595,14 @@ KvdReader::Record KvdReader::ParseObject(char* s, char* end)
     if (length_[kName] == 0)
         return FailAt(at[kName], "an object name", "an empty text \"\"");
     KvdDate date;
-    if (!ParseKvdDate(text_[kDate], length_[kDate], date))
+    if (!ParseKvdDate(text_[kDate], length_[kDate], date)) {
+        if (HasKvdDateForm(text_[kDate], length_[kDate]))
+            return FailAt(at[kDate], "a date and a time that exist",
+                          Shown(text_[kDate], length_[kDate]) + ", which is none (such as 30 February, or 24:00)",
+                          "Correct the date, or choose another file.");
         return FailAt(at[kDate], "a date in the form \"YYYY-MM-DD HH:MM\" such as \"1987-03-14 09:30\"",
                       Shown(text_[kDate], length_[kDate]));
+    }
     inObject_ = true;
     depth_ = 0;
     return kObject;
@@ -766,7 +807,9 @@ KvdReader::Record KvdReader::ParseValue(char* s, char* end, size_t copied)
     if (s != end && !ParseField(s, end, kExtra, "the extra text"))
         return kError;
     if (s != end)
-        return FailAt(s, "the end of the line after the extra text", Found(s, end));
+        return FailSaying(s, "a value line has at most seven fields, and an eighth follows: " + Found(s, end) + ".",
+                          "Write a text that holds blanks in double quotes, or remove the field; or choose "
+                          "another file.");
     if (!CheckNesting(groupAt, parentAt))
         return kError;
     RememberPrefix(copied, recordAt);

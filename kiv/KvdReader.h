@@ -71,6 +71,9 @@ private:
     Record FailAt(const char* at, const std::string& expected, const std::string& found,
                   const char* todo = nullptr);
     Record FailFile(const std::string& what, const char* todo);
+    // "line L, column C: " and a sentence of its own, for faults that "expected ...,
+    // found ..." says badly.
+    Record FailSaying(const char* at, const std::string& what, const std::string& todo);
     std::string PathText() const;
 
     std::FILE* file_ = nullptr;
