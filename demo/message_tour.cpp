@@ -35,7 +35,7 @@ const struct {
     {"zeroed-file", 1, 1},
     {"wrong-first-line", 1, 1},
     {"wrong-version", 1, 5},
-    {"cut-short", 8, 1},
+    {"cut-short", 7, 0},
     // Lines.
     {"unknown-line", 6, 1},
     {"text-after-end", 10, 1},
