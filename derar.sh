@@ -101,9 +101,10 @@ run_demo() {
     else
         start_xvfb
         trap 'stop_wineserver; stop_xvfb' EXIT
-        mkdir -p "$shots"
-        "$ROOT/cmake/wine-run.sh" "$ROOT/$BUILD/x86_64/wineprefix" "$exe" --tour "$(winepath_of "$shots")"
-        ls -1 "$shots"/*.png
+        mkdir -p "$shots/messages"
+        "$ROOT/cmake/wine-run.sh" "$ROOT/$BUILD/x86_64/wineprefix" "$exe" --tour "$(winepath_of "$shots")" \
+            --messages "$(winepath_of "$shots/messages")"
+        ls -1 "$shots"/*.png "$shots"/messages/*.png
     fi
 }
 

@@ -5,7 +5,7 @@
 # DISPLAY is unset (a single test run by hand) a private Xvfb is started for
 # this one program and stopped afterwards.
 set -eu
-prefix=$1; shift
+prefix=$(realpath -m "$1"); shift  # Wine wants an absolute prefix
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
