@@ -181,13 +181,16 @@ struct FloorMoves {
     Stamp up;     // as Remove all: back again
 };
 
-FloorMoves FloorMove(const std::vector<Row>& sortedRows, SIZE listSize)
+// The upper list is filled in file order, as the dialog fills its own: Wine's list
+// view keeps its items where they were allocated, and a list filled in sorted
+// order would make every later scan of the floor cheaper than the dialog's.
+FloorMoves FloorMove(const std::vector<Row>& rows, const std::vector<Row>& sortedRows, SIZE listSize)
 {
     HWND frame = MakeFrame(true, listSize.cx + 40, 2 * listSize.cy + 80);
     HWND upper = MakeList(frame, 10, 10, listSize.cx, listSize.cy);
     HWND lower = MakeList(frame, 10, listSize.cy + 30, listSize.cx, listSize.cy);
     SendMessageA(upper, WM_SETREDRAW, FALSE, 0);
-    for (const Row& row : sortedRows)
+    for (const Row& row : rows)
         InsertRow(upper, row);
     SendMessageA(upper, WM_SETREDRAW, TRUE, 0);
     RedrawWindow(frame, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
@@ -377,7 +380,7 @@ int main(int argc, char** argv)
             addAll = Best(addAll, run.addAll);
             removeAll = Best(removeAll, run.removeAll);
             floorOpen = Best(floorOpen, FloorOpen(rows, run.listSize));
-            FloorMoves moves = FloorMove(sorted, run.listSize);
+            FloorMoves moves = FloorMove(rows, sorted, run.listSize);
             floorDown = Best(floorDown, moves.down);
             floorUp = Best(floorUp, moves.up);
         }
