@@ -273,12 +273,7 @@ int MessageTour::Run()
     } else {
         Fault("this derar.dll has no KivBrowseDialog: no message was shown");
     }
-    DisarmWatchdog();
-    for (const std::string& failure : m_failures) std::fprintf(stderr, "messages: FAILED: %s\n", failure.c_str());
-    std::printf("messages: %d screenshots in %s\n", m_saved, m_directory.c_str());
-    std::fflush(stdout);
-    std::fflush(stderr);
-    return m_failures.empty() ? 0 : 1;
+    return FinishTour("messages", m_failures, m_saved, m_directory);
 }
 
 } // namespace

@@ -468,12 +468,7 @@ int Tour::Run()
         else
             m_failures.push_back("this derar.dll has no KivBrowseDialog: the browser was not shown");
     }
-    DisarmWatchdog();
-    for (const std::string& failure : m_failures) std::fprintf(stderr, "tour: FAILED: %s\n", failure.c_str());
-    std::printf("tour: %d screenshots in %s\n", static_cast<int>(m_saved.size()), m_directory.c_str());
-    std::fflush(stdout);
-    std::fflush(stderr);
-    return m_failures.empty() ? 0 : 1;
+    return FinishTour("tour", m_failures, static_cast<int>(m_saved.size()), m_directory);
 }
 
 } // namespace

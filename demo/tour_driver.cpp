@@ -259,4 +259,14 @@ void DisarmWatchdog()
     if (g_watchdogDisarmed) SetEvent(g_watchdogDisarmed);
 }
 
+int FinishTour(const char* name, const std::vector<std::string>& failures, int saved, const std::string& directory)
+{
+    DisarmWatchdog();
+    for (const std::string& failure : failures) std::fprintf(stderr, "%s: FAILED: %s\n", name, failure.c_str());
+    std::printf("%s: %d screenshots in %s\n", name, saved, directory.c_str());
+    std::fflush(stdout);
+    std::fflush(stderr);
+    return failures.empty() ? 0 : 1;
+}
+
 } // namespace tour

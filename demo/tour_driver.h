@@ -76,6 +76,10 @@ void SelectListRow(HWND list, int row);
 void ArmWatchdog(DWORD timeoutMs);
 void DisarmWatchdog();
 
+// Ends a tour: disarms the watchdog, prints each failure and the count of pictures
+// under the tour's name, and returns the exit code (0 when nothing failed).
+int FinishTour(const char* name, const std::vector<std::string>& failures, int saved, const std::string& directory);
+
 } // namespace tour
 
 #endif
