@@ -48,6 +48,9 @@ private:
     struct CBlock;
     CNode* NewNode(CNode* pPrev, CNode* pNext);
     void FreeNode(CNode* pNode);
+    POSITION LinkNewNode(CNode* pPrev, CNode* pNext, LPCSTR newElement);
+    CString UnlinkNode(CNode* pNode);
+    CString& StepFrom(POSITION& rPosition, CNode* CNode::*pNextOrPrev);
 
     CNode* m_pNodeHead;
     CNode* m_pNodeTail;

@@ -40,6 +40,10 @@ struct AFX_EXTENSION_MODULE
 // Records the extension DLL's module handle; FALSE when hModule is NULL.
 AFX_API BOOL AFXAPI AfxInitExtensionModule(AFX_EXTENSION_MODULE& state, HMODULE hModule);
 
+// Removes (and deletes) the module's CDynLinkLibrary objects from the resource chain and
+// forgets the module: what an extension DLL does at DLL_PROCESS_DETACH.
+AFX_API void AFXAPI AfxTermExtensionModule(AFX_EXTENSION_MODULE& state, BOOL bAll = FALSE);
+
 // Joins an initialised extension module to the process's resource chain for as long as the
 // object lives (the DLL creates one with new at DLL_PROCESS_ATTACH).
 class AFX_CLASS_EXPORT CDynLinkLibrary
@@ -170,6 +174,7 @@ public:
     HWND UnsubclassWindow();
 
     CWnd* GetDlgItem(int nID) const;   // NULL when the dialog has no such control
+    void SetDlgItemText(int nID, LPCSTR lpszString);   // nothing when there is no such control
     int GetDlgCtrlID() const;
     CWnd* GetParent() const;
 
@@ -184,6 +189,8 @@ public:
     BOOL EnableWindow(BOOL bEnable = TRUE);   // TRUE when the window was disabled before
     BOOL IsWindowEnabled() const;
     BOOL ShowWindow(int nCmdShow);
+    void SetRedraw(BOOL bRedraw = TRUE);   // WM_SETREDRAW
+    void Invalidate(BOOL bErase = TRUE);
     CWnd* SetFocus();                         // the window that had the focus, or NULL
 
     void GetWindowRect(LPRECT lpRect) const;
@@ -216,6 +223,31 @@ private:
 
     friend struct AfxWndInternals;
     friend BOOL AfxDispatchMessageMap(CWnd*, const AFX_MSGMAP*, UINT, WPARAM, LPARAM, LRESULT*);
+};
+
+// Suspends a window's redrawing while the guard lives and repaints it once at the end: a
+// visible list or tree otherwise repaints on every insert and delete. A NULL window is left be.
+class CRedrawGuard
+{
+public:
+    explicit CRedrawGuard(CWnd* pWnd) : m_pWnd(pWnd)
+    {
+        if (m_pWnd != NULL)
+            m_pWnd->SetRedraw(FALSE);
+    }
+    ~CRedrawGuard()
+    {
+        if (m_pWnd == NULL)
+            return;
+        m_pWnd->SetRedraw(TRUE);
+        m_pWnd->Invalidate();
+    }
+
+private:
+    CRedrawGuard(const CRedrawGuard&);
+    CRedrawGuard& operator=(const CRedrawGuard&);
+
+    CWnd* m_pWnd;
 };
 
 /////////////////////////////////////////////////////////////////////////////
@@ -349,9 +381,16 @@ class AFX_CLASS_EXPORT CComboBox : public CWnd
 public:
     int GetCount() const;
     int GetCurSel() const;   // CB_ERR (-1) when nothing is selected
+    int SetCurSel(int nSelect);   // -1 clears the selection (and returns CB_ERR)
     int GetLBTextLen(int nIndex) const;
     // Copies entry nIndex into rString; returns its length, or CB_ERR (rString emptied) for a bad index.
     int GetLBText(int nIndex, CString& rString) const;
+    // The entry's index; a CBS_SORT box compares case-insensitively (CompareString, NORM_IGNORECASE).
+    int AddString(LPCSTR lpszString);
+    void ResetContent();
+    // Selects the first entry after nStartAfter (-1: the whole list) that begins with
+    // lpszString, case-insensitively, wrapping at the end; CB_ERR when none does.
+    int SelectString(int nStartAfter, LPCSTR lpszString);
 };
 
 /////////////////////////////////////////////////////////////////////////////

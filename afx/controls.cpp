@@ -1,5 +1,5 @@
-// CButton, CComboBox and CListCtrl: the few control wrappers the dialogs read through.
-#include "afxcmn.h"
+// CButton and CComboBox.
+#include "afxwin.h"
 
 #include <string.h>
 
@@ -26,6 +26,30 @@ int CComboBox::GetCurSel() const
     return (int)::SendMessageA(m_hWnd, CB_GETCURSEL, 0, 0);
 }
 
+int CComboBox::SetCurSel(int nSelect)
+{
+    ASSERT(::IsWindow(m_hWnd));
+    return (int)::SendMessageA(m_hWnd, CB_SETCURSEL, (WPARAM)nSelect, 0);
+}
+
+int CComboBox::AddString(LPCSTR lpszString)
+{
+    ASSERT(::IsWindow(m_hWnd));
+    return (int)::SendMessageA(m_hWnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lpszString));
+}
+
+void CComboBox::ResetContent()
+{
+    ASSERT(::IsWindow(m_hWnd));
+    ::SendMessageA(m_hWnd, CB_RESETCONTENT, 0, 0);
+}
+
+int CComboBox::SelectString(int nStartAfter, LPCSTR lpszString)
+{
+    ASSERT(::IsWindow(m_hWnd));
+    return (int)::SendMessageA(m_hWnd, CB_SELECTSTRING, (WPARAM)nStartAfter, reinterpret_cast<LPARAM>(lpszString));
+}
+
 int CComboBox::GetLBTextLen(int nIndex) const
 {
     ASSERT(::IsWindow(m_hWnd));
@@ -46,25 +70,4 @@ int CComboBox::GetLBText(int nIndex, CString& rString) const
                                       reinterpret_cast<LPARAM>(rString.GetBuffer(nLength)));
     rString.ReleaseBuffer(nCopied >= 0 && nCopied <= nLength ? nCopied : 0);
     return nCopied;
-}
-
-CString CListCtrl::GetItemText(int nItem, int nSubItem) const
-{
-    ASSERT(::IsWindow(m_hWnd));
-    CString strText;
-    // LVM_GETITEMTEXT copies at most cchTextMax - 1 bytes: grow until the text is shorter.
-    for (int nSize = 256;; nSize *= 2)
-    {
-        LVITEMA lvi = {};
-        lvi.iSubItem = nSubItem;
-        lvi.cchTextMax = nSize;
-        lvi.pszText = strText.GetBuffer(nSize);
-        lvi.pszText[0] = '\0';
-        int nCopied = (int)::SendMessageA(m_hWnd, LVM_GETITEMTEXTA, (WPARAM)nItem, reinterpret_cast<LPARAM>(&lvi));
-        if (nCopied < nSize - 1 || nSize >= 0x1000000)
-        {
-            strText.ReleaseBuffer(nCopied >= 0 && nCopied < nSize ? nCopied : -1);
-            return strText;
-        }
-    }
 }

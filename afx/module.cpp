@@ -75,6 +75,24 @@ BOOL AFXAPI AfxInitExtensionModule(AFX_EXTENSION_MODULE& state, HMODULE hModule)
     return TRUE;
 }
 
+void AFXAPI AfxTermExtensionModule(AFX_EXTENSION_MODULE& state, BOOL /*bAll: one thread, one chain*/)
+{
+    if (!state.bInitialized)
+        return;
+    CDynLinkLibrary** pp = &ModuleState().m_pFirstDLL;
+    while (*pp != NULL)
+    {
+        CDynLinkLibrary* pDLL = *pp;
+        if (pDLL->m_hModule == state.hModule)
+            delete pDLL;   // its destructor unlinks it, so *pp is now the next one
+        else
+            pp = &pDLL->m_pNextDLL;
+    }
+    state.bInitialized = FALSE;
+    state.hModule = NULL;
+    state.hResource = NULL;
+}
+
 CDynLinkLibrary::CDynLinkLibrary(AFX_EXTENSION_MODULE& state, BOOL bSystem)
     : m_hModule(state.hModule), m_hResource(state.hResource), m_bSystem(bSystem), m_pNextDLL(NULL)
 {

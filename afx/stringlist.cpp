@@ -85,64 +85,47 @@ CString& CStringList::GetHead()
     ASSERT(m_pNodeHead != NULL);
     return m_pNodeHead->data;
 }
-const CString& CStringList::GetHead() const
-{
-    ASSERT(m_pNodeHead != NULL);
-    return m_pNodeHead->data;
-}
+const CString& CStringList::GetHead() const { return const_cast<CStringList*>(this)->GetHead(); }
 CString& CStringList::GetTail()
 {
     ASSERT(m_pNodeTail != NULL);
     return m_pNodeTail->data;
 }
-const CString& CStringList::GetTail() const
-{
-    ASSERT(m_pNodeTail != NULL);
-    return m_pNodeTail->data;
-}
+const CString& CStringList::GetTail() const { return const_cast<CStringList*>(this)->GetTail(); }
 
-POSITION CStringList::AddHead(LPCSTR newElement)
+// A new node with this text between pPrev and pNext (NULL: the list's end on that side).
+POSITION CStringList::LinkNewNode(CNode* pPrev, CNode* pNext, LPCSTR newElement)
 {
-    CNode* pNode = NewNode(NULL, m_pNodeHead);
+    CNode* pNode = NewNode(pPrev, pNext);
     pNode->data = newElement;
-    if (m_pNodeHead != NULL)
-        m_pNodeHead->pPrev = pNode;
-    else
-        m_pNodeTail = pNode;
-    m_pNodeHead = pNode;
+    (pPrev != NULL ? pPrev->pNext : m_pNodeHead) = pNode;
+    (pNext != NULL ? pNext->pPrev : m_pNodeTail) = pNode;
     return ToPos(pNode);
 }
 
-POSITION CStringList::AddTail(LPCSTR newElement)
+POSITION CStringList::AddHead(LPCSTR newElement) { return LinkNewNode(NULL, m_pNodeHead, newElement); }
+POSITION CStringList::AddTail(LPCSTR newElement) { return LinkNewNode(m_pNodeTail, NULL, newElement); }
+
+// The node's text, after the node has left the list; empty for NULL (an empty list).
+CString CStringList::UnlinkNode(CNode* pNode)
 {
-    CNode* pNode = NewNode(m_pNodeTail, NULL);
-    pNode->data = newElement;
-    if (m_pNodeTail != NULL)
-        m_pNodeTail->pNext = pNode;
-    else
-        m_pNodeHead = pNode;
-    m_pNodeTail = pNode;
-    return ToPos(pNode);
+    if (pNode == NULL)
+        return CString();
+    CString result = pNode->data;
+    RemoveAt(ToPos(pNode));
+    return result;
 }
 
 CString CStringList::RemoveHead()
 {
     ASSERT(m_pNodeHead != NULL);
-    if (m_pNodeHead == NULL)
-        return CString();
-    CString result = m_pNodeHead->data;
-    RemoveAt(ToPos(m_pNodeHead));
-    return result;
+    return UnlinkNode(m_pNodeHead);
 }
 
 CString CStringList::RemoveTail()
 {
     ASSERT(m_pNodeTail != NULL);
-    if (m_pNodeTail == NULL)
-        return CString();
-    CString result = m_pNodeTail->data;
-    RemoveAt(ToPos(m_pNodeTail));
-    return result;
+    return UnlinkNode(m_pNodeTail);
 }
 
 void CStringList::RemoveAt(POSITION position)
@@ -159,30 +142,18 @@ void CStringList::RemoveAt(POSITION position)
 POSITION CStringList::GetHeadPosition() const { return ToPos(m_pNodeHead); }
 POSITION CStringList::GetTailPosition() const { return ToPos(m_pNodeTail); }
 
-CString& CStringList::GetNext(POSITION& rPosition)
+// The element at rPosition; rPosition steps on to the node that pNextOrPrev names.
+CString& CStringList::StepFrom(POSITION& rPosition, CNode* CNode::*pNextOrPrev)
 {
     CNode* pNode = reinterpret_cast<CNode*>(rPosition);
-    rPosition = ToPos(pNode->pNext);
+    rPosition = ToPos(pNode->*pNextOrPrev);
     return pNode->data;
 }
-const CString& CStringList::GetNext(POSITION& rPosition) const
-{
-    CNode* pNode = reinterpret_cast<CNode*>(rPosition);
-    rPosition = ToPos(pNode->pNext);
-    return pNode->data;
-}
-CString& CStringList::GetPrev(POSITION& rPosition)
-{
-    CNode* pNode = reinterpret_cast<CNode*>(rPosition);
-    rPosition = ToPos(pNode->pPrev);
-    return pNode->data;
-}
-const CString& CStringList::GetPrev(POSITION& rPosition) const
-{
-    CNode* pNode = reinterpret_cast<CNode*>(rPosition);
-    rPosition = ToPos(pNode->pPrev);
-    return pNode->data;
-}
+
+CString& CStringList::GetNext(POSITION& rPosition) { return StepFrom(rPosition, &CNode::pNext); }
+const CString& CStringList::GetNext(POSITION& rPosition) const { return const_cast<CStringList*>(this)->GetNext(rPosition); }
+CString& CStringList::GetPrev(POSITION& rPosition) { return StepFrom(rPosition, &CNode::pPrev); }
+const CString& CStringList::GetPrev(POSITION& rPosition) const { return const_cast<CStringList*>(this)->GetPrev(rPosition); }
 CString& CStringList::GetAt(POSITION position) { return reinterpret_cast<CNode*>(position)->data; }
 const CString& CStringList::GetAt(POSITION position) const { return reinterpret_cast<CNode*>(position)->data; }
 

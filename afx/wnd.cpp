@@ -371,28 +371,27 @@ void CWnd::GetWindowText(CString& rString) const
     }
 }
 
-int CWnd::GetWindowTextLength() const
+int CWnd::GetWindowTextLength() const { ASSERT(::IsWindow(m_hWnd)); return ::GetWindowTextLengthA(m_hWnd); }
+BOOL CWnd::EnableWindow(BOOL bEnable) { ASSERT(::IsWindow(m_hWnd)); return ::EnableWindow(m_hWnd, bEnable); }
+BOOL CWnd::IsWindowEnabled() const { ASSERT(::IsWindow(m_hWnd)); return ::IsWindowEnabled(m_hWnd); }
+BOOL CWnd::ShowWindow(int nCmdShow) { ASSERT(::IsWindow(m_hWnd)); return ::ShowWindow(m_hWnd, nCmdShow); }
+
+void CWnd::SetDlgItemText(int nID, LPCSTR lpszString)
 {
     ASSERT(::IsWindow(m_hWnd));
-    return ::GetWindowTextLengthA(m_hWnd);
+    ::SetDlgItemTextA(m_hWnd, nID, lpszString);
 }
 
-BOOL CWnd::EnableWindow(BOOL bEnable)
+void CWnd::SetRedraw(BOOL bRedraw)
 {
     ASSERT(::IsWindow(m_hWnd));
-    return ::EnableWindow(m_hWnd, bEnable);
+    ::SendMessageA(m_hWnd, WM_SETREDRAW, (WPARAM)bRedraw, 0);
 }
 
-BOOL CWnd::IsWindowEnabled() const
+void CWnd::Invalidate(BOOL bErase)
 {
     ASSERT(::IsWindow(m_hWnd));
-    return ::IsWindowEnabled(m_hWnd);
-}
-
-BOOL CWnd::ShowWindow(int nCmdShow)
-{
-    ASSERT(::IsWindow(m_hWnd));
-    return ::ShowWindow(m_hWnd, nCmdShow);
+    ::InvalidateRect(m_hWnd, NULL, bErase);
 }
 
 CWnd* CWnd::SetFocus()

@@ -4,8 +4,6 @@
 
 #include <afxdlgs.h>
 
-#include <kivapi.h>
-
 #include "LastFileKey.h"
 #include "resource.h"
 #include "resourcerule.h"
@@ -25,14 +23,13 @@ CBrowseDialog::CBrowseDialog(CString strPathName, CString strFileName, CWnd* pPa
       m_pTree(NULL),
       m_strPathName(strPathName),
       m_strFileName(strFileName),
-      m_pFileCombo(NULL)
+      m_pFileCombo(NULL),
+      m_kiv(CKivAttachment::detachAlways)
 {
 }
 
 CBrowseDialog::~CBrowseDialog()
 {
-    // The exchange library makes a detach without an attach harmless.
-    KivDetach();
 }
 
 int CBrowseDialog::DoModal()
@@ -42,16 +39,22 @@ int CBrowseDialog::DoModal()
 
 BOOL CBrowseDialog::OnInitDialog()
 {
-    char* pszMessage = NULL;
-    if (!KivAttach(&pszMessage))
+    CString strMessage;
+    if (!m_kiv.Attach(strMessage))
     {
-        AfxMessageBox(pszMessage != NULL ? pszMessage : "", MB_OK, 0);
+        AfxMessageBox(strMessage, MB_OK, 0);
         CDialog::OnCancel();
         return FALSE;
     }
 
     m_pTree = static_cast<CTreeCtrl*>(GetDlgItem(IDC_TREE));
     m_pFileCombo = static_cast<CComboBox*>(GetDlgItem(IDC_FILE_COMBO));
+    // Without the tree or the combo box there is nothing to show a file in: end unseen.
+    if (m_pTree == NULL || m_pFileCombo == NULL)
+    {
+        CDialog::OnCancel();
+        return FALSE;
+    }
 
     // The host's pair is used as given, even when only one of the two texts is set.
     if (m_strPathName.IsEmpty() && m_strFileName.IsEmpty())
@@ -74,7 +77,7 @@ BOOL CBrowseDialog::OnInitDialog()
 
 void CBrowseDialog::OnSelchangeFileName()
 {
-    int nIndex = static_cast<int>(m_pFileCombo->SendMessage(CB_GETCURSEL));
+    int nIndex = m_pFileCombo->GetCurSel();
     if (nIndex < 0)
         return;
     m_pFileCombo->GetLBText(nIndex, m_strFileName);

@@ -15,11 +15,13 @@
 
 #include <vector>
 
+#include "kivattachment.h"
+
 class CBrowseDialog : public CDialog
 {
 public:
     CBrowseDialog(CString strPathName, CString strFileName, CWnd* pParent = NULL);
-    // Detaches from the exchange library, also when the attach failed or never ran.
+    // Detaches from the exchange library (m_kiv), also when the attach failed or never ran.
     virtual ~CBrowseDialog();
 
     // Runs the dialog with the library's own resources current.
@@ -52,6 +54,14 @@ protected:
     CComboBox* m_pFileCombo;        // 1002; not owned
 
 private:
+    // What a walk of the tree commands does to each item it reaches.
+    enum WalkRule
+    {
+        openEveryItem,
+        closeSecondLevel   // close items that have a parent; open top-level items
+    };
+    void WalkInDisplayOrder(HTREEITEM hFirst, HTREEITEM hStop, WalkRule rule);
+
     void WalkObjectValues(HTREEITEM hObjectItem);
     void ShowOpeningView();
     void RefillFileCombo();
@@ -59,6 +69,10 @@ private:
     // The last inserted item and its ancestors, top level first: the parents that
     // InsertTreeItem would otherwise climb to one tree view call at a time.
     std::vector<HTREEITEM> m_lastItemChain;
+
+    // Attached by OnInitDialog, detached when the dialog is destroyed, before the texts:
+    // every file the refresh opens is opened within this one attachment.
+    CKivAttachment m_kiv;
 };
 
 #endif

@@ -1,7 +1,6 @@
 // The refresh: one exchange file read into the tree in a single pass, the last
 // file key rewritten, the directory shown and the file name combo box refilled.
 #include "BrowseDialog.h"
-#include "TreeMessages.h"
 
 #include <cstdio>
 #include <cstring>
@@ -43,7 +42,7 @@ bool HasExchangeExtension(const char* pszName)
 
 void CBrowseDialog::RefreshFile()
 {
-    TreeDeleteAllItems(m_pTree);
+    m_pTree->DeleteAllItems();
     // Handles of deleted items may come back for new ones: forget the old chain.
     m_lastItemChain.clear();
 
@@ -66,24 +65,24 @@ void CBrowseDialog::RefreshFile()
         return;
     }
 
-    // A visible tree repaints and recounts its rows on every insert; the whole file
-    // goes in with redrawing suspended and is drawn once.
-    m_pTree->SendMessage(WM_SETREDRAW, FALSE);
-    HTREEITEM hLastItem = NULL;
-    int nLastDepth = 0;
-    KivObjectTexts object;
-    while (KivReadNextObject(object))
     {
-        CString strLabel = object.strName + " - " + object.strAuthor + " - " + object.strVersion
-                           + " - " + object.strWellId + " - " + KivDisplayDate(object.strDate);
-        hLastItem = InsertTreeItem(hLastItem, strLabel, 0, &nLastDepth);
-        WalkObjectValues(hLastItem);
+        // A visible tree repaints and recounts its rows on every insert; the whole file
+        // goes in with redrawing suspended and is drawn once.
+        CRedrawGuard redrawGuard(m_pTree);
+        HTREEITEM hLastItem = NULL;
+        int nLastDepth = 0;
+        KivObjectTexts object;
+        while (KivReadNextObject(object))
+        {
+            CString strLabel = object.strName + " - " + object.strAuthor + " - " + object.strVersion
+                               + " - " + object.strWellId + " - " + KivDisplayDate(object.strDate);
+            hLastItem = InsertTreeItem(hLastItem, strLabel, 0, &nLastDepth);
+            WalkObjectValues(hLastItem);
+        }
     }
-    m_pTree->SendMessage(WM_SETREDRAW, TRUE);
-    ::InvalidateRect(m_pTree->m_hWnd, NULL, TRUE);
 
     ShowOpeningView();
-    GetDlgItem(IDC_DIRECTORY)->SetWindowText(m_strPathName);
+    SetDlgItemText(IDC_DIRECTORY, m_strPathName);
     RefillFileCombo();
 }
 
@@ -199,14 +198,14 @@ HTREEITEM CBrowseDialog::InsertTreeItem(HTREEITEM hLastItem, CString strText, in
         {
             HTREEITEM hItem = hLastItem;
             for (int nStep = 0; nStep < nLastDepth - nDepth + 1 && hItem != NULL; ++nStep)
-                hItem = TreeGetParentItem(m_pTree, hItem);
+                hItem = m_pTree->GetParentItem(hItem);
             // A chain that ends early (an item that failed to insert) falls back to the top level.
             hParent = hItem != NULL ? hItem : TVI_ROOT;
         }
     }
 
     *pnLastDepth = nDepth;
-    HTREEITEM hItem = TreeInsertItem(m_pTree, hParent, strText);
+    HTREEITEM hItem = m_pTree->InsertItem(strText, hParent);
 
     if (nDepth == 0 || (bChainKnown && nDepth <= nLastDepth + 1))
     {
@@ -222,7 +221,7 @@ HTREEITEM CBrowseDialog::InsertTreeItem(HTREEITEM hLastItem, CString strText, in
 
 void CBrowseDialog::ShowOpeningView()
 {
-    HTREEITEM hItem = TreeGetRootItem(m_pTree);
+    HTREEITEM hItem = m_pTree->GetRootItem();
     if (hItem == NULL)
     {
         m_pTree->SetFocus();
@@ -232,15 +231,15 @@ void CBrowseDialog::ShowOpeningView()
     // WM_SETREDRAW says (tens of milliseconds each under Wine): the objects are opened
     // with the tree hidden, and it is shown once, as the walk left it.
     m_pTree->ShowWindow(SW_HIDE);
-    TreeExpand(m_pTree, hItem, TVE_EXPAND);
-    TreeEnsureVisible(m_pTree, hItem);
+    m_pTree->Expand(hItem, TVE_EXPAND);
+    m_pTree->EnsureVisible(hItem);
     // Every object item opens one level, so its top-level groups show, closed.
-    while ((hItem = TreeGetNextVisibleItem(m_pTree, hItem)) != NULL)
+    while ((hItem = m_pTree->GetNextVisibleItem(hItem)) != NULL)
     {
-        if (TreeGetParentItem(m_pTree, hItem) == NULL)
+        if (m_pTree->GetParentItem(hItem) == NULL)
         {
-            TreeExpand(m_pTree, hItem, TVE_EXPAND);
-            TreeEnsureVisible(m_pTree, hItem);
+            m_pTree->Expand(hItem, TVE_EXPAND);
+            m_pTree->EnsureVisible(hItem);
         }
     }
     m_pTree->ShowWindow(SW_SHOW);
@@ -249,7 +248,7 @@ void CBrowseDialog::ShowOpeningView()
 
 void CBrowseDialog::RefillFileCombo()
 {
-    m_pFileCombo->SendMessage(CB_RESETCONTENT);
+    m_pFileCombo->ResetContent();
 
     // The directory already ends with its separator; the search reads the doubled one as one.
     CString strPattern = m_strPathName + "\\*.kvd";
@@ -260,12 +259,11 @@ void CBrowseDialog::RefillFileCombo()
         do
         {
             if (HasExchangeExtension(found.name))
-                m_pFileCombo->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(found.name));
+                m_pFileCombo->AddString(found.name);
         } while (_findnext(hFind, &found) == 0);
         _findclose(hFind);
     }
 
     // A case-insensitive prefix match over the whole list; no match selects nothing.
-    m_pFileCombo->SendMessage(CB_SELECTSTRING, static_cast<WPARAM>(-1),
-                              reinterpret_cast<LPARAM>(static_cast<LPCSTR>(m_strFileName)));
+    m_pFileCombo->SelectString(-1, m_strFileName);
 }

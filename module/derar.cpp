@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "derar.h"
-#include "resourcerule.h"
 #include "kivtexts.h"
 #include "ImpExpDialog.h"
 
@@ -37,25 +36,15 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID /*res
     {
         if (!AfxInitExtensionModule(derarModule, hInstance))
             return FALSE;
-        // Joins the library's resources to the host's resource chain; MFC owns it from here.
+        // Joins the library's resources to the host's resource chain until the library unloads.
         new CDynLinkLibrary(derarModule);
     }
+    else if (dwReason == DLL_PROCESS_DETACH)
+    {
+        // A host that frees the library must not keep its record in the chain: take it out.
+        AfxTermExtensionModule(derarModule);
+    }
     return TRUE;
-}
-
-HINSTANCE DerarInstanceHandle()
-{
-    return derarModule.hModule;
-}
-
-int DoModalWithOwnResources(CDialog& dialog)
-{
-    AFX_MODULE_STATE* pState = AfxGetModuleState();
-    HINSTANCE hHostResources = pState->m_hCurrentResourceHandle;
-    pState->m_hCurrentResourceHandle = DerarInstanceHandle();
-    int nResult = dialog.CDialog::DoModal();
-    pState->m_hCurrentResourceHandle = hHostResources;
-    return nResult;
 }
 
 extern "C" DERARAPI int __cdecl KivImpExpDialog(int modeFlag, const char* directory,
@@ -74,11 +63,12 @@ extern "C" DERARAPI int __cdecl KivImpExpDialog(int modeFlag, const char* direct
         for (int i = 0; i < nCandidates; ++i)
             nameList.AddTail(KivText(names[i]));
 
-        CImpExpDialog* pDialog = new CImpExpDialog(modeFlag, KivText(directory),
-                                                   KivText(fileName), KivText(currentAuthor),
-                                                   KivText(currentWellId), &nameList, NULL);
-        int nResult = pDialog->DoModal();
-        delete pDialog;
+        int nResult = -1;
+        {
+            CImpExpDialog dialog(modeFlag, KivText(directory), KivText(fileName), KivText(currentAuthor),
+                                 KivText(currentWellId), &nameList, NULL);
+            nResult = dialog.DoModal();
+        }
 
         // Every returned name stems from one candidate, so the list never outgrows the
         // caller's array; the bound only keeps a fault elsewhere from writing past it.

@@ -1,8 +1,6 @@
 // ImpExpDialog.cpp - the transfer dialog (template 22677): listing, commands, OK pass.
 #include "ImpExpDialog.h"
 
-#include <afxcmn.h>
-#include <commctrl.h>
 #include <kivapi.h>
 
 #include <string>
@@ -10,8 +8,9 @@
 #include <vector>
 
 #include "WarningDialog.h"
-#include "resource.h"
+#include "kivattachment.h"
 #include "kivtexts.h"
+#include "resource.h"
 #include "resourcerule.h"
 
 namespace {
@@ -40,35 +39,6 @@ enum Column
 };
 
 const char kNewAuthor[] = "New";
-
-int NextRow(CWnd* pList, int nStart, UINT nFlags)
-{
-    return static_cast<int>(pList->SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(nStart),
-                                               MAKELPARAM(nFlags, 0)));
-}
-
-// A visible list repaints on every insert and delete; bulk changes suspend that
-// and repaint once at the end.
-class CRedrawSuspension
-{
-public:
-    CRedrawSuspension(CWnd* pFirst, CWnd* pSecond) : m_pFirst(pFirst), m_pSecond(pSecond)
-    {
-        m_pFirst->SendMessage(WM_SETREDRAW, FALSE);
-        m_pSecond->SendMessage(WM_SETREDRAW, FALSE);
-    }
-    ~CRedrawSuspension()
-    {
-        m_pFirst->SendMessage(WM_SETREDRAW, TRUE);
-        m_pSecond->SendMessage(WM_SETREDRAW, TRUE);
-        ::InvalidateRect(m_pFirst->m_hWnd, NULL, TRUE);
-        ::InvalidateRect(m_pSecond->m_hWnd, NULL, TRUE);
-    }
-
-private:
-    CWnd* m_pFirst;
-    CWnd* m_pSecond;
-};
 
 // Where each candidate name sits in the object name list, so that an object of the
 // file finds the first unconsumed candidate of its name without walking the list.
@@ -144,8 +114,8 @@ BOOL CImpExpDialog::OnInitDialog()
 
     if (!m_bImport)
     {
-        GetDlgItem(IDC_AVAILABLE_GROUP)->SetWindowText("Objects Which Already Exists in the Export File");
-        GetDlgItem(IDC_SELECTED_GROUP)->SetWindowText("Objects Selected for Export");
+        SetDlgItemText(IDC_AVAILABLE_GROUP, "Objects Which Already Exists in the Export File");
+        SetDlgItemText(IDC_SELECTED_GROUP, "Objects Selected for Export");
         SetWindowText("Kiv Export");
     }
 
@@ -154,24 +124,32 @@ BOOL CImpExpDialog::OnInitDialog()
     m_btnRemove.AutoLoad(IDC_REMOVE, this);
     m_btnRemoveAll.AutoLoad(IDC_REMOVEALL, this);
 
-    m_pSelectedList = GetDlgItem(IDC_SELECTED_LIST);
-    m_pAvailableList = GetDlgItem(IDC_AVAILABLE_LIST);
-
-    char* pszMessage = NULL;
-    if (!KivAttach(&pszMessage))
+    m_pSelectedList = static_cast<CListCtrl*>(GetDlgItem(IDC_SELECTED_LIST));
+    m_pAvailableList = static_cast<CListCtrl*>(GetDlgItem(IDC_AVAILABLE_LIST));
+    // Without both lists there is nothing to show or choose: end unseen, names untouched.
+    if (m_pSelectedList == NULL || m_pAvailableList == NULL)
     {
-        AfxMessageBox(KivText(pszMessage), MB_OK, 0);
+        CDialog::OnCancel();
+        return FALSE;
+    }
+
+    // Ends the attachment on every way out of here, an exception included.
+    CKivAttachment kiv;
+    CString strMessage;
+    if (!kiv.Attach(strMessage))
+    {
+        AfxMessageBox(strMessage, MB_OK, 0);
         CDialog::OnCancel();
         return FALSE;
     }
 
     CString strPath = m_strDirectory + m_strFileName;
     CFileStatus status;
+    char* pszMessage = NULL;
     if (CFile::GetStatus(strPath, status) && !KivOpen(strPath, &pszMessage, 0))
     {
-        CString strMessage = KivText(pszMessage);
-        AfxMessageBox(strMessage, MB_OK, 0);
-        KivDetach();
+        AfxMessageBox(KivText(pszMessage), MB_OK, 0);
+        kiv.Detach();
         CDialog::OnCancel();
         return FALSE;
     }
@@ -188,13 +166,13 @@ BOOL CImpExpDialog::OnInitDialog()
         column.cx = kColumnShares[nColumn].numerator * nListWidth / kColumnShares[nColumn].denominator;
         column.pszText = const_cast<LPSTR>(kColumnHeaders[nColumn]);
         column.iSubItem = nColumn;
-        m_pAvailableList->SendMessage(LVM_INSERTCOLUMNA, nColumn, reinterpret_cast<LPARAM>(&column));
-        m_pSelectedList->SendMessage(LVM_INSERTCOLUMNA, nColumn, reinterpret_cast<LPARAM>(&column));
+        m_pAvailableList->InsertColumn(nColumn, &column);
+        m_pSelectedList->InsertColumn(nColumn, &column);
     }
 
     ListFileObjects();
 
-    GetDlgItem(IDOK)->EnableWindow(FALSE);
+    EnableOkButton(FALSE);
 
     // The candidates left are those the file does not hold.
     if (m_bImport)
@@ -207,14 +185,14 @@ BOOL CImpExpDialog::OnInitDialog()
         {
             AddObjectRow(m_pSelectedList, m_pNameList->RemoveTail(), kNewAuthor, CString(), CString(),
                          CString());
-            GetDlgItem(IDOK)->EnableWindow(TRUE);
+            EnableOkButton(TRUE);
         }
     }
 
-    KivDetach();
+    kiv.Detach();
 
     // Nothing to choose from: end at once, before the dialog is ever shown.
-    if (m_pAvailableList->SendMessage(LVM_GETITEMCOUNT) == 0)
+    if (m_pAvailableList->GetItemCount() == 0)
         CDialog::OnOK();
 
     CenterWindow();
@@ -239,7 +217,7 @@ void CImpExpDialog::ListFileObjects()
     }
 }
 
-void CImpExpDialog::AddObjectRow(CWnd* pList, const CString& name, const CString& author,
+void CImpExpDialog::AddObjectRow(CListCtrl* pList, const CString& name, const CString& author,
                                  const CString& version, const CString& date, const CString& wellId)
 {
     int nRow = InsertItemText(pList, 0, columnObject, name);
@@ -249,7 +227,7 @@ void CImpExpDialog::AddObjectRow(CWnd* pList, const CString& name, const CString
     InsertItemText(pList, nRow, columnWellId, wellId);
 }
 
-int CImpExpDialog::InsertItemText(CWnd* pList, int nRow, int nSubItem, CString text)
+int CImpExpDialog::InsertItemText(CListCtrl* pList, int nRow, int nSubItem, CString text)
 {
     LVITEMA item = {};
     item.mask = LVIF_TEXT;
@@ -258,11 +236,11 @@ int CImpExpDialog::InsertItemText(CWnd* pList, int nRow, int nSubItem, CString t
     if (nSubItem == 0)
     {
         // Past the last row: the sorted list puts the row at its name's place anyway.
-        item.iItem = static_cast<int>(pList->SendMessage(LVM_GETITEMCOUNT)) + 1;
-        return static_cast<int>(pList->SendMessage(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+        item.iItem = pList->GetItemCount() + 1;
+        return pList->InsertItem(&item);
     }
     item.iItem = nRow;
-    pList->SendMessage(LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    pList->SetItem(&item);
     return nRow;
 }
 
@@ -275,7 +253,6 @@ BEGIN_MESSAGE_MAP(CImpExpDialog, CDialog)
     ON_BN_CLICKED(IDC_REMOVE, OnRemove)
     ON_BN_CLICKED(IDC_REMOVEALL, OnRemoveAll)
     ON_BN_CLICKED(ID_HELP, OnHelp)
-    ON_BN_CLICKED(IDOK, OnOK)
     ON_WM_HELPINFO()
     ON_NOTIFY(NM_DBLCLK, IDC_AVAILABLE_LIST, OnDblclkAvailableList)
     ON_NOTIFY(NM_DBLCLK, IDC_SELECTED_LIST, OnDblclkSelectedList)
@@ -317,35 +294,42 @@ void CImpExpDialog::OnDblclkSelectedList(NMHDR* /*pNMHDR*/, LRESULT* /*pResult*/
 
 // Moves the source rows that nFlags picks (the selected ones, or all) to the target
 // list. Each row keeps its five texts and lands unselected at its name's place.
-void CImpExpDialog::MoveRows(CWnd* pSource, CWnd* pTarget, UINT nFlags, BOOL bDisableOkFirst)
+void CImpExpDialog::MoveRows(CListCtrl* pSource, CListCtrl* pTarget, UINT nFlags, BOOL bDisableOkFirst)
 {
-    int nRow = NextRow(pSource, -1, nFlags);
+    int nRow = pSource->GetNextItem(-1, nFlags);
 
     if (!m_bImport)
-        GetDlgItem(IDC_AVAILABLE_GROUP)->SetWindowText("Objects Available for Export");
+        SetDlgItemText(IDC_AVAILABLE_GROUP, "Objects Available for Export");
     if (bDisableOkFirst)
-        GetDlgItem(IDOK)->EnableWindow(FALSE);
+        EnableOkButton(FALSE);
 
     if (nRow < 0)
         return;
 
-    CRedrawSuspension suspension(pSource, pTarget);
-    CListCtrl* pSourceList = static_cast<CListCtrl*>(pSource);
+    CRedrawGuard sourceGuard(pSource);
+    CRedrawGuard targetGuard(pTarget);
     while (nRow >= 0)
     {
-        int nNewRow = InsertItemText(pTarget, 0, columnObject, pSourceList->GetItemText(nRow, columnObject));
+        int nNewRow = InsertItemText(pTarget, 0, columnObject, pSource->GetItemText(nRow, columnObject));
         for (int nColumn = columnAuthor; nColumn < kColumnCount; ++nColumn)
-            InsertItemText(pTarget, nNewRow, nColumn, pSourceList->GetItemText(nRow, nColumn));
-        pSource->SendMessage(LVM_DELETEITEM, nRow);
+            InsertItemText(pTarget, nNewRow, nColumn, pSource->GetItemText(nRow, nColumn));
+        pSource->DeleteItem(nRow);
         // Deleting renumbered the rows below: search again from the top.
-        nRow = NextRow(pSource, -1, nFlags);
+        nRow = pSource->GetNextItem(-1, nFlags);
     }
 }
 
 // OK is enabled exactly when the selected list holds a row.
 void CImpExpDialog::UpdateOkButton()
 {
-    GetDlgItem(IDOK)->EnableWindow(NextRow(m_pSelectedList, -1, LVNI_ALL) > -1);
+    EnableOkButton(m_pSelectedList->GetNextItem(-1, LVNI_ALL) > -1);
+}
+
+void CImpExpDialog::EnableOkButton(BOOL bEnable)
+{
+    CWnd* pOK = GetDlgItem(IDOK);
+    if (pOK != NULL)
+        pOK->EnableWindow(bEnable);
 }
 
 void CImpExpDialog::OnHelp()
@@ -407,10 +391,8 @@ bool BuildWarning(const SelectedRow& row, BOOL bImport, const CString& currentAu
 
 int AskWarning(const CString& message)
 {
-    CWarningDialog* pWarning = new CWarningDialog(message, NULL);
-    int nAnswer = pWarning->DoModal();
-    delete pWarning;
-    return nAnswer;
+    CWarningDialog warning(message, NULL);
+    return warning.DoModal();
 }
 
 }  // namespace
@@ -420,7 +402,7 @@ int AskWarning(const CString& message)
 // every pass starts afresh.
 void CImpExpDialog::OnOK()
 {
-    int nRow = NextRow(m_pSelectedList, -1, LVNI_ALL);
+    int nRow = m_pSelectedList->GetNextItem(-1, LVNI_ALL);
     if (nRow < 0)
     {
         CDialog::OnOK();
@@ -429,7 +411,7 @@ void CImpExpDialog::OnOK()
 
     const INT_PTR nWithdrawalMark = m_pNameList->GetCount();
     int nAnswer = kNoAnswer;
-    CListCtrl* pList = static_cast<CListCtrl*>(m_pSelectedList);
+    CListCtrl* pList = m_pSelectedList;
     while (nRow >= 0)
     {
         SelectedRow row;
@@ -463,7 +445,7 @@ void CImpExpDialog::OnOK()
         if (nAnswer != CWarningDialog::answerNo)
             m_pNameList->AddTail(row.object);
 
-        nRow = NextRow(m_pSelectedList, nRow, LVNI_ALL);
+        nRow = m_pSelectedList->GetNextItem(nRow, LVNI_ALL);
     }
     CDialog::OnOK();
 }

@@ -11,6 +11,7 @@
 #define DERAR_IMPEXPDIALOG_H
 
 #include <afxwin.h>
+#include <afxcmn.h>
 #include <afxext.h>
 
 class CImpExpDialog : public CDialog
@@ -34,7 +35,7 @@ protected:
 
     // Puts one text into a list: sub-item 0 inserts a new row (at its sorted place)
     // and returns its index; sub-items 1 to 4 set that column of row nRow.
-    int InsertItemText(CWnd* pList, int nRow, int nSubItem, CString text);
+    int InsertItemText(CListCtrl* pList, int nRow, int nSubItem, CString text);
 
     afx_msg void OnAdd();
     afx_msg void OnAddAll();
@@ -47,10 +48,11 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    void MoveRows(CWnd* pSource, CWnd* pTarget, UINT nFlags, BOOL bDisableOkFirst = FALSE);
+    void MoveRows(CListCtrl* pSource, CListCtrl* pTarget, UINT nFlags, BOOL bDisableOkFirst = FALSE);
     void UpdateOkButton();
+    void EnableOkButton(BOOL bEnable);
     void ListFileObjects();
-    void AddObjectRow(CWnd* pList, const CString& name, const CString& author,
+    void AddObjectRow(CListCtrl* pList, const CString& name, const CString& author,
                       const CString& version, const CString& date, const CString& wellId);
 
     int m_bImport;                  // nonzero: import mode; never changes
@@ -59,8 +61,8 @@ private:
     CBitmapButton m_btnAdd;         // 3553
     CBitmapButton m_btnRemove;      // 3555
     CBitmapButton m_btnRemoveAll;   // 3556
-    CWnd* m_pSelectedList;          // 3551, lower list; not owned
-    CWnd* m_pAvailableList;         // 3552, upper list; not owned
+    CListCtrl* m_pSelectedList;     // 3551, lower list; not owned
+    CListCtrl* m_pAvailableList;    // 3552, upper list; not owned
     CString m_strDirectory;         // ends with its separator: the path is directory + file name
     CString m_strFileName;
     CString m_strCurrentAuthor;

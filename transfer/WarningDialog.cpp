@@ -34,36 +34,17 @@ BOOL CWarningDialog::OnInitDialog()
 BEGIN_MESSAGE_MAP(CWarningDialog, CDialog)
     ON_BN_CLICKED(IDYES, OnYes)
     ON_BN_CLICKED(IDNO, OnNo)
-    ON_BN_CLICKED(IDCANCEL, OnCancel)
     ON_BN_CLICKED(IDC_YESALL, OnYesAll)
     ON_BN_CLICKED(IDC_NOALL, OnNoAll)
 END_MESSAGE_MAP()
 
-void CWarningDialog::OnYes()
-{
-    m_nResult = answerYes;
-    CDialog::OnOK();
-}
+void CWarningDialog::OnYes() { EndWithAnswer(answerYes); }
+void CWarningDialog::OnNo() { EndWithAnswer(answerNo); }
+void CWarningDialog::OnYesAll() { EndWithAnswer(answerYesAll); }
+void CWarningDialog::OnNoAll() { EndWithAnswer(answerNoAll); }
 
-void CWarningDialog::OnNo()
+void CWarningDialog::EndWithAnswer(int nAnswer)
 {
-    m_nResult = answerNo;
+    m_nResult = nAnswer;
     CDialog::OnOK();
-}
-
-void CWarningDialog::OnYesAll()
-{
-    m_nResult = answerYesAll;
-    CDialog::OnOK();
-}
-
-void CWarningDialog::OnNoAll()
-{
-    m_nResult = answerNoAll;
-    CDialog::OnOK();
-}
-
-void CWarningDialog::OnCancel()
-{
-    CDialog::OnCancel();
 }

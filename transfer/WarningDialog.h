@@ -31,7 +31,6 @@ public:
 protected:
     // Shows the text and centres the dialog; the focus goes to "&Yes".
     virtual BOOL OnInitDialog();
-    virtual void OnCancel();
 
     afx_msg void OnYes();
     afx_msg void OnNo();
@@ -40,6 +39,9 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // Every answer button stores its answer and ends the dialog.
+    void EndWithAnswer(int nAnswer);
+
     CString m_strMessage;   // the warning text, shown in control 1001
     int m_nResult;          // the answer; Cancel until an answer button sets it
 };

@@ -14,6 +14,7 @@
 #define IDC_BITMAP_DISABLED  1006  // caption DIS: DISU, DISD, DISF, DISX
 #define IDC_BITMAP_MISSING   1007  // caption NONE: no bitmaps
 #define IDC_LABEL            1008
+#define IDC_TREE             1009
 
 #define TEST_CAPTION_EXE     "Afx Test"
 #define TEST_CAPTION_DLL     "Afx Test From DLL"

@@ -1,8 +1,12 @@
-// Control wrappers that read text back: whole texts of any length, CB_ERR for bad indexes.
+// Control wrappers: whole texts of any length, CB_ERR for bad indexes, and a table per
+// wrapper that plays one control through a sequence of calls, checking each call's result
+// and what the control shows afterwards, read with the platform's own messages.
 #include "test_dialog.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -120,6 +124,377 @@ TEST(Wnd, TextAndStateWrappers)
 
         CWnd* volatile pNull = NULL;   // hidden from the compiler, as a pointer read at run time
         EXPECT_EQ(pNull->GetSafeHwnd(), (HWND)NULL);
+    });
+}
+
+// "text|sub;text|sub" for every row, with "*" after a selected row, read without the wrapper.
+std::string ListRows(HWND hList)
+{
+    std::string rows;
+    int nCount = (int)SendMessageA(hList, LVM_GETITEMCOUNT, 0, 0);
+    for (int nRow = 0; nRow < nCount; ++nRow)
+    {
+        if (nRow > 0)
+            rows += ";";
+        for (int nSub = 0; nSub < 2; ++nSub)
+        {
+            char szText[64] = "";
+            LVITEMA item = {};
+            item.iSubItem = nSub;
+            item.pszText = szText;
+            item.cchTextMax = sizeof(szText);
+            SendMessageA(hList, LVM_GETITEMTEXTA, (WPARAM)nRow, (LPARAM)&item);
+            rows += (nSub > 0 ? "|" : "") + std::string(szText);
+        }
+        if (SendMessageA(hList, LVM_GETITEMSTATE, (WPARAM)nRow, LVIS_SELECTED) & LVIS_SELECTED)
+            rows += "*";
+    }
+    return rows;
+}
+
+TEST(ListCtrl, EachWrapperSendsItsMessage)
+{
+    DuringInitialisation([](CTestDialog& dlg) {
+        CListCtrl* pList = static_cast<CListCtrl*>(dlg.GetDlgItem(IDC_LIST));
+        ASSERT_NE(pList, nullptr);
+        LVCOLUMNA column = {};
+        column.mask = LVCF_WIDTH | LVCF_TEXT;
+        column.cx = 60;
+        column.pszText = const_cast<char*>("Name");
+
+        struct Case
+        {
+            const char* name;
+            std::function<int(CListCtrl&)> call;
+            int expectedResult;
+            const char* expectedRows;
+        } cases[] = {
+            { "InsertColumn first", [&](CListCtrl& l) { return l.InsertColumn(0, &column); }, 0, "" },
+            { "InsertColumn past the end lands last", [&](CListCtrl& l) { return l.InsertColumn(7, &column); }, 1, "" },
+            { "InsertItem into an empty list", [](CListCtrl& l) { return l.InsertItem(0, "b"); }, 0, "b|" },
+            { "InsertItem past the last row appends",
+              [](CListCtrl& l) {
+                  LVITEMA item = {};
+                  item.mask = LVIF_TEXT;
+                  item.iItem = 99;
+                  item.pszText = const_cast<char*>("d");
+                  return l.InsertItem(&item);
+              },
+              1, "b|;d|" },
+            { "InsertItem between rows", [](CListCtrl& l) { return l.InsertItem(1, "c"); }, 1, "b|;c|;d|" },
+            { "GetItemCount", [](CListCtrl& l) { return l.GetItemCount(); }, 3, "b|;c|;d|" },
+            { "SetItemText on a sub-item", [](CListCtrl& l) { return l.SetItemText(1, 1, "c1"); }, TRUE, "b|;c|c1;d|" },
+            { "SetItem on a sub-item",
+              [](CListCtrl& l) {
+                  LVITEMA item = {};
+                  item.mask = LVIF_TEXT;
+                  item.iItem = 0;
+                  item.iSubItem = 1;
+                  item.pszText = const_cast<char*>("b1");
+                  return l.SetItem(&item);
+              },
+              TRUE, "b|b1;c|c1;d|" },
+            { "SetItem on a row that does not exist",
+              [](CListCtrl& l) {
+                  LVITEMA item = {};
+                  item.mask = LVIF_TEXT;
+                  item.iItem = 9;
+                  item.pszText = const_cast<char*>("x");
+                  return l.SetItem(&item);
+              },
+              FALSE, "b|b1;c|c1;d|" },
+            { "GetItem reads text and state",
+              [](CListCtrl& l) {
+                  char szText[16] = "";
+                  LVITEMA item = {};
+                  item.mask = LVIF_TEXT | LVIF_STATE;
+                  item.iItem = 2;
+                  item.stateMask = LVIS_SELECTED;
+                  item.pszText = szText;
+                  item.cchTextMax = sizeof(szText);
+                  return l.GetItem(&item) && std::string(szText) == "d" && item.state == 0 ? 1 : 0;
+              },
+              1, "b|b1;c|c1;d|" },
+            { "SetItemState selects a row", [](CListCtrl& l) { return l.SetItemState(2, LVIS_SELECTED, LVIS_SELECTED); },
+              TRUE, "b|b1;c|c1;d|*" },
+            { "GetItemState of the selected row", [](CListCtrl& l) { return (int)l.GetItemState(2, LVIS_SELECTED); },
+              LVIS_SELECTED, "b|b1;c|c1;d|*" },
+            { "GetItemState masks what it reports", [](CListCtrl& l) { return (int)l.GetItemState(2, LVIS_FOCUSED); },
+              0, "b|b1;c|c1;d|*" },
+            { "GetNextItem selected from the top", [](CListCtrl& l) { return l.GetNextItem(-1, LVNI_SELECTED); }, 2,
+              "b|b1;c|c1;d|*" },
+            { "GetNextItem selected after the last one", [](CListCtrl& l) { return l.GetNextItem(2, LVNI_SELECTED); }, -1,
+              "b|b1;c|c1;d|*" },
+            { "GetNextItem all from the top", [](CListCtrl& l) { return l.GetNextItem(-1, LVNI_ALL); }, 0, "b|b1;c|c1;d|*" },
+            { "GetNextItem all after row 0", [](CListCtrl& l) { return l.GetNextItem(0, LVNI_ALL); }, 1, "b|b1;c|c1;d|*" },
+            { "SetItemState clears a row", [](CListCtrl& l) { return l.SetItemState(2, 0, LVIS_SELECTED); }, TRUE,
+              "b|b1;c|c1;d|" },
+            { "DeleteItem renumbers the rows below", [](CListCtrl& l) { return l.DeleteItem(0); }, TRUE, "c|c1;d|" },
+            { "DeleteItem of a row that does not exist", [](CListCtrl& l) { return l.DeleteItem(5); }, FALSE, "c|c1;d|" },
+            { "DeleteAllItems", [](CListCtrl& l) { return l.DeleteAllItems(); }, TRUE, "" },
+            { "GetNextItem in an empty list", [](CListCtrl& l) { return l.GetNextItem(-1, LVNI_ALL); }, -1, "" },
+        };
+        for (const Case& c : cases)
+        {
+            EXPECT_EQ(c.call(*pList), c.expectedResult) << c.name;
+            EXPECT_EQ(ListRows(pList->m_hWnd), c.expectedRows) << c.name;
+        }
+    });
+}
+
+// The tree as a person sees it: "name" per item in pre-order, "+" after an open one,
+// children in brackets, read without the wrapper.
+std::string TreeShape(HWND hTree, HTREEITEM hFirst)
+{
+    std::string shape;
+    for (HTREEITEM hItem = hFirst; hItem != NULL;
+         hItem = (HTREEITEM)SendMessageA(hTree, TVM_GETNEXTITEM, TVGN_NEXT, (LPARAM)hItem))
+    {
+        char szText[64] = "";
+        TVITEMA item = {};
+        item.mask = TVIF_TEXT | TVIF_STATE;
+        item.hItem = hItem;
+        item.stateMask = TVIS_EXPANDED;
+        item.pszText = szText;
+        item.cchTextMax = sizeof(szText);
+        SendMessageA(hTree, TVM_GETITEMA, 0, (LPARAM)&item);
+        if (!shape.empty())
+            shape += " ";
+        shape += szText;
+        if (item.state & TVIS_EXPANDED)
+            shape += "+";
+        HTREEITEM hChild = (HTREEITEM)SendMessageA(hTree, TVM_GETNEXTITEM, TVGN_CHILD, (LPARAM)hItem);
+        if (hChild != NULL)
+            shape += "(" + TreeShape(hTree, hChild) + ")";
+    }
+    return shape;
+}
+
+TEST(TreeCtrl, EachWrapperSendsItsMessage)
+{
+    DuringInitialisation([](CTestDialog& dlg) {
+        CTreeCtrl* pTree = static_cast<CTreeCtrl*>(dlg.GetDlgItem(IDC_TREE));
+        ASSERT_NE(pTree, nullptr);
+        std::map<HTREEITEM, std::string> names = { { (HTREEITEM)NULL, "NULL" } };
+        std::map<std::string, HTREEITEM> items;
+        auto Insert = [&](const char* pszName, HTREEITEM hParent, HTREEITEM hAfter) {
+            HTREEITEM hItem = pTree->InsertItem(pszName, hParent, hAfter);
+            names[hItem] = pszName;
+            items[pszName] = hItem;
+            return std::string(hItem != NULL ? pszName : "NULL");
+        };
+        auto Name = [&](HTREEITEM hItem) { return names.count(hItem) ? names[hItem] : std::string("unknown"); };
+        const std::string longText(700, 'L');
+
+        struct Case
+        {
+            const char* name;
+            std::function<std::string()> call;
+            std::string expectedResult;
+            std::string expectedShape;
+        } cases[] = {
+            { "GetRootItem of an empty tree", [&] { return Name(pTree->GetRootItem()); }, "NULL", "" },
+            { "GetSelectedItem of an empty tree", [&] { return Name(pTree->GetSelectedItem()); }, "NULL", "" },
+            { "InsertItem at the top level", [&] { return Insert("A", TVI_ROOT, TVI_LAST); }, "A", "A" },
+            { "InsertItem last by default",
+              [&] {
+                  HTREEITEM hItem = pTree->InsertItem("C");
+                  names[hItem] = "C";
+                  items["C"] = hItem;
+                  return Name(hItem);
+              },
+              "C", "A C" },
+            { "InsertItem first", [&] { return Insert("0", TVI_ROOT, TVI_FIRST); }, "0", "0 A C" },
+            { "InsertItem after a sibling", [&] { return Insert("B", TVI_ROOT, items["A"]); }, "B", "0 A B C" },
+            { "InsertItem as a child", [&] { return Insert("A1", items["A"], TVI_LAST); }, "A1", "0 A(A1) B C" },
+            { "InsertItem with a structure",
+              [&] {
+                  TVINSERTSTRUCTA insert = {};
+                  insert.hParent = items["A1"];
+                  insert.hInsertAfter = TVI_LAST;
+                  insert.item.mask = TVIF_TEXT;
+                  insert.item.pszText = const_cast<char*>("A11");
+                  HTREEITEM hItem = pTree->InsertItem(&insert);
+                  names[hItem] = "A11";
+                  items["A11"] = hItem;
+                  return Name(hItem);
+              },
+              "A11", "0 A(A1(A11)) B C" },
+            { "InsertItem of a second child", [&] { return Insert("A2", items["A"], TVI_LAST); }, "A2",
+              "0 A(A1(A11) A2) B C" },
+            { "GetCount", [&] { return std::to_string(pTree->GetCount()); }, "7", "0 A(A1(A11) A2) B C" },
+            { "GetRootItem", [&] { return Name(pTree->GetRootItem()); }, "0", "0 A(A1(A11) A2) B C" },
+            { "GetChildItem", [&] { return Name(pTree->GetChildItem(items["A"])); }, "A1", "0 A(A1(A11) A2) B C" },
+            { "GetChildItem of a leaf", [&] { return Name(pTree->GetChildItem(items["B"])); }, "NULL",
+              "0 A(A1(A11) A2) B C" },
+            { "GetNextSiblingItem", [&] { return Name(pTree->GetNextSiblingItem(items["A1"])); }, "A2",
+              "0 A(A1(A11) A2) B C" },
+            { "GetNextSiblingItem of a last child", [&] { return Name(pTree->GetNextSiblingItem(items["A2"])); }, "NULL",
+              "0 A(A1(A11) A2) B C" },
+            { "GetParentItem", [&] { return Name(pTree->GetParentItem(items["A11"])); }, "A1", "0 A(A1(A11) A2) B C" },
+            { "GetParentItem of a top-level item", [&] { return Name(pTree->GetParentItem(items["B"])); }, "NULL",
+              "0 A(A1(A11) A2) B C" },
+            { "GetNextVisibleItem skips a closed branch", [&] { return Name(pTree->GetNextVisibleItem(items["A"])); },
+              "B", "0 A(A1(A11) A2) B C" },
+            { "Expand opens", [&] { return std::to_string(pTree->Expand(items["A"], TVE_EXPAND)); }, "1",
+              "0 A+(A1(A11) A2) B C" },
+            { "GetItemState reports the open state",
+              [&] { return std::to_string(pTree->GetItemState(items["A"], TVIS_EXPANDED)); },
+              std::to_string(TVIS_EXPANDED), "0 A+(A1(A11) A2) B C" },
+            { "GetNextVisibleItem enters an open branch", [&] { return Name(pTree->GetNextVisibleItem(items["A"])); },
+              "A1", "0 A+(A1(A11) A2) B C" },
+            { "GetNextVisibleItem after the last displayed item",
+              [&] { return Name(pTree->GetNextVisibleItem(items["C"])); }, "NULL", "0 A+(A1(A11) A2) B C" },
+            { "Expand of a leaf opens nothing", [&] { return std::to_string(pTree->Expand(items["B"], TVE_EXPAND)); },
+              "0", "0 A+(A1(A11) A2) B C" },
+            { "EnsureVisible opens the ancestors",
+              [&] {
+                  pTree->EnsureVisible(items["A11"]);
+                  return std::string();
+              },
+              "", "0 A+(A1+(A11) A2) B C" },
+            { "Expand collapses and keeps the deeper state",
+              [&] { return std::to_string(pTree->Expand(items["A"], TVE_COLLAPSE)); }, "1", "0 A(A1+(A11) A2) B C" },
+            { "SelectItem", [&] { return std::to_string(pTree->SelectItem(items["B"])); }, "1", "0 A(A1+(A11) A2) B C" },
+            { "GetSelectedItem", [&] { return Name(pTree->GetSelectedItem()); }, "B", "0 A(A1+(A11) A2) B C" },
+            { "SelectItem NULL clears the selection",
+              [&] {
+                  pTree->SelectItem(NULL);
+                  return Name(pTree->GetSelectedItem());
+              },
+              "NULL", "0 A(A1+(A11) A2) B C" },
+            { "SetItem renames",
+              [&] {
+                  TVITEMA item = {};
+                  item.mask = TVIF_TEXT;
+                  item.hItem = items["0"];
+                  item.pszText = const_cast<char*>("Z");
+                  return std::to_string(pTree->SetItem(&item));
+              },
+              "1", "Z A(A1+(A11) A2) B C" },
+            { "GetItem reads the text",
+              [&] {
+                  char szText[8] = "";
+                  TVITEMA item = {};
+                  item.mask = TVIF_TEXT;
+                  item.hItem = items["A2"];
+                  item.pszText = szText;
+                  item.cchTextMax = sizeof(szText);
+                  return pTree->GetItem(&item) ? std::string(szText) : std::string("failed");
+              },
+              "A2", "Z A(A1+(A11) A2) B C" },
+            { "GetItemText of a long item",
+              [&] {
+                  HTREEITEM hItem = pTree->InsertItem(longText.c_str(), items["C"]);
+                  bool bWhole = std::string(pTree->GetItemText(hItem)) == longText;
+                  TVITEMA item = {};
+                  item.mask = TVIF_TEXT;
+                  item.hItem = hItem;
+                  item.pszText = const_cast<char*>("L");
+                  pTree->SetItem(&item);
+                  return bWhole ? std::string("whole") : std::string("cut");
+              },
+              "whole", "Z A(A1+(A11) A2) B C(L)" },
+            { "GetItemText of NULL", [&] { return std::string(pTree->GetItemText(NULL)); }, "",
+              "Z A(A1+(A11) A2) B C(L)" },
+            { "DeleteAllItems", [&] { return std::to_string(pTree->DeleteAllItems()); }, "1", "" },
+            { "GetCount of an empty tree", [&] { return std::to_string(pTree->GetCount()); }, "0", "" },
+        };
+        for (const Case& c : cases)
+        {
+            EXPECT_EQ(c.call(), c.expectedResult) << c.name;
+            HTREEITEM hRoot = (HTREEITEM)SendMessageA(pTree->m_hWnd, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+            EXPECT_EQ(TreeShape(pTree->m_hWnd, hRoot), c.expectedShape) << c.name;
+        }
+    });
+}
+
+// "entry;entry" with "*" after the selected one, read without the wrapper.
+std::string ComboEntries(HWND hCombo)
+{
+    std::string entries;
+    int nCount = (int)SendMessageA(hCombo, CB_GETCOUNT, 0, 0);
+    int nSelected = (int)SendMessageA(hCombo, CB_GETCURSEL, 0, 0);
+    for (int i = 0; i < nCount; ++i)
+    {
+        char szText[64] = "";
+        SendMessageA(hCombo, CB_GETLBTEXT, (WPARAM)i, (LPARAM)szText);
+        entries += (i > 0 ? ";" : "") + std::string(szText) + (i == nSelected ? "*" : "");
+    }
+    return entries;
+}
+
+TEST(ComboBox, EachWrapperSendsItsMessage)
+{
+    DuringInitialisation([](CTestDialog& dlg) {
+        CComboBox* pCombo = static_cast<CComboBox*>(dlg.GetDlgItem(IDC_COMBO));
+        ASSERT_NE(pCombo, nullptr);
+        struct Case
+        {
+            const char* name;
+            std::function<int(CComboBox&)> call;
+            int expectedResult;
+            const char* expectedEntries;
+        } cases[] = {
+            { "AddString to an empty box", [](CComboBox& c) { return c.AddString("first.kvd"); }, 0, "first.kvd" },
+            { "AddString appends to an unsorted box", [](CComboBox& c) { return c.AddString("Second.kvd"); }, 1,
+              "first.kvd;Second.kvd" },
+            { "AddString of an empty text", [](CComboBox& c) { return c.AddString(""); }, 2, "first.kvd;Second.kvd;" },
+            { "SelectString is a prefix match", [](CComboBox& c) { return c.SelectString(-1, "fir"); }, 0,
+              "first.kvd*;Second.kvd;" },
+            { "SelectString ignores case", [](CComboBox& c) { return c.SelectString(-1, "SECOND"); }, 1,
+              "first.kvd;Second.kvd*;" },
+            { "SelectString starts after nStartAfter and wraps", [](CComboBox& c) { return c.SelectString(0, "f"); }, 0,
+              "first.kvd*;Second.kvd;" },
+            { "SelectString without a match keeps the selection",
+              [](CComboBox& c) { return c.SelectString(-1, "third"); }, CB_ERR, "first.kvd*;Second.kvd;" },
+            { "GetCurSel", [](CComboBox& c) { return c.GetCurSel(); }, 0, "first.kvd*;Second.kvd;" },
+            { "SetCurSel", [](CComboBox& c) { return c.SetCurSel(2); }, 2, "first.kvd;Second.kvd;*" },
+            { "SetCurSel -1 clears the selection", [](CComboBox& c) { return c.SetCurSel(-1); }, CB_ERR,
+              "first.kvd;Second.kvd;" },
+            { "GetCurSel with nothing selected", [](CComboBox& c) { return c.GetCurSel(); }, CB_ERR,
+              "first.kvd;Second.kvd;" },
+            { "GetCount", [](CComboBox& c) { return c.GetCount(); }, 3, "first.kvd;Second.kvd;" },
+            { "ResetContent",
+              [](CComboBox& c) {
+                  c.ResetContent();
+                  return c.GetCount();
+              },
+              0, "" },
+        };
+        for (const Case& c : cases)
+        {
+            EXPECT_EQ(c.call(*pCombo), c.expectedResult) << c.name;
+            EXPECT_EQ(ComboEntries(pCombo->m_hWnd), c.expectedEntries) << c.name;
+        }
+    });
+}
+
+// The platform's own WM_SETREDRAW FALSE takes WS_VISIBLE off a window without hiding it (the
+// list and tree views keep their flag to themselves): the guard must give it back on every
+// way out of its scope.
+TEST(RedrawGuard, SuspendsForItsScopeOnly)
+{
+    DuringInitialisation([](CTestDialog& dlg) {
+        CWnd* pLabel = dlg.GetDlgItem(IDC_LABEL);
+        ASSERT_NE(pLabel, nullptr);
+        auto Redrawing = [&] { return (GetWindowLongA(pLabel->m_hWnd, GWL_STYLE) & WS_VISIBLE) != 0; };
+        ASSERT_TRUE(Redrawing());
+        {
+            CRedrawGuard guard(pLabel);
+            EXPECT_FALSE(Redrawing()) << "inside the guard";
+        }
+        EXPECT_TRUE(Redrawing()) << "after the guard";
+        try
+        {
+            CRedrawGuard guard(pLabel);
+            throw 1;
+        }
+        catch (int)
+        {
+        }
+        EXPECT_TRUE(Redrawing()) << "after an exception";
+        CRedrawGuard nothing(NULL);   // a missing control is left be
     });
 }
 

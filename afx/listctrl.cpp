@@ -1,0 +1,104 @@
+// CListCtrl: the report list view, one message per method.
+#include "afxcmn.h"
+
+int CListCtrl::GetItemCount() const
+{
+    ASSERT(::IsWindow(m_hWnd));
+    return (int)::SendMessageA(m_hWnd, LVM_GETITEMCOUNT, 0, 0);
+}
+
+int CListCtrl::GetNextItem(int nItem, int nFlags) const
+{
+    ASSERT(::IsWindow(m_hWnd));
+    return (int)::SendMessageA(m_hWnd, LVM_GETNEXTITEM, (WPARAM)nItem, MAKELPARAM(nFlags, 0));
+}
+
+int CListCtrl::InsertItem(const LVITEMA* pItem)
+{
+    ASSERT(::IsWindow(m_hWnd));
+    return (int)::SendMessageA(m_hWnd, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(pItem));
+}
+
+int CListCtrl::InsertItem(int nItem, LPCSTR lpszItem)
+{
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = nItem;
+    item.pszText = const_cast<LPSTR>(lpszItem);
+    return InsertItem(&item);
+}
+
+BOOL CListCtrl::SetItem(const LVITEMA* pItem)
+{
+    ASSERT(::IsWindow(m_hWnd));
+    return (BOOL)::SendMessageA(m_hWnd, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(pItem));
+}
+
+BOOL CListCtrl::GetItem(LVITEMA* pItem) const
+{
+    ASSERT(::IsWindow(m_hWnd));
+    return (BOOL)::SendMessageA(m_hWnd, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(pItem));
+}
+
+BOOL CListCtrl::SetItemText(int nItem, int nSubItem, LPCSTR lpszText)
+{
+    ASSERT(::IsWindow(m_hWnd));
+    LVITEMA item = {};
+    item.iSubItem = nSubItem;
+    item.pszText = const_cast<LPSTR>(lpszText);
+    return (BOOL)::SendMessageA(m_hWnd, LVM_SETITEMTEXTA, (WPARAM)nItem, reinterpret_cast<LPARAM>(&item));
+}
+
+CString CListCtrl::GetItemText(int nItem, int nSubItem) const
+{
+    ASSERT(::IsWindow(m_hWnd));
+    CString strText;
+    // LVM_GETITEMTEXT copies at most cchTextMax - 1 bytes: grow until the text is shorter.
+    for (int nSize = 256;; nSize *= 2)
+    {
+        LVITEMA lvi = {};
+        lvi.iSubItem = nSubItem;
+        lvi.cchTextMax = nSize;
+        lvi.pszText = strText.GetBuffer(nSize);
+        lvi.pszText[0] = '\0';
+        int nCopied = (int)::SendMessageA(m_hWnd, LVM_GETITEMTEXTA, (WPARAM)nItem, reinterpret_cast<LPARAM>(&lvi));
+        if (nCopied < nSize - 1 || nSize >= 0x1000000)
+        {
+            strText.ReleaseBuffer(nCopied >= 0 && nCopied < nSize ? nCopied : -1);
+            return strText;
+        }
+    }
+}
+
+BOOL CListCtrl::SetItemState(int nItem, UINT nState, UINT nMask)
+{
+    ASSERT(::IsWindow(m_hWnd));
+    LVITEMA item = {};
+    item.state = nState;
+    item.stateMask = nMask;
+    return (BOOL)::SendMessageA(m_hWnd, LVM_SETITEMSTATE, (WPARAM)nItem, reinterpret_cast<LPARAM>(&item));
+}
+
+UINT CListCtrl::GetItemState(int nItem, UINT nMask) const
+{
+    ASSERT(::IsWindow(m_hWnd));
+    return (UINT)::SendMessageA(m_hWnd, LVM_GETITEMSTATE, (WPARAM)nItem, (LPARAM)nMask);
+}
+
+BOOL CListCtrl::DeleteItem(int nItem)
+{
+    ASSERT(::IsWindow(m_hWnd));
+    return (BOOL)::SendMessageA(m_hWnd, LVM_DELETEITEM, (WPARAM)nItem, 0);
+}
+
+BOOL CListCtrl::DeleteAllItems()
+{
+    ASSERT(::IsWindow(m_hWnd));
+    return (BOOL)::SendMessageA(m_hWnd, LVM_DELETEALLITEMS, 0, 0);
+}
+
+int CListCtrl::InsertColumn(int nCol, const LVCOLUMNA* pColumn)
+{
+    ASSERT(::IsWindow(m_hWnd));
+    return (int)::SendMessageA(m_hWnd, LVM_INSERTCOLUMNA, (WPARAM)nCol, reinterpret_cast<LPARAM>(pColumn));
+}
