@@ -1,5 +1,6 @@
 // The process's module state, extension modules and the resource lookup rule.
 #include "afxwin.h"
+#include "afxdllx.h"
 
 #include <string.h>
 
@@ -111,4 +112,12 @@ CDynLinkLibrary::~CDynLinkLibrary()
             break;
         }
     }
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE /*hInstance*/, DWORD dwReason, LPVOID pReserved)
+{
+    // A host that loads a DLL built on the class layer, and with it derafx.dll, may free both.
+    if (dwReason == DLL_PROCESS_DETACH && pReserved == NULL)
+        AfxFreeRuntimeReserve();
+    return TRUE;
 }

@@ -1,5 +1,6 @@
 // derar.dll start-up, the resource rule of its dialogs, and the transfer entry point.
 #include <afxwin.h>
+#include <afxdllx.h>
 
 #include <cstring>
 
@@ -30,7 +31,7 @@ void CopyName(char* buffer, const CString& name)
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID /*reserved*/)
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pReserved)
 {
     if (dwReason == DLL_PROCESS_ATTACH)
     {
@@ -43,6 +44,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID /*res
     {
         // A host that frees the library must not keep its record in the chain: take it out.
         AfxTermExtensionModule(derarModule);
+        // FreeLibrary (not the end of the process): the heap outlives the library.
+        if (pReserved == NULL)
+            AfxFreeRuntimeReserve();
     }
     return TRUE;
 }

@@ -428,3 +428,64 @@ TEST_F(HostileBrowser, FileNamesWithBytesAboveOneTwentySevenAreShownAndRemembere
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// Controls that are gone: the dialogs look their controls up each time, and one that no
+// longer exists must be passed over, never take the host down (an access violation is
+// not a C++ exception: nothing would catch it).
+
+TEST(MissingControls, TheTransferCommandsGoOnWithoutThem)
+{
+    fixtures::TempFolder folder;
+    folder.Write("gone.kvd", transfer_host::KvdText({ Obj("Alpha"), Obj("Beta") }));
+    transfer_host::Call call;
+    call.mode = kExport;
+    call.directory = folder.Path();
+    call.fileName = "gone.kvd";
+    call.currentAuthor = "jdoe";
+    call.currentWellId = "W-17";
+    call.candidates = { "Alpha", "Beta" };
+    const struct {
+        const char* name;
+        int goneId;
+        int commandId;
+    } cases[] = {
+        { "OK button, then Add all", IDOK, IDC_ADDALL },
+        { "OK button, then Remove all", IDOK, IDC_REMOVEALL },
+        { "caption box, then Add all", IDC_AVAILABLE_GROUP, IDC_ADDALL },
+    };
+    for (const auto& c : cases) {
+        size_t selectedRows = 0;
+        ScriptedUser user;
+        user.When("Kiv Export", [&](Dialog& d) {
+            DestroyWindow(d.Item(c.goneId));
+            d.Click(c.commandId);
+            selectedRows = d.List(IDC_SELECTED_LIST).Rows().size();
+            d.Click(IDCANCEL);
+        });
+        transfer_host::Outcome outcome;
+        user.Run([&] { outcome = transfer_host::CallImpExp(call); });
+        EXPECT_EQ(outcome.result, 0) << c.name << ": cancelled";
+        EXPECT_EQ(selectedRows, c.commandId == IDC_ADDALL ? 2u : 0u) << c.name << ": the rows moved";
+    }
+}
+
+TEST(MissingControls, TheRefreshGoesOnWithoutTheDirectoryBox)
+{
+    fixtures::last_file_key::Remove();
+    fixtures::TempFolder folder;
+    folder.Write("first.kvd", browser_host::KvdText({ BrowserObject("First") }));
+    folder.Write("second.kvd", browser_host::KvdText({ BrowserObject("Second") }));
+    std::string root;
+    ScriptedUser user;
+    user.When(browser_host::kCaption, [&](Dialog& d) {
+        DestroyWindow(d.Item(IDC_DIRECTORY));
+        EXPECT_TRUE(d.Combo(IDC_FILE_COMBO).Pick("second.kvd"));
+        dialog_driver::TreeView tree = d.Tree(IDC_TREE);
+        root = tree.Text(tree.Root());
+        d.Click(IDOK);
+    });
+    browser_host::RunBrowser(user, folder.Path(), "first.kvd");
+    EXPECT_EQ(root.rfind("Second - Smith", 0), 0u) << root;
+    fixtures::last_file_key::Remove();
+}

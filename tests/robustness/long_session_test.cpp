@@ -1,11 +1,12 @@
-// Long sessions: each dialog is run many times through a typical use, and the
-// process must afterwards hold what it held before: kernel handles, top-level
-// windows, GDI and USER objects, and heap.
+// Long sessions: each dialog is run many times through a typical use, and a host
+// loads and frees derar.dll a thousand times; the process must afterwards hold what
+// it held before: kernel handles, top-level windows, GDI and USER objects, heap,
+// loaded modules and the class layer's chain of extension modules.
 //
 //   robustness_long_session [--runs=N] [gtest options]
 //
 // The number of runs per dialog is --runs, else the environment's DERAR_SOAK_RUNS,
-// else 25. The soak runs it with DERAR_SOAK_RUNS=1000.
+// else 25. The soak runs it with DERAR_SOAK_RUNS=1000. The load count is fixed.
 //
 // What Wine 8 does not report: GetGuiResources returns 0 for GDI and USER objects
 // and GetProcessHandleCount returns 0 handles. The program finds this out by
@@ -13,11 +14,16 @@
 // that do move: the thread's top-level windows, _heapwalk and HeapWalk.
 #include <gtest/gtest.h>
 
+#include <afxwin.h>
 #include <derar.h>
+#include <psapi.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -211,6 +217,119 @@ TEST_F(LongSession, BrowserGivesBackWhatItTakes)
         BrowserTypicalUse(folder.Path(), i);
     ProcessCounters after = ProcessCounters::Take();
     ExpectReturnedToStart("browser", before, after);
+}
+
+// The loaded modules by path, lower case.
+std::set<std::string> LoadedModules()
+{
+    std::vector<HMODULE> modules(512);
+    DWORD cbNeeded = 0;
+    EnumProcessModules(GetCurrentProcess(), modules.data(), static_cast<DWORD>(modules.size() * sizeof(HMODULE)),
+                       &cbNeeded);
+    modules.resize(std::min<size_t>(cbNeeded / sizeof(HMODULE), modules.size()));
+    std::set<std::string> paths;
+    for (HMODULE module : modules) {
+        char path[MAX_PATH] = "";
+        GetModuleFileNameA(module, path, MAX_PATH);
+        std::string lower(path);
+        for (char& c : lower)
+            c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        paths.insert(lower);
+    }
+    return paths;
+}
+
+int ExtensionModulesInChain()
+{
+    int count = 0;
+    for (CDynLinkLibrary* dll = AfxGetModuleState()->m_pFirstDLL; dll != nullptr; dll = dll->m_pNextDLL)
+        ++count;
+    return count;
+}
+
+bool IsLoaded(HMODULE module)
+{
+    HMODULE found = nullptr;
+    return GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                              reinterpret_cast<LPCSTR>(module), &found) && found == module;
+}
+
+const int kLoads = 1000;
+const int kDialogEvery = 100;
+
+typedef int(__cdecl* BrowseProc)(const char*, const char*);
+typedef int(__cdecl* ImpExpProc)(int, const char*, const char*, const char*, const char*, char**, int*);
+
+// A host built on the class layer that loads derar.dll for one call and frees it again.
+// This program imports derar.dll itself, so it loads a copy from a folder of its own:
+// the copy is a module of its own that really goes away at each FreeLibrary, while it
+// shares the class layer and Kiv.dll with the rest of the process, as a host's would.
+TEST_F(LongSession, LoadingAndFreeingTheLibraryGivesBackWhatItTakes)
+{
+    char importedPath[MAX_PATH] = "";
+    ASSERT_GT(GetModuleFileNameA(GetModuleHandleA("derar.dll"), importedPath, MAX_PATH), 0u);
+    folder.MakeFolder("reload");
+    std::string library = folder.CopyIn(importedPath, "reload\\derar.dll");
+    folder.Write("session.kvd", transfer_host::KvdText({ { "Alpha", "jdoe", "1", "W-17", "2000-12-05 14:07" } }));
+
+    auto RunOnce = [&](int load) {
+        HMODULE module = LoadLibraryA(library.c_str());
+        if (module == nullptr) {
+            ADD_FAILURE() << "load " << load << ": LoadLibrary failed, error " << GetLastError();
+            return;
+        }
+        EXPECT_NE(module, GetModuleHandleA(importedPath)) << "load " << load << ": the copy is a module of its own";
+        auto browse = reinterpret_cast<BrowseProc>(reinterpret_cast<void*>(GetProcAddress(module, "KivBrowseDialog")));
+        auto impExp = reinterpret_cast<ImpExpProc>(reinterpret_cast<void*>(GetProcAddress(module, "KivImpExpDialog")));
+        EXPECT_TRUE(browse != nullptr && impExp != nullptr) << "load " << load;
+        if (load % kDialogEvery == 0 && browse != nullptr && impExp != nullptr) {
+            // The dialogs of the copy, with the copy's own templates and bitmaps.
+            std::string seen;
+            int result = -1;
+            ScriptedUser user;
+            if (load % (2 * kDialogEvery) == 0) {
+                user.When(browser_host::kCaption, [&](Dialog& d) {
+                    seen = d.Tree(IDC_TREE).Text(d.Tree(IDC_TREE).Root());
+                    d.Click(IDOK);
+                });
+                user.Run([&] { result = browse(folder.Path().c_str(), "session.kvd"); });
+                EXPECT_EQ(seen.rfind("Alpha - jdoe", 0), 0u) << "load " << load << ": " << seen;
+                EXPECT_EQ(result, 1) << "load " << load;
+            } else {
+                char buffer[256] = "Alpha";
+                char* names[] = { buffer };
+                int count = 1;
+                user.When("Kiv Export", [&](Dialog& d) {
+                    seen = d.Text(IDC_AVAILABLE_GROUP);
+                    d.Click(IDCANCEL);
+                });
+                user.Run([&] { result = impExp(0, folder.Path().c_str(), "session.kvd", "jdoe", "W-17", names, &count); });
+                EXPECT_EQ(seen, "Objects Which Already Exists in the Export File") << "load " << load;
+                EXPECT_EQ(result, 0) << "load " << load << ": cancelled";
+            }
+        }
+        EXPECT_TRUE(FreeLibrary(module)) << "load " << load;
+        EXPECT_FALSE(IsLoaded(module)) << "load " << load << ": still loaded after FreeLibrary";
+    };
+
+    // Both dialogs once before counting: the platform loads what they draw with on first use.
+    for (int i = 0; i < kWarmUpRuns; ++i)
+        RunOnce(i * kDialogEvery);
+    std::set<std::string> modulesBefore = LoadedModules();
+    int chainBefore = ExtensionModulesInChain();
+    ProcessCounters before = ProcessCounters::Take();
+    DWORD start = GetTickCount();
+    for (int load = 1; load <= kLoads && !HasFailure(); ++load)
+        RunOnce(load);
+    printf("  %d loads and frees, a dialog every %d: %lu ms\n", kLoads, kDialogEvery,
+           static_cast<unsigned long>(GetTickCount() - start));
+    ProcessCounters after = ProcessCounters::Take();
+    EXPECT_EQ(ExtensionModulesInChain(), chainBefore) << "extension modules left in the class layer's chain";
+    EXPECT_EQ(LoadedModules(), modulesBefore);
+    int runs = g_runs;
+    g_runs = kLoads;
+    ExpectReturnedToStart("load and free", before, after);
+    g_runs = runs;
 }
 
 int RunsFrom(int argc, char** argv)
