@@ -27,6 +27,28 @@ void DuringInitialisation(const std::function<void(CTestDialog&)>& body)
     EXPECT_EQ(dlg.DoModal(), IDOK);
 }
 
+// One call of a wrapper: its result, and what the control shows afterwards.
+template <typename Control, typename Result>
+struct WrapperCall
+{
+    const char* name;
+    std::function<Result(Control&)> call;
+    Result expectedResult;
+    std::string expectedShown;
+};
+
+// Plays the calls in order on one control; shown reads the control without the wrapper.
+template <typename Control, typename Result>
+void PlayCalls(Control& control, const std::vector<WrapperCall<Control, Result>>& calls,
+               const std::function<std::string(HWND)>& shown)
+{
+    for (const WrapperCall<Control, Result>& c : calls)
+    {
+        EXPECT_EQ(c.call(control), c.expectedResult) << c.name;
+        EXPECT_EQ(shown(control.m_hWnd), c.expectedShown) << c.name;
+    }
+}
+
 TEST(ListCtrl, GetItemTextReadsTheWholeCell)
 {
     const std::vector<int> lengths = { 0, 1, 254, 255, 256, 257, 1000, 5000 };
@@ -152,6 +174,16 @@ std::string ListRows(HWND hList)
     return rows;
 }
 
+LVITEMA TextItem(int nItem, int nSubItem, const char* pszText)
+{
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = nItem;
+    item.iSubItem = nSubItem;
+    item.pszText = const_cast<char*>(pszText);
+    return item;
+}
+
 TEST(ListCtrl, EachWrapperSendsItsMessage)
 {
     DuringInitialisation([](CTestDialog& dlg) {
@@ -162,22 +194,13 @@ TEST(ListCtrl, EachWrapperSendsItsMessage)
         column.cx = 60;
         column.pszText = const_cast<char*>("Name");
 
-        struct Case
-        {
-            const char* name;
-            std::function<int(CListCtrl&)> call;
-            int expectedResult;
-            const char* expectedRows;
-        } cases[] = {
+        PlayCalls<CListCtrl, int>(*pList, {
             { "InsertColumn first", [&](CListCtrl& l) { return l.InsertColumn(0, &column); }, 0, "" },
             { "InsertColumn past the end lands last", [&](CListCtrl& l) { return l.InsertColumn(7, &column); }, 1, "" },
             { "InsertItem into an empty list", [](CListCtrl& l) { return l.InsertItem(0, "b"); }, 0, "b|" },
             { "InsertItem past the last row appends",
               [](CListCtrl& l) {
-                  LVITEMA item = {};
-                  item.mask = LVIF_TEXT;
-                  item.iItem = 99;
-                  item.pszText = const_cast<char*>("d");
+                  LVITEMA item = TextItem(99, 0, "d");
                   return l.InsertItem(&item);
               },
               1, "b|;d|" },
@@ -186,20 +209,13 @@ TEST(ListCtrl, EachWrapperSendsItsMessage)
             { "SetItemText on a sub-item", [](CListCtrl& l) { return l.SetItemText(1, 1, "c1"); }, TRUE, "b|;c|c1;d|" },
             { "SetItem on a sub-item",
               [](CListCtrl& l) {
-                  LVITEMA item = {};
-                  item.mask = LVIF_TEXT;
-                  item.iItem = 0;
-                  item.iSubItem = 1;
-                  item.pszText = const_cast<char*>("b1");
+                  LVITEMA item = TextItem(0, 1, "b1");
                   return l.SetItem(&item);
               },
               TRUE, "b|b1;c|c1;d|" },
             { "SetItem on a row that does not exist",
               [](CListCtrl& l) {
-                  LVITEMA item = {};
-                  item.mask = LVIF_TEXT;
-                  item.iItem = 9;
-                  item.pszText = const_cast<char*>("x");
+                  LVITEMA item = TextItem(9, 0, "x");
                   return l.SetItem(&item);
               },
               FALSE, "b|b1;c|c1;d|" },
@@ -233,12 +249,7 @@ TEST(ListCtrl, EachWrapperSendsItsMessage)
             { "DeleteItem of a row that does not exist", [](CListCtrl& l) { return l.DeleteItem(5); }, FALSE, "c|c1;d|" },
             { "DeleteAllItems", [](CListCtrl& l) { return l.DeleteAllItems(); }, TRUE, "" },
             { "GetNextItem in an empty list", [](CListCtrl& l) { return l.GetNextItem(-1, LVNI_ALL); }, -1, "" },
-        };
-        for (const Case& c : cases)
-        {
-            EXPECT_EQ(c.call(*pList), c.expectedResult) << c.name;
-            EXPECT_EQ(ListRows(pList->m_hWnd), c.expectedRows) << c.name;
-        }
+        }, ListRows);
     });
 }
 
@@ -286,29 +297,23 @@ TEST(TreeCtrl, EachWrapperSendsItsMessage)
         auto Name = [&](HTREEITEM hItem) { return names.count(hItem) ? names[hItem] : std::string("unknown"); };
         const std::string longText(700, 'L');
 
-        struct Case
-        {
-            const char* name;
-            std::function<std::string()> call;
-            std::string expectedResult;
-            std::string expectedShape;
-        } cases[] = {
-            { "GetRootItem of an empty tree", [&] { return Name(pTree->GetRootItem()); }, "NULL", "" },
-            { "GetSelectedItem of an empty tree", [&] { return Name(pTree->GetSelectedItem()); }, "NULL", "" },
-            { "InsertItem at the top level", [&] { return Insert("A", TVI_ROOT, TVI_LAST); }, "A", "A" },
+        PlayCalls<CTreeCtrl, std::string>(*pTree, {
+            { "GetRootItem of an empty tree", [&](CTreeCtrl&) { return Name(pTree->GetRootItem()); }, "NULL", "" },
+            { "GetSelectedItem of an empty tree", [&](CTreeCtrl&) { return Name(pTree->GetSelectedItem()); }, "NULL", "" },
+            { "InsertItem at the top level", [&](CTreeCtrl&) { return Insert("A", TVI_ROOT, TVI_LAST); }, "A", "A" },
             { "InsertItem last by default",
-              [&] {
+              [&](CTreeCtrl&) {
                   HTREEITEM hItem = pTree->InsertItem("C");
                   names[hItem] = "C";
                   items["C"] = hItem;
                   return Name(hItem);
               },
               "C", "A C" },
-            { "InsertItem first", [&] { return Insert("0", TVI_ROOT, TVI_FIRST); }, "0", "0 A C" },
-            { "InsertItem after a sibling", [&] { return Insert("B", TVI_ROOT, items["A"]); }, "B", "0 A B C" },
-            { "InsertItem as a child", [&] { return Insert("A1", items["A"], TVI_LAST); }, "A1", "0 A(A1) B C" },
+            { "InsertItem first", [&](CTreeCtrl&) { return Insert("0", TVI_ROOT, TVI_FIRST); }, "0", "0 A C" },
+            { "InsertItem after a sibling", [&](CTreeCtrl&) { return Insert("B", TVI_ROOT, items["A"]); }, "B", "0 A B C" },
+            { "InsertItem as a child", [&](CTreeCtrl&) { return Insert("A1", items["A"], TVI_LAST); }, "A1", "0 A(A1) B C" },
             { "InsertItem with a structure",
-              [&] {
+              [&](CTreeCtrl&) {
                   TVINSERTSTRUCTA insert = {};
                   insert.hParent = items["A1"];
                   insert.hInsertAfter = TVI_LAST;
@@ -320,51 +325,51 @@ TEST(TreeCtrl, EachWrapperSendsItsMessage)
                   return Name(hItem);
               },
               "A11", "0 A(A1(A11)) B C" },
-            { "InsertItem of a second child", [&] { return Insert("A2", items["A"], TVI_LAST); }, "A2",
+            { "InsertItem of a second child", [&](CTreeCtrl&) { return Insert("A2", items["A"], TVI_LAST); }, "A2",
               "0 A(A1(A11) A2) B C" },
-            { "GetCount", [&] { return std::to_string(pTree->GetCount()); }, "7", "0 A(A1(A11) A2) B C" },
-            { "GetRootItem", [&] { return Name(pTree->GetRootItem()); }, "0", "0 A(A1(A11) A2) B C" },
-            { "GetChildItem", [&] { return Name(pTree->GetChildItem(items["A"])); }, "A1", "0 A(A1(A11) A2) B C" },
-            { "GetChildItem of a leaf", [&] { return Name(pTree->GetChildItem(items["B"])); }, "NULL",
+            { "GetCount", [&](CTreeCtrl&) { return std::to_string(pTree->GetCount()); }, "7", "0 A(A1(A11) A2) B C" },
+            { "GetRootItem", [&](CTreeCtrl&) { return Name(pTree->GetRootItem()); }, "0", "0 A(A1(A11) A2) B C" },
+            { "GetChildItem", [&](CTreeCtrl&) { return Name(pTree->GetChildItem(items["A"])); }, "A1", "0 A(A1(A11) A2) B C" },
+            { "GetChildItem of a leaf", [&](CTreeCtrl&) { return Name(pTree->GetChildItem(items["B"])); }, "NULL",
               "0 A(A1(A11) A2) B C" },
-            { "GetNextSiblingItem", [&] { return Name(pTree->GetNextSiblingItem(items["A1"])); }, "A2",
+            { "GetNextSiblingItem", [&](CTreeCtrl&) { return Name(pTree->GetNextSiblingItem(items["A1"])); }, "A2",
               "0 A(A1(A11) A2) B C" },
-            { "GetNextSiblingItem of a last child", [&] { return Name(pTree->GetNextSiblingItem(items["A2"])); }, "NULL",
+            { "GetNextSiblingItem of a last child", [&](CTreeCtrl&) { return Name(pTree->GetNextSiblingItem(items["A2"])); }, "NULL",
               "0 A(A1(A11) A2) B C" },
-            { "GetParentItem", [&] { return Name(pTree->GetParentItem(items["A11"])); }, "A1", "0 A(A1(A11) A2) B C" },
-            { "GetParentItem of a top-level item", [&] { return Name(pTree->GetParentItem(items["B"])); }, "NULL",
+            { "GetParentItem", [&](CTreeCtrl&) { return Name(pTree->GetParentItem(items["A11"])); }, "A1", "0 A(A1(A11) A2) B C" },
+            { "GetParentItem of a top-level item", [&](CTreeCtrl&) { return Name(pTree->GetParentItem(items["B"])); }, "NULL",
               "0 A(A1(A11) A2) B C" },
-            { "GetNextVisibleItem skips a closed branch", [&] { return Name(pTree->GetNextVisibleItem(items["A"])); },
+            { "GetNextVisibleItem skips a closed branch", [&](CTreeCtrl&) { return Name(pTree->GetNextVisibleItem(items["A"])); },
               "B", "0 A(A1(A11) A2) B C" },
-            { "Expand opens", [&] { return std::to_string(pTree->Expand(items["A"], TVE_EXPAND)); }, "1",
+            { "Expand opens", [&](CTreeCtrl&) { return std::to_string(pTree->Expand(items["A"], TVE_EXPAND)); }, "1",
               "0 A+(A1(A11) A2) B C" },
             { "GetItemState reports the open state",
-              [&] { return std::to_string(pTree->GetItemState(items["A"], TVIS_EXPANDED)); },
+              [&](CTreeCtrl&) { return std::to_string(pTree->GetItemState(items["A"], TVIS_EXPANDED)); },
               std::to_string(TVIS_EXPANDED), "0 A+(A1(A11) A2) B C" },
-            { "GetNextVisibleItem enters an open branch", [&] { return Name(pTree->GetNextVisibleItem(items["A"])); },
+            { "GetNextVisibleItem enters an open branch", [&](CTreeCtrl&) { return Name(pTree->GetNextVisibleItem(items["A"])); },
               "A1", "0 A+(A1(A11) A2) B C" },
             { "GetNextVisibleItem after the last displayed item",
-              [&] { return Name(pTree->GetNextVisibleItem(items["C"])); }, "NULL", "0 A+(A1(A11) A2) B C" },
-            { "Expand of a leaf opens nothing", [&] { return std::to_string(pTree->Expand(items["B"], TVE_EXPAND)); },
+              [&](CTreeCtrl&) { return Name(pTree->GetNextVisibleItem(items["C"])); }, "NULL", "0 A+(A1(A11) A2) B C" },
+            { "Expand of a leaf opens nothing", [&](CTreeCtrl&) { return std::to_string(pTree->Expand(items["B"], TVE_EXPAND)); },
               "0", "0 A+(A1(A11) A2) B C" },
             { "EnsureVisible opens the ancestors",
-              [&] {
+              [&](CTreeCtrl&) {
                   pTree->EnsureVisible(items["A11"]);
                   return std::string();
               },
               "", "0 A+(A1+(A11) A2) B C" },
             { "Expand collapses and keeps the deeper state",
-              [&] { return std::to_string(pTree->Expand(items["A"], TVE_COLLAPSE)); }, "1", "0 A(A1+(A11) A2) B C" },
-            { "SelectItem", [&] { return std::to_string(pTree->SelectItem(items["B"])); }, "1", "0 A(A1+(A11) A2) B C" },
-            { "GetSelectedItem", [&] { return Name(pTree->GetSelectedItem()); }, "B", "0 A(A1+(A11) A2) B C" },
+              [&](CTreeCtrl&) { return std::to_string(pTree->Expand(items["A"], TVE_COLLAPSE)); }, "1", "0 A(A1+(A11) A2) B C" },
+            { "SelectItem", [&](CTreeCtrl&) { return std::to_string(pTree->SelectItem(items["B"])); }, "1", "0 A(A1+(A11) A2) B C" },
+            { "GetSelectedItem", [&](CTreeCtrl&) { return Name(pTree->GetSelectedItem()); }, "B", "0 A(A1+(A11) A2) B C" },
             { "SelectItem NULL clears the selection",
-              [&] {
+              [&](CTreeCtrl&) {
                   pTree->SelectItem(NULL);
                   return Name(pTree->GetSelectedItem());
               },
               "NULL", "0 A(A1+(A11) A2) B C" },
             { "SetItem renames",
-              [&] {
+              [&](CTreeCtrl&) {
                   TVITEMA item = {};
                   item.mask = TVIF_TEXT;
                   item.hItem = items["0"];
@@ -373,7 +378,7 @@ TEST(TreeCtrl, EachWrapperSendsItsMessage)
               },
               "1", "Z A(A1+(A11) A2) B C" },
             { "GetItem reads the text",
-              [&] {
+              [&](CTreeCtrl&) {
                   char szText[8] = "";
                   TVITEMA item = {};
                   item.mask = TVIF_TEXT;
@@ -384,7 +389,7 @@ TEST(TreeCtrl, EachWrapperSendsItsMessage)
               },
               "A2", "Z A(A1+(A11) A2) B C" },
             { "GetItemText of a long item",
-              [&] {
+              [&](CTreeCtrl&) {
                   HTREEITEM hItem = pTree->InsertItem(longText.c_str(), items["C"]);
                   bool bWhole = std::string(pTree->GetItemText(hItem)) == longText;
                   TVITEMA item = {};
@@ -395,17 +400,13 @@ TEST(TreeCtrl, EachWrapperSendsItsMessage)
                   return bWhole ? std::string("whole") : std::string("cut");
               },
               "whole", "Z A(A1+(A11) A2) B C(L)" },
-            { "GetItemText of NULL", [&] { return std::string(pTree->GetItemText(NULL)); }, "",
+            { "GetItemText of NULL", [&](CTreeCtrl&) { return std::string(pTree->GetItemText(NULL)); }, "",
               "Z A(A1+(A11) A2) B C(L)" },
-            { "DeleteAllItems", [&] { return std::to_string(pTree->DeleteAllItems()); }, "1", "" },
-            { "GetCount of an empty tree", [&] { return std::to_string(pTree->GetCount()); }, "0", "" },
-        };
-        for (const Case& c : cases)
-        {
-            EXPECT_EQ(c.call(), c.expectedResult) << c.name;
-            HTREEITEM hRoot = (HTREEITEM)SendMessageA(pTree->m_hWnd, TVM_GETNEXTITEM, TVGN_ROOT, 0);
-            EXPECT_EQ(TreeShape(pTree->m_hWnd, hRoot), c.expectedShape) << c.name;
-        }
+            { "DeleteAllItems", [&](CTreeCtrl&) { return std::to_string(pTree->DeleteAllItems()); }, "1", "" },
+            { "GetCount of an empty tree", [&](CTreeCtrl&) { return std::to_string(pTree->GetCount()); }, "0", "" },
+        }, [](HWND hTree) {
+            return TreeShape(hTree, (HTREEITEM)SendMessageA(hTree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+        });
     });
 }
 
@@ -429,13 +430,7 @@ TEST(ComboBox, EachWrapperSendsItsMessage)
     DuringInitialisation([](CTestDialog& dlg) {
         CComboBox* pCombo = static_cast<CComboBox*>(dlg.GetDlgItem(IDC_COMBO));
         ASSERT_NE(pCombo, nullptr);
-        struct Case
-        {
-            const char* name;
-            std::function<int(CComboBox&)> call;
-            int expectedResult;
-            const char* expectedEntries;
-        } cases[] = {
+        PlayCalls<CComboBox, int>(*pCombo, {
             { "AddString to an empty box", [](CComboBox& c) { return c.AddString("first.kvd"); }, 0, "first.kvd" },
             { "AddString appends to an unsorted box", [](CComboBox& c) { return c.AddString("Second.kvd"); }, 1,
               "first.kvd;Second.kvd" },
@@ -461,12 +456,7 @@ TEST(ComboBox, EachWrapperSendsItsMessage)
                   return c.GetCount();
               },
               0, "" },
-        };
-        for (const Case& c : cases)
-        {
-            EXPECT_EQ(c.call(*pCombo), c.expectedResult) << c.name;
-            EXPECT_EQ(ComboEntries(pCombo->m_hWnd), c.expectedEntries) << c.name;
-        }
+        }, ComboEntries);
     });
 }
 
