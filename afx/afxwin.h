@@ -1,5 +1,5 @@
-// derafx window layer: module state and extension modules, CWnd with message maps, CDialog,
-// CButton, CComboBox, CGdiObject/CBitmap and AfxMessageBox. Includes afx.h and afxcoll.h.
+// derafx window layer: module state and extension modules, CWnd with message maps, CRedrawGuard,
+// CDialog, CButton, CComboBox, CGdiObject/CBitmap and AfxMessageBox. Includes afx.h and afxcoll.h.
 #ifndef DERAFX_AFXWIN_H
 #define DERAFX_AFXWIN_H
 
