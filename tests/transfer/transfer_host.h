@@ -25,6 +25,16 @@ std::string KvdText(const std::vector<FileObject>& objects);
 
 // What the host asked for and what it got back.
 struct Call {
+    Call() = default;
+    // A call on directory + fileName in this mode, with the current author and well.
+    Call(int mode_, std::string directory_, std::string fileName_, std::vector<std::string> candidates_,
+         std::string currentAuthor_ = "", std::string currentWellId_ = "")
+        : mode(mode_), directory(std::move(directory_)), fileName(std::move(fileName_)),
+          currentAuthor(std::move(currentAuthor_)), currentWellId(std::move(currentWellId_)),
+          candidates(std::move(candidates_))
+    {
+    }
+
     int mode = kExport;
     std::string directory;
     std::string fileName;
