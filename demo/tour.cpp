@@ -315,9 +315,8 @@ void Tour::TransferSection(bool import)
 // and the host gets 0 and its candidates back.
 void Tour::RefusedFileSection()
 {
-    char temp[MAX_PATH] = "";
-    GetTempPathA(MAX_PATH, temp);
-    const std::string folder = WithSeparator(temp) + "derardemo\\";
+    // Beside the samples, so that the message names a folder a user would know.
+    const std::string folder = SamplesDirectory() + "refused\\";
     CreateDirectoryA(folder.c_str(), nullptr);
     const std::string damaged = "damaged.kvd";
     HANDLE file = CreateFileA((folder + damaged).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
