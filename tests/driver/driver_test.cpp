@@ -314,6 +314,44 @@ TEST(Dialog, CloseBoxAndGreyedButtons)
     EXPECT_EQ(result, IDCANCEL);  // the close box, not the greyed button's id
 }
 
+// Clicks a control that a person could not click, then leaves by the close box.
+void ClickUnclickable(int id, DWORD style, bool hide, INT_PTR* result)
+{
+    TestDialog dialog;
+    ScriptedUser user;
+    DialogTemplate t = TwoButtons(L"Unclickable");
+    t.Button(L"Greyed", kGreyed, 10, 10, style);
+    user.When("Unclickable", [=](Dialog& d) {
+        if (hide)
+            ShowWindow(d.Item(kGreyed), SW_HIDE);
+        d.Click(id);
+        d.Close();
+    });
+    user.Run([&] { *result = dialog.Run(t); });
+}
+
+TEST(Dialog, ClickThatAPersonCannotMakeFailsNamingTheControl)
+{
+    struct Case {
+        const char* name;
+        int id;
+        DWORD style;
+        bool hide;
+        const char* failure;
+    };
+    const Case cases[] = {
+        { "greyed", kGreyed, WS_DISABLED, false, "\"Unclickable\": control 204 \"Greyed\" is greyed" },
+        { "hidden", kGreyed, 0, true, "\"Unclickable\": control 204 \"Greyed\" is hidden" },
+        { "missing", 999, 0, false, "\"Unclickable\" has no control 999 to click" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        INT_PTR result = 0;
+        EXPECT_NONFATAL_FAILURE(ClickUnclickable(c.id, c.style, c.hide, &result), c.failure);
+        EXPECT_EQ(result, IDCANCEL) << "the click did nothing";
+    }
+}
+
 TEST(Dialog, F1AsksForHelpAboutTheFocusedControl)
 {
     TestDialog dialog;
