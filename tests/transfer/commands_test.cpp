@@ -69,8 +69,7 @@ protected:
             play(d);
             d.Click(IDCANCEL);
         });
-        Outcome outcome;
-        user.Run([&] { outcome = transfer_host::CallImpExp(MakeCall(mode)); });
+        Outcome outcome = transfer_host::PlayImpExp(user, MakeCall(mode));
         return outcome;
     }
 

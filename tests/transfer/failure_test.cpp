@@ -55,8 +55,7 @@ TEST_F(LibraryFailure, RefusalsShowTheLibrarysTextAndReturnTheCandidates)
                 EXPECT_EQ(box.ButtonTexts(), (std::vector<std::string>{ "OK" }));
                 box.ClickButton("OK");
             });
-            Outcome outcome;
-            user.Run([&] { outcome = transfer_host::CallImpExp(MakeCall(mode)); });
+            Outcome outcome = transfer_host::PlayImpExp(user, MakeCall(mode));
             EXPECT_EQ(shown, c.message);
             EXPECT_EQ(outcome.result, 0);
             EXPECT_EQ(outcome.names, (std::vector<std::string>{ "Zeta", "Alpha", "Zeta", "Mu" }))
@@ -77,8 +76,7 @@ TEST_F(LibraryFailure, AMissingFileIsNeitherOpenedNorReported)
     Call call = MakeCall(kExport);
     call.fileName = "not-there.kvd";
     ScriptedUser user;
-    Outcome outcome;
-    user.Run([&] { outcome = transfer_host::CallImpExp(call); });
+    Outcome outcome = transfer_host::PlayImpExp(user, call);
     EXPECT_EQ(outcome.result, 1);
     EXPECT_EQ(outcome.count, 0);
     EXPECT_TRUE(user.ShownWindows().empty()) << "no message, no dialog";

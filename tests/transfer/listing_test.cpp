@@ -58,8 +58,7 @@ Seen LookAndCancel(Call call, const std::string& caption, Outcome* outcome = nul
         seen.okEnabled = d.IsEnabled(IDOK);
         d.Click(IDCANCEL);
     });
-    Outcome result;
-    user.Run([&] { result = transfer_host::CallImpExp(call); });
+    Outcome result = transfer_host::PlayImpExp(user, call);
     if (outcome)
         *outcome = result;
     return seen;
@@ -241,8 +240,7 @@ TEST_F(Listing, EarlyEndsReturnOneAndNoNamesWithoutShowingAWindow)
         if (!c.fileExists)
             call.fileName = "not-there.kvd";
         ScriptedUser user;
-        Outcome outcome;
-        user.Run([&] { outcome = transfer_host::CallImpExp(call); });
+        Outcome outcome = transfer_host::PlayImpExp(user, call);
         EXPECT_EQ(outcome.result, 1);
         EXPECT_EQ(outcome.count, 0);
         EXPECT_TRUE(user.ShownWindows().empty()) << "a window was shown: " << user.ShownWindows()[0].caption;

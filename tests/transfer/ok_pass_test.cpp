@@ -185,8 +185,7 @@ TEST_F(OkPass, WarningAndAnswerTable)
                 w.Click(answer);
             });
         }
-        Outcome outcome;
-        user.Run([&] { outcome = transfer_host::CallImpExp(MakeCall(c)); });
+        Outcome outcome = transfer_host::PlayImpExp(user, MakeCall(c));
         EXPECT_EQ(warnings, c.expectedWarnings);
         EXPECT_EQ(outcome.result, 1);
         EXPECT_EQ(outcome.names, c.expectedNames);
@@ -219,8 +218,7 @@ TEST_F(OkPass, CancelWithdrawsThePassAndASecondOkWarnsAgain)
     });
     user.When("Warning", answer(No));       // Beta again
     user.When("Warning", answer(Yes));      // Gamma again
-    Outcome outcome;
-    user.Run([&] { outcome = transfer_host::CallImpExp(MakeCall(c)); });
+    Outcome outcome = transfer_host::PlayImpExp(user, MakeCall(c));
     EXPECT_EQ(warnings, (std::vector<Warned>{ { "Beta", Author }, { "Gamma", Author },
                                               { "Beta", Author }, { "Gamma", Author } }));
     EXPECT_EQ(outcome.result, 1);
@@ -237,8 +235,7 @@ TEST_F(OkPass, CancelAnswerThenTheDialogsCancelReturnsNoNames)
     });
     user.When("Warning", [](Dialog& w) { w.Click(IDCANCEL); });
     user.When("Kiv Import", [](Dialog& d) { d.Click(IDCANCEL); });
-    Outcome outcome;
-    user.Run([&] { outcome = transfer_host::CallImpExp(MakeCall(c)); });
+    Outcome outcome = transfer_host::PlayImpExp(user, MakeCall(c));
     EXPECT_EQ(outcome.result, 0);
     EXPECT_EQ(outcome.count, 0);
 }
@@ -308,8 +305,7 @@ protected:
             user.When("Warning", step);
         if (dialogStaysOpen)
             user.When("Kiv Import", [](Dialog& d) { d.Click(IDCANCEL); });
-        Outcome outcome;
-        user.Run([&] { outcome = transfer_host::CallImpExp(MakeCall(c)); });
+        Outcome outcome = transfer_host::PlayImpExp(user, MakeCall(c));
         return outcome;
     }
 };

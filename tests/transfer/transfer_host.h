@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "dialog_driver.h"
+
 namespace transfer_host {
 
 const int kImport = 1;
@@ -51,6 +53,9 @@ struct Outcome {
 
 // Calls KivImpExpDialog as a host does: one 256-byte buffer per candidate.
 Outcome CallImpExp(const Call& call);
+
+// CallImpExp while the user's script plays the dialogs.
+Outcome PlayImpExp(dialog_driver::ScriptedUser& user, const Call& call);
 
 }  // namespace transfer_host
 
