@@ -456,9 +456,16 @@ INT_PTR FillControls(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, ControlEvents& e
     return FALSE;
 }
 
-TEST(ListView, ReadsRowsColumnsAndStates)
+// Runs the dialog of the three controls, filled, under the user's script.
+void RunControlsDialog(ScriptedUser& user, ControlEvents& events)
 {
     TestDialog dialog;
+    user.Run([&] { dialog.Run(ControlsDialog(), [&](HWND h, UINT m, WPARAM w, LPARAM l) {
+        return FillControls(h, m, w, l, events); }); });
+}
+
+TEST(ListView, ReadsRowsColumnsAndStates)
+{
     ScriptedUser user;
     ControlEvents events;
     user.When("Controls", [&](Dialog& d) {
@@ -490,13 +497,11 @@ TEST(ListView, ReadsRowsColumnsAndStates)
         EXPECT_TRUE(list.SelectedRows().empty());
         d.Click(IDOK);
     });
-    user.Run([&] { dialog.Run(ControlsDialog(), [&](HWND h, UINT m, WPARAM w, LPARAM l) {
-        return FillControls(h, m, w, l, events); }); });
+    RunControlsDialog(user, events);
 }
 
 TEST(ListView, DoubleClickSelectsTheRowAloneAndNotifiesTheParent)
 {
-    TestDialog dialog;
     ScriptedUser user;
     ControlEvents events;
     std::vector<int> selectedAfter;
@@ -507,8 +512,7 @@ TEST(ListView, DoubleClickSelectsTheRowAloneAndNotifiesTheParent)
         selectedAfter = list.SelectedRows();
         d.Click(IDOK);
     });
-    user.Run([&] { dialog.Run(ControlsDialog(), [&](HWND h, UINT m, WPARAM w, LPARAM l) {
-        return FillControls(h, m, w, l, events); }); });
+    RunControlsDialog(user, events);
     EXPECT_EQ(events.doubleClicked, std::vector<int>{2});
     EXPECT_EQ(events.selectionsAtDouble, std::vector<int>{1});
     EXPECT_EQ(selectedAfter, std::vector<int>{2});
@@ -516,7 +520,6 @@ TEST(ListView, DoubleClickSelectsTheRowAloneAndNotifiesTheParent)
 
 TEST(TreeView, WalksItemsWithDepthAndExpansion)
 {
-    TestDialog dialog;
     ScriptedUser user;
     ControlEvents events;
     user.When("Controls", [&](Dialog& d) {
@@ -546,13 +549,11 @@ TEST(TreeView, WalksItemsWithDepthAndExpansion)
         EXPECT_EQ(tree.FirstVisible(), tree.Root());
         d.Click(IDOK);
     });
-    user.Run([&] { dialog.Run(ControlsDialog(), [&](HWND h, UINT m, WPARAM w, LPARAM l) {
-        return FillControls(h, m, w, l, events); }); });
+    RunControlsDialog(user, events);
 }
 
 TEST(ComboBox, PickSelectsAndTellsTheParent)
 {
-    TestDialog dialog;
     ScriptedUser user;
     ControlEvents events;
     bool pickedMissing = true;
@@ -566,8 +567,7 @@ TEST(ComboBox, PickSelectsAndTellsTheParent)
         pickedMissing = combo.Pick("B.KVD");
         d.Click(IDOK);
     });
-    user.Run([&] { dialog.Run(ControlsDialog(), [&](HWND h, UINT m, WPARAM w, LPARAM l) {
-        return FillControls(h, m, w, l, events); }); });
+    RunControlsDialog(user, events);
     EXPECT_EQ(events.comboChanges, std::vector<int>{1});
     EXPECT_FALSE(pickedMissing);
 }
