@@ -12,15 +12,16 @@ set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$PWD
 BUILD=${DERAR_BUILD:-build}
-WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 
 log() { printf '== %s\n' "$*" >&2; }
 
 install_deps() {
+    # wine64 comes without its recommended packages; of those the dialogs need Wine's
+    # own fonts (fonts-wine: "MS Sans Serif", Tahoma, Marlett for the caption buttons).
     local want=(cmake ninja-build g++ g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-                binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine64 xvfb xauth
-                googletest libgtest-dev libbenchmark-dev clang python3)
+                binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine64 fonts-wine xvfb xauth
+                googletest libgtest-dev libbenchmark-dev clang python3 python3-pefile)
     local missing=()
     for p in "${want[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -91,19 +92,22 @@ run_tests() {
     return $rc
 }
 
+# The demo shows its samples from a neutral folder of its prefix, as a user's machine would.
+DEMO_SAMPLES='C:\Wells'
+
 run_demo() {
     install_deps
     configure_build x86_64 derardemo
     local exe="$ROOT/$BUILD/x86_64/bin/derardemo.exe"
     local shots="$ROOT/$BUILD/screenshots"
     if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ]; then
-        "$ROOT/cmake/wine-run.sh" "$ROOT/$BUILD/x86_64/wineprefix" "$exe"
+        "$ROOT/cmake/wine-run.sh" "$ROOT/$BUILD/x86_64/wineprefix" "$exe" --samples "$DEMO_SAMPLES"
     else
         start_xvfb
         trap 'stop_wineserver; stop_xvfb' EXIT
         mkdir -p "$shots/messages"
-        "$ROOT/cmake/wine-run.sh" "$ROOT/$BUILD/x86_64/wineprefix" "$exe" --tour "$(winepath_of "$shots")" \
-            --messages "$(winepath_of "$shots/messages")"
+        "$ROOT/cmake/wine-run.sh" "$ROOT/$BUILD/x86_64/wineprefix" "$exe" --samples "$DEMO_SAMPLES" \
+            --tour "$(winepath_of "$shots")" --messages "$(winepath_of "$shots/messages")"
         ls -1 "$shots"/*.png "$shots"/messages/*.png
     fi
 }

@@ -28,7 +28,23 @@ fi
 cleanup() { [ -n "$own_xvfb" ] && kill "$own_xvfb" 2>/dev/null || true; }
 trap cleanup EXIT
 
-if [ ! -f "$prefix/.derar-ready" ]; then
+# Wine's own fonts ("MS Sans Serif", Tahoma, Marlett; Debian's fonts-wine). Without
+# them every dialog is drawn in a wider substitute face (labels wrap, the dialogs
+# grow) and the caption buttons show letters instead of their glyphs.
+wine_fonts=/usr/share/wine/fonts
+prefix_fonts="$prefix/drive_c/windows/Fonts"
+fonts_missing() {
+    for font in "$wine_fonts"/*; do
+        [ -e "$prefix_fonts/${font##*/}" ] || return 0
+    done
+    return 1
+}
+if [ ! -d "$wine_fonts" ]; then
+    echo "wine-run.sh: Wine's fonts are not installed ($wine_fonts): dialogs are drawn in a substitute" \
+         "face; ./derar.sh deps installs them (fonts-wine)" >&2
+fi
+
+if [ ! -f "$prefix/.derar-ready" ] || { [ -d "$wine_fonts" ] && fonts_missing; }; then
     mkdir -p "$(dirname "$prefix")"
     (
         flock 8
@@ -37,15 +53,13 @@ if [ ! -f "$prefix/.derar-ready" ]; then
             # Without a window manager, hiding or closing a top-level window
             # waits 2 s for a withdrawn state unless windows are unmanaged.
             "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-            # Debian's Wine leaves the prefix without its own fonts: "MS Sans Serif"
-            # then falls back to a wider face (labels wrap) and the caption buttons
-            # lose their Marlett glyphs.
-            if [ -d /usr/share/wine/fonts ]; then
-                mkdir -p "$prefix/drive_c/windows/Fonts"
-                cp -n /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
-            fi
             "$WINESERVER" -w
             touch "$prefix/.derar-ready"
+        fi
+        # Also into a prefix made before the fonts were installed.
+        if [ -d "$wine_fonts" ] && fonts_missing; then
+            mkdir -p "$prefix_fonts"
+            cp -n "$wine_fonts"/* "$prefix_fonts/"
         fi
     ) 8>"${prefix%/}.lock"
 fi

@@ -55,15 +55,6 @@ std::string Quoted(const std::string& text)
 
 } // namespace
 
-bool HostWindow::HasBrowser()
-{
-#ifdef DERARDEMO_HAVE_BROWSER
-    return true;
-#else
-    return false;
-#endif
-}
-
 HostWindow::HostWindow()
     : m_help(new HelpWindow([this](const HelpRequest& request) { Log(request.Describe()); }))
 {
@@ -137,10 +128,6 @@ void HostWindow::CreateControls()
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), m_instance,
                                     nullptr);
         SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    }
-    if (!HasBrowser()) {
-        EnableWindow(GetDlgItem(m_hwnd, IDC_BROWSE), FALSE);
-        EnableWindow(GetDlgItem(m_hwnd, IDC_BROWSE_LAST), FALSE);
     }
 }
 
@@ -285,15 +272,10 @@ TransferOutcome HostWindow::TransferFile(bool import, const std::string& directo
 
 int HostWindow::Browse(const std::string& directory, const std::string& fileName)
 {
-#ifdef DERARDEMO_HAVE_BROWSER
     const int result = KivBrowseDialog(directory.c_str(), fileName.c_str());
     Log("KivBrowseDialog(" + Quoted(directory) + ", " + Quoted(fileName) + ") returned " +
         std::to_string(result));
     return result;
-#else
-    Log("This derar.dll has no browser yet.");
-    return 0;
-#endif
 }
 
 void HostWindow::OnCommand(int id, int code)

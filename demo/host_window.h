@@ -53,8 +53,6 @@ public:
 
     void Log(const std::string& line);
 
-    static bool HasBrowser();
-
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);

@@ -3,6 +3,7 @@
 //   derardemo.exe              the demo window, for a person
 //   derardemo.exe --tour DIR   the scripted tour: screenshots of every dialog in DIR
 //   derardemo.exe --messages DIR  the browser on damaged files: every message of Kiv.dll in DIR
+//   derardemo.exe --samples DIR   the samples copied to DIR and shown from there (with any of the above)
 #include <windows.h>
 #include <commctrl.h>
 
@@ -12,6 +13,7 @@
 
 #include "host_window.h"
 #include "message_tour.h"
+#include "sample_files.h"
 #include "tour.h"
 
 namespace {
@@ -35,15 +37,24 @@ int main(int argc, char** argv)
 {
     std::string tourDirectory;
     std::string messagesDirectory;
+    std::string samplesDirectory;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--tour") == 0 && i + 1 < argc) {
             tourDirectory = argv[++i];
         } else if (std::strcmp(argv[i], "--messages") == 0 && i + 1 < argc) {
             messagesDirectory = argv[++i];
+        } else if (std::strcmp(argv[i], "--samples") == 0 && i + 1 < argc) {
+            samplesDirectory = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: derardemo.exe [--tour DIRECTORY] [--messages DIRECTORY]\n");
+            std::fprintf(stderr, "usage: derardemo.exe [--tour DIRECTORY] [--messages DIRECTORY] "
+                                 "[--samples DIRECTORY]\n");
             return 2;
         }
+    }
+    std::string error;
+    if (!samplesDirectory.empty() && !UseSamplesFrom(samplesDirectory, error)) {
+        std::fprintf(stderr, "derardemo: %s\n", error.c_str());
+        return 1;
     }
 
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES};

@@ -15,7 +15,7 @@
 
 #include "host_window.h"
 #include "tour_driver.h"
-#include "window_capture.h"
+#include "window_picture.h"
 
 using namespace tour;
 
@@ -127,7 +127,7 @@ private:
 void MessageTour::Show(const Refusal& refusal)
 {
     TourScript script;
-    auto capture = std::make_shared<SteadyCapture>();
+    auto capture = std::make_shared<hostkit::SteadyCapture>();
     script.Then("the message box of " + refusal.kind, [this, refusal, capture] {
         HWND box = FindMessageBox({kBrowserTitle});
         if (!box) {
@@ -138,11 +138,11 @@ void MessageTour::Show(const Refusal& refusal)
             }
             return false;
         }
-        Picture picture;
+        hostkit::Picture picture;
         if (!capture->Poll(box, picture)) return false;
         std::string error;
         const std::string path = m_directory + refusal.kind + ".png";
-        if (SavePicture(picture, path, error)) {
+        if (hostkit::SavePicture(picture, path, error)) {
             ++m_saved;
             std::printf("%s\n", path.c_str());
             std::fflush(stdout);
@@ -259,20 +259,16 @@ int MessageTour::Run()
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
     ShowWindow(m_host.Handle(), SW_SHOW);
     UpdateWindow(m_host.Handle());
-    if (HostWindow::HasBrowser()) {
-        for (const auto& file : kDamagedFiles)
-            Show({file.kind, m_damaged, std::string(file.kind) + ".kvd", file.line, file.column});
-        LineTooLong();
-        FolderNamedLikeAFile();
-        FileInUse();
-        LongPath();
-        // A device name is found like a file by the browser's existence check: the
-        // name a person may type into the open-file dialog.
-        Show({"device-name", m_damaged, "NUL"});
-        WriteTexts();
-    } else {
-        Fault("this derar.dll has no KivBrowseDialog: no message was shown");
-    }
+    for (const auto& file : kDamagedFiles)
+        Show({file.kind, m_damaged, std::string(file.kind) + ".kvd", file.line, file.column});
+    LineTooLong();
+    FolderNamedLikeAFile();
+    FileInUse();
+    LongPath();
+    // A device name is found like a file by the browser's existence check: the
+    // name a person may type into the open-file dialog.
+    Show({"device-name", m_damaged, "NUL"});
+    WriteTexts();
     return FinishTour("messages", m_failures, m_saved, m_directory);
 }
 

@@ -29,9 +29,41 @@ std::string ProgramDirectory()
     return path.substr(0, path.find_last_of("\\/") + 1);
 }
 
+namespace {
+
+std::string g_samplesDirectory;   // empty: the bundled folder
+
+bool CopyExchangeFiles(const std::string& from, const std::string& to, std::string& error)
+{
+    if (!CreateDirectoryA(to.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+        error = "cannot make the folder " + to;
+        return false;
+    }
+    for (const std::string& name : ListExchangeFiles(from)) {
+        if (!CopyFileA((from + name).c_str(), (to + name).c_str(), FALSE)) {
+            error = "cannot copy " + from + name + " to " + to;
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 std::string SamplesDirectory()
 {
-    return ProgramDirectory() + "samples\\";
+    return g_samplesDirectory.empty() ? ProgramDirectory() + "samples\\" : g_samplesDirectory;
+}
+
+bool UseSamplesFrom(const std::string& directory, std::string& error)
+{
+    const std::string bundled = ProgramDirectory() + "samples\\";
+    const std::string chosen = WithSeparator(directory);
+    if (!CopyExchangeFiles(bundled, chosen, error) ||
+        !CopyExchangeFiles(bundled + "damaged\\", chosen + "damaged\\", error))
+        return false;
+    g_samplesDirectory = chosen;
+    return true;
 }
 
 std::vector<std::string> ListExchangeFiles(const std::string& directory)

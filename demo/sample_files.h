@@ -12,8 +12,15 @@ struct SampleObject {
 // The folder of the running program, with its trailing backslash.
 std::string ProgramDirectory();
 
-// The bundled samples sit in "samples\" beside the program.
+// The folder the demo shows its samples from: "samples\" beside the program, where
+// they are bundled, unless UseSamplesFrom chose another.
 std::string SamplesDirectory();
+
+// Copies the bundled samples (and their damaged\ folder) into directory and shows
+// them from there from now on: a neutral folder such as C:\Wells, so that the
+// dialogs and their pictures show what a user's machine would. False, with the
+// reason in error, when a file cannot be copied.
+bool UseSamplesFrom(const std::string& directory, std::string& error);
 
 // The names of the *.kvd files in directory, sorted.
 std::vector<std::string> ListExchangeFiles(const std::string& directory);

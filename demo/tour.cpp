@@ -11,6 +11,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <dlgs.h>
 
 #include <cctype>
 #include <cstdio>
@@ -20,9 +21,13 @@
 #include "host_window.h"
 #include "resource.h"
 #include "tour_driver.h"
-#include "window_capture.h"
+#include "warning_text.h"
+#include "window_picture.h"
 
 using namespace tour;
+using hostkit::Picture;
+using hostkit::SteadyCapture;
+using hostkit::WarningKind;
 
 namespace {
 
@@ -31,16 +36,6 @@ const char kImportTitle[] = "Kiv Import";
 const char kWarningTitle[] = "Warning";
 const char kBrowserTitle[] = "Browse Kiv File";
 const DWORD kTourTimeoutMs = 240000;
-
-enum class WarningKind { Author, WellId, CurrentData, Unknown };
-
-WarningKind KindOf(const std::string& text)
-{
-    if (text.find("\nAuthor = ") != std::string::npos) return WarningKind::Author;
-    if (text.find("\nWell Identifier = ") != std::string::npos) return WarningKind::WellId;
-    if (text.find("of current data") != std::string::npos) return WarningKind::CurrentData;
-    return WarningKind::Unknown;
-}
 
 const char* FileOf(WarningKind kind)
 {
@@ -62,8 +57,7 @@ public:
 
 private:
     bool ChooseSample();
-    void ExportSection();
-    void ImportSection();
+    void TransferSection(bool import);
     void RefusedFileSection();
     void BrowserSection();
     void Finish(TourScript& script, bool ok);
@@ -78,6 +72,11 @@ private:
     // A step that answers every warning with Yes until the dialog titled owner is
     // gone, saving the first warning of each kind.
     Step AnswerWarnings(const std::string& owner);
+    // A step that selects the rows of these names in the upper list and presses Add:
+    // the first name must be listed, the others are selected where they are.
+    static Step AddRows(const std::string& title, const std::vector<std::string>& names);
+    // A step that waits until the lower list shows a row of this name.
+    static Step InLowerList(const std::string& title, const std::string& name);
     // A step that notes the names of the lower list, top to bottom, and presses OK.
     Step PressOk(const std::string& title, std::shared_ptr<std::vector<std::string>> rows);
     // Every warning answered Yes: the host gets 1 and the lower list's names in its order.
@@ -106,7 +105,7 @@ bool Tour::Save(const Picture& picture, const std::string& file)
     std::snprintf(prefix, sizeof prefix, "%02d-", ++m_number);
     const std::string path = m_directory + prefix + file;
     std::string error;
-    if (!SavePicture(picture, path, error)) {
+    if (!hostkit::SavePicture(picture, path, error)) {
         m_failures.push_back(file + ": " + error);
         return false;
     }
@@ -139,7 +138,7 @@ Step Tour::AnswerWarnings(const std::string& owner)
         HWND warning = FindDialog(kWarningTitle);
         if (warning && warning == state->answered) return false; // still closing
         if (!warning) return !FindDialog(owner);
-        const WarningKind kind = KindOf(ControlText(warning, IDC_WARNING_TEXT));
+        const WarningKind kind = hostkit::KindOfWarning(ControlText(warning, IDC_WARNING_TEXT));
         if (kind == WarningKind::Unknown || !m_warningsSaved.count(kind)) {
             Picture picture;
             if (!state->capture.Poll(warning, picture)) return false;
@@ -151,6 +150,28 @@ Step Tour::AnswerWarnings(const std::string& owner)
         Click(warning, IDYES);
         state->answered = warning;
         return false;
+    };
+}
+
+Step Tour::AddRows(const std::string& title, const std::vector<std::string>& names)
+{
+    return [title, names] {
+        HWND dialog = FindDialog(title);
+        HWND available = dialog ? GetDlgItem(dialog, IDC_AVAILABLE_LIST) : nullptr;
+        if (!available || FindListRow(available, names.front()) < 0) return false;
+        for (const std::string& name : names) {
+            const int row = name.empty() ? -1 : FindListRow(available, name);
+            if (row >= 0) SelectListRow(available, row);
+        }
+        return Click(dialog, IDC_ADD);
+    };
+}
+
+Step Tour::InLowerList(const std::string& title, const std::string& name)
+{
+    return [title, name] {
+        HWND dialog = FindDialog(title);
+        return dialog && FindListRow(GetDlgItem(dialog, IDC_SELECTED_LIST), name) >= 0;
     };
 }
 
@@ -257,82 +278,45 @@ void Tour::Finish(TourScript& script, bool ok)
         for (const std::string& failure : script.Failures()) m_failures.push_back(failure);
 }
 
-void Tour::ExportSection()
+// The export (import false) or the import, on the chosen sample. On export the
+// chosen object, with another current well, draws the well identifier warning and
+// the "New" rows the author warning; on import it draws the current data warning.
+void Tour::TransferSection(bool import)
 {
+    const std::string title = import ? kImportTitle : kExportTitle;
+    const std::string mode = import ? "import" : "export";
     m_host.ChooseSample(m_sample);
     m_host.SetCurrentAuthor(m_first.author);
-    m_host.SetCurrentWellId(m_first.wellId + " (another well)");
+    m_host.SetCurrentWellId(import ? m_first.wellId : m_first.wellId + " (another well)");
 
     TourScript script;
-    script.Then("the export dialog", ShotDialog("export-dialog.png", kExportTitle));
-    CheckHelp(script, kExportTitle, HELP_CONTEXT_EXPORT, "help-request.png");
-    script.Then("the chosen object selected and added", [this] {
-        HWND dialog = FindDialog(kExportTitle);
-        HWND available = dialog ? GetDlgItem(dialog, IDC_AVAILABLE_LIST) : nullptr;
-        const int row = available ? FindListRow(available, m_first.name) : -1;
-        if (row < 0) return false;
-        SelectListRow(available, row);
-        return Click(dialog, IDC_ADD);
-    });
-    script.Then("the chosen object in the lower list", [this] {
-        HWND dialog = FindDialog(kExportTitle);
-        return dialog && FindListRow(GetDlgItem(dialog, IDC_SELECTED_LIST), m_first.name) >= 0;
-    });
-    script.Then("the export dialog after Add", ShotDialog("export-after-add.png", kExportTitle));
+    script.Then("the " + mode + " dialog", ShotDialog(mode + "-dialog.png", title));
+    CheckHelp(script, title, import ? HELP_CONTEXT_IMPORT : HELP_CONTEXT_EXPORT, import ? "" : "help-request.png");
+    std::vector<std::string> names = {m_first.name};
+    if (import) names.push_back(m_otherAuthorObject);
+    script.Then("objects selected and added", AddRows(title, names));
+    script.Then("the added objects in the lower list", InLowerList(title, m_first.name));
+    script.Then("the " + mode + " dialog after Add", ShotDialog(mode + "-after-add.png", title));
     auto rows = std::make_shared<std::vector<std::string>>();
-    script.Then("OK in the export dialog", PressOk(kExportTitle, rows));
-    script.Then("the warnings of the export", AnswerWarnings(kExportTitle));
+    script.Then("OK in the " + mode + " dialog", PressOk(title, rows));
+    script.Then("the warnings of the " + mode, AnswerWarnings(title));
 
     TransferOutcome outcome;
-    Finish(script, script.Run([&] { outcome = m_host.Transfer(false); }));
-    CheckAllAccepted("the export", outcome, *rows);
-    for (WarningKind kind : {WarningKind::Author, WarningKind::WellId})
-        if (!m_warningsSaved.count(kind))
-            m_failures.push_back(std::string("the export showed no ") + FileOf(kind));
-}
-
-void Tour::ImportSection()
-{
-    m_host.ChooseSample(m_sample);
-    m_host.SetCurrentAuthor(m_first.author);
-    m_host.SetCurrentWellId(m_first.wellId);
-
-    TourScript script;
-    script.Then("the import dialog", ShotDialog("import-dialog.png", kImportTitle));
-    CheckHelp(script, kImportTitle, HELP_CONTEXT_IMPORT);
-    script.Then("objects selected and added", [this] {
-        HWND dialog = FindDialog(kImportTitle);
-        HWND available = dialog ? GetDlgItem(dialog, IDC_AVAILABLE_LIST) : nullptr;
-        const int row = available ? FindListRow(available, m_first.name) : -1;
-        if (row < 0) return false;
-        SelectListRow(available, row);
-        const int other = m_otherAuthorObject.empty() ? -1 : FindListRow(available, m_otherAuthorObject);
-        if (other >= 0) SelectListRow(available, other);
-        return Click(dialog, IDC_ADD);
-    });
-    script.Then("the added objects in the lower list", [this] {
-        HWND dialog = FindDialog(kImportTitle);
-        return dialog && FindListRow(GetDlgItem(dialog, IDC_SELECTED_LIST), m_first.name) >= 0;
-    });
-    script.Then("the import dialog after Add", ShotDialog("import-after-add.png", kImportTitle));
-    auto rows = std::make_shared<std::vector<std::string>>();
-    script.Then("OK in the import dialog", PressOk(kImportTitle, rows));
-    script.Then("the warnings of the import", AnswerWarnings(kImportTitle));
-
-    TransferOutcome outcome;
-    Finish(script, script.Run([&] { outcome = m_host.Transfer(true); }));
-    CheckAllAccepted("the import", outcome, *rows);
-    if (!m_warningsSaved.count(WarningKind::CurrentData))
-        m_failures.push_back(std::string("the import showed no ") + FileOf(WarningKind::CurrentData));
+    Finish(script, script.Run([&] { outcome = m_host.Transfer(import); }));
+    CheckAllAccepted("the " + mode, outcome, *rows);
+    const std::vector<WarningKind> expected =
+        import ? std::vector<WarningKind>{WarningKind::CurrentData}
+               : std::vector<WarningKind>{WarningKind::Author, WarningKind::WellId};
+    for (WarningKind kind : expected)
+        if (!m_warningsSaved.count(kind)) m_failures.push_back("the " + mode + " showed no " + FileOf(kind));
 }
 
 // A file that the exchange library refuses: its message comes in a message box,
 // and the host gets 0 and its candidates back.
 void Tour::RefusedFileSection()
 {
-    char temp[MAX_PATH] = "";
-    GetTempPathA(MAX_PATH, temp);
-    const std::string folder = WithSeparator(temp) + "derardemo\\";
+    // Beside the samples, so that the message names a folder a user would know.
+    const std::string folder = SamplesDirectory() + "refused\\";
     CreateDirectoryA(folder.c_str(), nullptr);
     const std::string damaged = "damaged.kvd";
     HANDLE file = CreateFileA((folder + damaged).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -411,7 +395,7 @@ void Tour::BrowserSection()
         HWND dialog = browser();
         return dialog && Click(dialog, IDC_BROWSE_FILE);
     });
-    auto fileDialog = [] { return FindDialogWithControl(0x47C); };
+    auto fileDialog = [] { return FindDialogWithControl(cmb13); };
     script.Then("the open-file dialog", Shot("open-file-dialog.png", fileDialog));
     script.Then("Cancel in the open-file dialog", [fileDialog] {
         HWND dialog = fileDialog();
@@ -455,18 +439,15 @@ int Tour::Run()
         script.Then("the demo window", Shot("demo-window.png", [this] { return m_host.Handle(); }));
         Finish(script, script.Run([] {}));
 
-        ExportSection();
-        ImportSection();
+        TransferSection(false);
+        TransferSection(true);
         TourScript results;
         results.Then("the demo window with the results",
                      Shot("demo-window-results.png", [this] { return m_host.Handle(); }));
         Finish(results, results.Run([] {}));
 
         RefusedFileSection();
-        if (HostWindow::HasBrowser())
-            BrowserSection();
-        else
-            m_failures.push_back("this derar.dll has no KivBrowseDialog: the browser was not shown");
+        BrowserSection();
     }
     return FinishTour("tour", m_failures, static_cast<int>(m_saved.size()), m_directory);
 }

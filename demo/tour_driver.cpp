@@ -2,6 +2,7 @@
 #include "tour_driver.h"
 
 #include <commctrl.h>
+#include <dlgs.h>
 
 #include <cstdio>
 #include <cstring>
@@ -14,7 +15,6 @@ TourScript* g_running = nullptr;   // the script whose timer ticks (one at a tim
 const UINT kTickMs = 40;
 
 const char kDialogClass[] = "#32770";
-const int kFileNameControl = 0x47C; // cmb13: the file name box of the open-file dialog
 
 struct Search {
     std::function<bool(HWND)> accept;
@@ -166,7 +166,7 @@ HWND FindDialogWithControl(int controlId)
 HWND FindMessageBox(const std::vector<std::string>& dialogCaptions)
 {
     return FindThreadWindow([&](HWND hwnd) {
-        if (!IsDialog(hwnd) || GetDlgItem(hwnd, kFileNameControl)) return false;
+        if (!IsDialog(hwnd) || GetDlgItem(hwnd, cmb13)) return false;
         const std::string caption = WindowText(hwnd);
         for (const std::string& known : dialogCaptions)
             if (caption == known) return false;

@@ -26,36 +26,57 @@ std::vector<BYTE> Block(WORD command, LONG data, WORD nameAt, const std::string&
     return block;
 }
 
+const ULONG_PTR kSignature = 0xA1DE505;
+
+// A row of the table: a block, and what the help window reads from it. Built by name:
+//   Request("...", Block(...)).Reads(HELP_CONTEXT, 4, "kiv.hlp").Shows("Help: ...")
 struct Case {
-    const char* name;
+    std::string name;
     std::vector<BYTE> block;
-    ULONG_PTR signature;
-    bool accepted;
-    UINT command;
-    LONG data;
+    ULONG_PTR signature = kSignature;
+    bool accepted = false;
+    UINT command = 0;
+    LONG data = 0;
     std::string file;
     std::string shown;
+
+    Case& Signature(ULONG_PTR value) { signature = value; return *this; }
+    Case& Reads(UINT command_, LONG data_, const std::string& file_)
+    {
+        accepted = true;
+        command = command_;
+        data = data_;
+        file = file_;
+        return *this;
+    }
+    Case& Shows(const std::string& text) { shown = text; return *this; }
 };
+
+Case Request(const std::string& name, std::vector<BYTE> block)
+{
+    Case c;
+    c.name = name;
+    c.block = std::move(block);
+    return c;
+}
 
 } // namespace
 
 int main()
 {
-    const ULONG_PTR kSignature = 0xA1DE505;
     const Case cases[] = {
-        {"context 4 of kiv.hlp", Block(HELP_CONTEXT, 4, 16, "kiv.hlp"), kSignature, true, HELP_CONTEXT, 4,
-         "kiv.hlp", "Help: kiv.hlp, context 4"},
-        {"another command", Block(HELP_CONTENTS, 0, 16, "kiv.hlp"), kSignature, true, HELP_CONTENTS, 0,
-         "kiv.hlp", "Help: kiv.hlp, command 3, data 0"},
-        {"a name without its zero ends with the block", Block(HELP_CONTEXT, 5, 16, "kiv.hlp", false),
-         kSignature, true, HELP_CONTEXT, 5, "kiv.hlp", "Help: kiv.hlp, context 5"},
-        {"a name offset past the block gives no name", Block(HELP_CONTEXT, 3, 400, "kiv.hlp"), kSignature, true,
-         HELP_CONTEXT, 3, "", "Help: , context 3"},
-        {"a name offset inside the header gives no name", Block(HELP_CONTEXT, 3, 4, "kiv.hlp"), kSignature,
-         true, HELP_CONTEXT, 3, "", "Help: , context 3"},
-        {"a block shorter than its header is refused", std::vector<BYTE>(10, 0), kSignature, false, 0, 0, "",
-         ""},
-        {"another signature is refused", Block(HELP_CONTEXT, 4, 16, "kiv.hlp"), 0x1234, false, 0, 0, "", ""},
+        Request("context 4 of kiv.hlp", Block(HELP_CONTEXT, 4, 16, "kiv.hlp"))
+            .Reads(HELP_CONTEXT, 4, "kiv.hlp").Shows("Help: kiv.hlp, context 4"),
+        Request("another command", Block(HELP_CONTENTS, 0, 16, "kiv.hlp"))
+            .Reads(HELP_CONTENTS, 0, "kiv.hlp").Shows("Help: kiv.hlp, command 3, data 0"),
+        Request("a name without its zero ends with the block", Block(HELP_CONTEXT, 5, 16, "kiv.hlp", false))
+            .Reads(HELP_CONTEXT, 5, "kiv.hlp").Shows("Help: kiv.hlp, context 5"),
+        Request("a name offset past the block gives no name", Block(HELP_CONTEXT, 3, 400, "kiv.hlp"))
+            .Reads(HELP_CONTEXT, 3, "").Shows("Help: , context 3"),
+        Request("a name offset inside the header gives no name", Block(HELP_CONTEXT, 3, 4, "kiv.hlp"))
+            .Reads(HELP_CONTEXT, 3, "").Shows("Help: , context 3"),
+        Request("a block shorter than its header is refused", std::vector<BYTE>(10, 0)),
+        Request("another signature is refused", Block(HELP_CONTEXT, 4, 16, "kiv.hlp")).Signature(0x1234),
     };
     int failures = 0;
     for (const Case& c : cases) {
@@ -74,7 +95,7 @@ int main()
         else if (accepted && request.Describe() != c.shown)
             problem = "shows \"" + request.Describe() + "\"";
         if (!problem.empty()) {
-            std::printf("FAILED: %s: %s\n", c.name, problem.c_str());
+            std::printf("FAILED: %s: %s\n", c.name.c_str(), problem.c_str());
             ++failures;
         }
     }

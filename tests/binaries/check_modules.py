@@ -270,12 +270,12 @@ def check_accelerators(report, resources):
             report.check(f"accelerator table 132 entry {n}: (flags, key, command)", want, got)
 
 
-def check_version(report, resources):
-    found = resources.get((pe.RT_VERSION, 1))
+def check_version(report, derar):
+    found = derar.version()
     report.require("version information: present", bool(found))
     if not found:
         return
-    fixed, tables, translations = pe.version(next(iter(found.values())))
+    fixed, tables, translations = found
     report.check("version: signature", hex(0xFEEF04BD), hex(fixed["signature"]))
     report.check("version: file version", (1, 0, 0, 0), fixed["file_version"])
     report.check("version: product version", (1, 0, 0, 1), fixed["product_version"])
@@ -319,7 +319,7 @@ def main():
     check_dialogs(report, resources)
     check_bitmaps(report, resources)
     check_accelerators(report, resources)
-    check_version(report, resources)
+    check_version(report, derar)
 
     print(f"{args.arch}: {report.cases - report.failures} of {report.cases} cases passed")
     return 1 if report.failures else 0

@@ -1,10 +1,12 @@
-"""A small reader of Windows PE modules (PE32 and PE32+): machine, exports,
-imports and the resource directory, with decoders for the resource kinds that
-derar.dll carries (dialog templates, bitmaps, accelerator tables, version).
-Standard library only, so the check runs wherever the build runs."""
+"""The shipped modules as the checks read them: machine, exports, imports, the
+resource directory and the version information come from Debian's pefile; the
+resource kinds that pefile leaves as raw bytes (dialog templates, bitmaps,
+accelerator tables) are decoded here."""
 import struct
 
-RT_BITMAP, RT_DIALOG, RT_ACCELERATOR, RT_VERSION = 2, 5, 9, 16
+import pefile
+
+RT_BITMAP, RT_DIALOG, RT_ACCELERATOR = 2, 5, 9
 
 MACHINES = {0x14C: "i686", 0x8664: "x86_64"}
 
@@ -16,118 +18,69 @@ class PEError(Exception):
 class Module:
     def __init__(self, path):
         self.path = path
-        with open(path, "rb") as f:
-            self.data = f.read()
-        d = self.data
-        if d[:2] != b"MZ":
-            raise PEError(f"{path}: no MZ header")
-        pe = struct.unpack_from("<I", d, 0x3C)[0]
-        if d[pe:pe + 4] != b"PE\0\0":
-            raise PEError(f"{path}: no PE signature")
-        self.machine, nsections, _, _, _, opt_size, _ = struct.unpack_from("<HHIIIHH", d, pe + 4)
-        opt = pe + 24
-        magic = struct.unpack_from("<H", d, opt)[0]
-        if magic == 0x10B:
-            self.pointer_size, dirs = 4, opt + 96
-        elif magic == 0x20B:
-            self.pointer_size, dirs = 8, opt + 112
-        else:
-            raise PEError(f"{path}: unknown optional header magic {magic:#x}")
-        ndirs = struct.unpack_from("<I", d, dirs - 4)[0]
-        self.directories = [struct.unpack_from("<II", d, dirs + 8 * i) for i in range(min(ndirs, 16))]
-        self.sections = []
-        for i in range(nsections):
-            s = opt + opt_size + 40 * i
-            vsize, vaddr, rawsize, rawptr = struct.unpack_from("<IIII", d, s + 8)
-            self.sections.append((vaddr, max(vsize, rawsize), rawptr, rawsize))
+        try:
+            self.pe = pefile.PE(path)
+        except pefile.PEFormatError as error:
+            raise PEError(f"{path}: {error}")
+        self.machine = self.pe.FILE_HEADER.Machine
+        self.pointer_size = 8 if self.pe.OPTIONAL_HEADER.Magic == pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS else 4
 
     @property
     def architecture(self):
         return MACHINES.get(self.machine, f"machine {self.machine:#x}")
 
-    def offset(self, rva):
-        for vaddr, size, rawptr, rawsize in self.sections:
-            if vaddr <= rva < vaddr + size:
-                if rva - vaddr >= rawsize:
-                    raise PEError(f"{self.path}: RVA {rva:#x} lies in uninitialised data")
-                return rawptr + rva - vaddr
-        raise PEError(f"{self.path}: RVA {rva:#x} is in no section")
-
-    def cstring(self, rva):
-        start = self.offset(rva)
-        end = self.data.index(b"\0", start)
-        return self.data[start:end].decode("latin-1")
-
-    def directory(self, index):
-        return self.directories[index] if index < len(self.directories) else (0, 0)
-
     def exports(self):
         """Exported names (ordinal-only exports have none)."""
-        rva, _ = self.directory(0)
-        if not rva:
-            return []
-        directory = self.offset(rva)
-        nnames = struct.unpack_from("<I", self.data, directory + 24)[0]
-        names = self.offset(struct.unpack_from("<I", self.data, directory + 32)[0])
-        return [self.cstring(struct.unpack_from("<I", self.data, names + 4 * i)[0]) for i in range(nnames)]
+        directory = getattr(self.pe, "DIRECTORY_ENTRY_EXPORT", None)
+        return [s.name.decode("latin-1") for s in directory.symbols if s.name] if directory else []
 
     def imports(self):
         """{DLL name as written: [imported name, or '#ordinal']}."""
-        rva, _ = self.directory(1)
-        result = {}
-        if not rva:
-            return result
-        desc = self.offset(rva)
-        by_ordinal = 1 << (8 * self.pointer_size - 1)
-        fmt = "<Q" if self.pointer_size == 8 else "<I"
-        while True:
-            lookup, _, _, name_rva, thunks = struct.unpack_from("<IIIII", self.data, desc)
-            if not name_rva:
-                break
-            names = []
-            pos = self.offset(lookup or thunks)
-            while True:
-                entry = struct.unpack_from(fmt, self.data, pos)[0]
-                if not entry:
-                    break
-                if entry & by_ordinal:
-                    names.append(f"#{entry & 0xFFFF}")
-                else:
-                    names.append(self.cstring((entry & 0x7FFFFFFF) + 2))   # skip the hint
-                pos += self.pointer_size
-            result[self.cstring(name_rva)] = names
-            desc += 20
-        return result
+        return {entry.dll.decode("latin-1"): [i.name.decode("latin-1") if i.name else f"#{i.ordinal}"
+                                              for i in entry.imports]
+                for entry in getattr(self.pe, "DIRECTORY_ENTRY_IMPORT", [])}
 
     def resources(self):
         """{(type, name): {language: bytes}}; type and name are ints or upper-case strings."""
-        rva, _ = self.directory(2)
+        def key(entry):
+            return str(entry.name).upper() if entry.name is not None else entry.id
+
         result = {}
-        if not rva:
-            return result
-        base = self.offset(rva)
-        d = self.data
-
-        def entries(table):
-            named, numbered = struct.unpack_from("<HH", d, base + table + 12)
-            for i in range(named + numbered):
-                key, target = struct.unpack_from("<II", d, base + table + 16 + 8 * i)
-                if key & 0x80000000:
-                    at = base + (key & 0x7FFFFFFF)
-                    length = struct.unpack_from("<H", d, at)[0]
-                    key = d[at + 2:at + 2 + 2 * length].decode("utf-16-le").upper()
-                yield key, target
-
-        for rtype, t in entries(0):
-            for name, n in entries(t & 0x7FFFFFFF):
-                for lang, leaf in entries(n & 0x7FFFFFFF):
-                    data_rva, size = struct.unpack_from("<II", d, base + leaf)
-                    start = self.offset(data_rva)
-                    result.setdefault((rtype, name), {})[lang] = d[start:start + size]
+        root = getattr(self.pe, "DIRECTORY_ENTRY_RESOURCE", None)
+        for rtype in root.entries if root else []:
+            for name in rtype.directory.entries:
+                for lang in name.directory.entries:
+                    data = lang.data.struct
+                    result.setdefault((key(rtype), key(name)), {})[lang.id] = \
+                        self.pe.get_data(data.OffsetToData, data.Size)
         return result
+
+    def version(self):
+        """(fixed file info dict, {table key: {name: value}}, [translation pairs]), or None."""
+        if not getattr(self.pe, "VS_FIXEDFILEINFO", None):
+            return None
+        f = self.pe.VS_FIXEDFILEINFO[0]
+        def quad(ms, ls):
+            return ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF
+        fixed = dict(signature=f.Signature, file_version=quad(f.FileVersionMS, f.FileVersionLS),
+                     product_version=quad(f.ProductVersionMS, f.ProductVersionLS), file_os=f.FileOS,
+                     file_type=f.FileType, file_subtype=f.FileSubtype)
+        strings, translations = {}, []
+        for info in (i for group in self.pe.FileInfo for i in group):
+            if info.Key == b"StringFileInfo":
+                for table in info.StringTable:
+                    strings.setdefault(table.LangID.decode("latin-1").upper(), {}).update(
+                        {k.decode("latin-1"): v.decode("latin-1") for k, v in table.entries.items()})
+            elif info.Key == b"VarFileInfo":
+                for var in info.Var:
+                    for pair in filter(None, var.entry.get(b"Translation", "").split(",")):
+                        lang, codepage = pair.split()
+                        translations.append((int(lang, 16), int(codepage, 16)))
+        return fixed, strings, translations
 
 
 # ---- resource decoders ------------------------------------------------------
+# pefile hands these resources over as bytes; nothing in Debian decodes them.
 
 class Reader:
     def __init__(self, data, pos=0):
@@ -226,46 +179,3 @@ def bitmap(data):
 def accelerators(data):
     """[(flags, key, command)] of an accelerator table, in order."""
     return [struct.unpack_from("<HHH", data, i) for i in range(0, len(data) - 7, 8)]
-
-
-def version(data):
-    """(fixed file info dict, {table key: {name: value}}, [translation pairs])."""
-    def block(pos):
-        r = Reader(data, pos)
-        length, value_length, kind = r.take("HHH")
-        key = r.wstring()
-        r.align(4)
-        return length, value_length, kind, key, r.pos
-
-    length, value_length, _, key, pos = block(0)
-    if key != "VS_VERSION_INFO":
-        raise PEError(f"version block key is {key!r}")
-    fields = struct.unpack_from("<13I", data, pos)
-    fixed = dict(signature=fields[0], file_version=(fields[2] >> 16, fields[2] & 0xFFFF, fields[3] >> 16,
-                 fields[3] & 0xFFFF), product_version=(fields[4] >> 16, fields[4] & 0xFFFF, fields[5] >> 16,
-                 fields[5] & 0xFFFF), file_os=fields[8], file_type=fields[9], file_subtype=fields[10])
-    strings, translations = {}, []
-    child = (pos + value_length + 3) // 4 * 4
-    while child < length:
-        clen, _, _, ckey, cpos = block(child)
-        end = child + clen
-        if ckey == "StringFileInfo":
-            table = cpos
-            while table < end:
-                tlen, _, _, tkey, spos = block(table)
-                entries = strings.setdefault(tkey.upper(), {})
-                while spos < table + tlen:
-                    slen, svlen, _, skey, vpos = block(spos)
-                    text = data[vpos:vpos + 2 * svlen].decode("utf-16-le") if svlen else ""
-                    entries[skey] = text.split("\0", 1)[0]
-                    spos = (spos + slen + 3) // 4 * 4
-                table = (table + tlen + 3) // 4 * 4
-        elif ckey == "VarFileInfo":
-            var = cpos
-            while var < end:
-                vlen, vvlen, _, vkey, vpos = block(var)
-                if vkey == "Translation":
-                    translations += [struct.unpack_from("<HH", data, vpos + 4 * i) for i in range(vvlen // 4)]
-                var = (var + vlen + 3) // 4 * 4
-        child = (end + 3) // 4 * 4
-    return fixed, strings, translations

@@ -250,11 +250,13 @@ TEST_F(Commands, SavesPicturesOfEachView)
 {
     std::string folderOut = fixtures::ProgramFolder();
     std::vector<std::string> saved;
+    std::vector<hostkit::Picture> trees;
     Play([&](Dialog& d) {
         auto save = [&](const char* name) {
             std::string path = folderOut + "browser-" + name + ".png";
-            EXPECT_TRUE(d.SaveScreenshot(path)) << path;
+            d.SaveScreenshot(path);
             saved.push_back(path);
+            trees.push_back(d.Picture(IDC_TREE));
         };
         save("refresh");
         d.Click(ID_EXPAND_TREE);
@@ -268,6 +270,11 @@ TEST_F(Commands, SavesPicturesOfEachView)
     });
     for (const std::string& path : saved)
         EXPECT_TRUE(fixtures::FileExists(path)) << path;
+    // Each command changed what the tree shows.
+    for (size_t i = 1; i < trees.size(); ++i) {
+        EXPECT_GT(trees[i].width, 0);
+        EXPECT_FALSE(trees[i] == trees[i - 1]) << saved[i] << " shows the tree of " << saved[i - 1];
+    }
 }
 
 }  // namespace

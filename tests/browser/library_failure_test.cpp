@@ -3,6 +3,9 @@
 // the test double of Kiv.dll, which this program loads from its own folder.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <dlgs.h>
+
 #include "browser_host.h"
 #include "kiv_double.h"
 #include "resource.h"
@@ -115,7 +118,7 @@ TEST_P(RefusedFile, KeepsDirectoryComboAndKey)
         d.Click(IDOK);
     });
     if (c.throughFileDialog) {
-        user.When(dialog_driver::WithControl(0x47C), [&](Dialog& open) {
+        user.When(dialog_driver::WithControl(cmb13), [&](Dialog& open) {
             open.TypeFileName((c.otherDirectory ? other : folder.Path()) + "bad.kvd");
             open.Click(IDOK);
         });

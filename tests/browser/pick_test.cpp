@@ -2,6 +2,9 @@
 // the "..." open-file dialog, and help.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <dlgs.h>
+
 #include "browser_host.h"
 #include "help_observer.h"
 #include "resource.h"
@@ -15,7 +18,6 @@ namespace key = fixtures::last_file_key;
 
 namespace {
 
-const int kFileNameBox = 0x47C;     // cmb13 of the open-file dialog
 
 std::string FileOf(const std::string& objectName)
 {
@@ -164,7 +166,7 @@ TEST_P(FileDialogPick, ShowsThePickedFile)
         after = browser_host::Look(d);
         d.Click(IDOK);
     });
-    user.When(dialog_driver::WithControl(kFileNameBox), [&](Dialog& open) {
+    user.When(dialog_driver::WithControl(cmb13), [&](Dialog& open) {
         typed = open.TypeFileName(Expand(c.typed));
         open.Click(IDOK);
     });
@@ -203,7 +205,7 @@ TEST_F(Picks, CancelledFileDialogChangesNothing)
         after = browser_host::Look(d);
         d.Click(IDOK);
     });
-    user.When(dialog_driver::WithControl(kFileNameBox), [&](Dialog& open) { open.Click(IDCANCEL); });
+    user.When(dialog_driver::WithControl(cmb13), [&](Dialog& open) { open.Click(IDCANCEL); });
     browser_host::RunBrowser(user, folder.Path(), "alpha.kvd");
 
     EXPECT_EQ(after.tree, before.tree);
@@ -219,7 +221,7 @@ TEST_F(Picks, OverlongDirectoryStillOpensTheFileDialog)
         d.Click(IDC_BROWSE_FILE);
         d.Click(IDOK);
     });
-    user.When(dialog_driver::WithControl(kFileNameBox), [&](Dialog& open) {
+    user.When(dialog_driver::WithControl(cmb13), [&](Dialog& open) {
         opened = true;
         open.Click(IDCANCEL);
     });

@@ -35,6 +35,16 @@ protected:
     fixtures::TempFolder folder;
 };
 
+TEST_F(Startup, DrawnInTheTemplatesFontAtItsSize)
+{
+    dialog_driver::ScriptedUser user;
+    user.When("Browse Kiv File", [](dialog_driver::Dialog& d) {
+        dialog_driver::ExpectTemplateFontAndSize(d, GetModuleHandleA("derar.dll"), IDD_BROWSE);
+        d.Click(IDOK);
+    });
+    browser_host::RunBrowser(user, folder.Path(), "casing.kvd");
+}
+
 TEST_F(Startup, HostTextsShowTheFileAndOverwriteTheKey)
 {
     key::SetText("PathName", "C:\\elsewhere\\");

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <dlgs.h>
+
 #include <help_observer.h>
-#include <png_capture.h>
+#include <window_picture.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -21,10 +23,12 @@ const UINT kTickMs = 15;
 const int kDialogClassAtom = 0x8002;  // "#32770"
 const int kMessageTextId = 0xFFFF;    // the text control of a message box
 
+// One WM_GETTEXT with room for a character more than the length: a text that
+// fills the buffer has grown since, and is read again with more room.
 std::string WindowText(HWND hwnd)
 {
-    for (int size = GetWindowTextLengthA(hwnd) + 1;; size *= 2) {
-        std::vector<char> buffer(size_t(size) + 1, '\0');
+    for (int size = GetWindowTextLengthA(hwnd) + 2;; size *= 2) {
+        std::vector<char> buffer(size_t(size), '\0');
         int n = int(SendMessageA(hwnd, WM_GETTEXT, size, reinterpret_cast<LPARAM>(buffer.data())));
         if (n < size - 1)
             return std::string(buffer.data(), size_t(n > 0 ? n : 0));
@@ -166,6 +170,20 @@ bool Dialog::IsVisible(int id) const
     return item && IsWindowVisible(item);
 }
 
+SIZE Dialog::ClientSize() const
+{
+    RECT client = {};
+    GetClientRect(m_hwnd, &client);
+    return { client.right, client.bottom };
+}
+
+SIZE Dialog::BaseUnits() const
+{
+    RECT units = { 0, 0, 4, 8 };
+    MapDialogRect(m_hwnd, &units);
+    return { units.right, units.bottom };
+}
+
 HWND Dialog::Focus() const
 {
     return GetFocus();
@@ -210,16 +228,42 @@ ListView Dialog::List(int id) const { return ListView(ItemOrFail(*this, id, "use
 TreeView Dialog::Tree(int id) const { return TreeView(ItemOrFail(*this, id, "use as a tree view")); }
 ComboBox Dialog::Combo(int id) const { return ComboBox(ItemOrFail(*this, id, "use as a combo box")); }
 
-bool Dialog::Click(int id) const
+namespace {
+// Why a person could not click the control, or "" when they could.
+std::string WhyNotClickable(HWND button)
+{
+    if (!IsWindowVisible(button))
+        return "hidden";
+    if (!IsWindowEnabled(button))
+        return "greyed";
+    return std::string();
+}
+}  // namespace
+
+void Dialog::Click(int id) const
 {
     HWND button = ItemOrFail(*this, id, "click");
-    if (!button || !IsWindowVisible(button) || !IsWindowEnabled(button))
+    if (!button)
+        return;
+    std::string why = WhyNotClickable(button);
+    if (!why.empty()) {
+        ADD_FAILURE() << Quote(Caption()) << ": control " << id << " " << Quote(WindowText(button)) << " is "
+                      << why << " and cannot be clicked";
+        return;
+    }
+    SendMessageA(button, BM_CLICK, 0, 0);
+}
+
+bool Dialog::TryClick(int id) const
+{
+    HWND button = ItemOrFail(*this, id, "click");
+    if (!button || !WhyNotClickable(button).empty())
         return false;  // a person cannot click what is hidden or greyed
     SendMessageA(button, BM_CLICK, 0, 0);
     return true;
 }
 
-bool Dialog::ClickButton(const std::string& text) const
+void Dialog::ClickButton(const std::string& text) const
 {
     auto plain = [](std::string s) {
         s.erase(std::remove(s.begin(), s.end(), '&'), s.end());
@@ -230,14 +274,17 @@ bool Dialog::ClickButton(const std::string& text) const
             continue;
         std::string caption = WindowText(child);
         if (caption == text || plain(caption) == plain(text)) {
-            if (!IsWindowVisible(child) || !IsWindowEnabled(child))
-                return false;
+            std::string why = WhyNotClickable(child);
+            if (!why.empty()) {
+                ADD_FAILURE() << Quote(Caption()) << ": button " << Quote(caption) << " is " << why
+                              << " and cannot be clicked";
+                return;
+            }
             SendMessageA(child, BM_CLICK, 0, 0);
-            return true;
+            return;
         }
     }
     ADD_FAILURE() << Quote(Caption()) << " has no button " << Quote(text);
-    return false;
 }
 
 void Dialog::Close() const
@@ -285,11 +332,10 @@ void Dialog::SetFocus(int id) const
 
 bool Dialog::TypeFileName(const std::string& name) const
 {
-    // Explorer style: cmb13 (0x47C), a ComboBoxEx whose edit holds the name;
-    // the old style: edt1 (0x480).
-    HWND box = GetDlgItem(m_hwnd, 0x47C);
+    // Explorer style: cmb13, a ComboBoxEx whose edit holds the name; the old style: edt1.
+    HWND box = GetDlgItem(m_hwnd, cmb13);
     if (!box)
-        box = GetDlgItem(m_hwnd, 0x480);
+        box = GetDlgItem(m_hwnd, edt1);
     if (!box) {
         ADD_FAILURE() << Quote(Caption()) << " has no file name box";
         return false;
@@ -305,9 +351,33 @@ bool Dialog::TypeFileName(const std::string& name) const
     return true;
 }
 
-bool Dialog::SaveScreenshot(const std::string& pngPath) const
+void Dialog::SaveScreenshot(const std::string& pngPath) const
 {
-    return png_capture::SaveWindowPng(m_hwnd, pngPath);
+    std::string error;
+    if (!hostkit::SaveWindowPicture(m_hwnd, pngPath, error))
+        ADD_FAILURE() << Quote(Caption()) << ": no picture saved: " << error;
+}
+
+hostkit::Picture Dialog::Picture(int id) const
+{
+    HWND item = ItemOrFail(*this, id, "take a picture of");
+    if (!item)
+        return hostkit::Picture();
+    RECT outer, inner;
+    GetWindowRect(m_hwnd, &outer);
+    GetWindowRect(item, &inner);
+    return Picture().Part(inner.left - outer.left, inner.top - outer.top, inner.right - inner.left,
+                          inner.bottom - inner.top);
+}
+
+hostkit::Picture Dialog::Picture() const
+{
+    hostkit::RepaintWindow(m_hwnd);
+    hostkit::Picture picture;
+    std::string error;
+    if (!hostkit::CaptureWindow(m_hwnd, picture, error))
+        ADD_FAILURE() << Quote(Caption()) << ": no picture taken: " << error;
+    return picture;
 }
 
 // ---------------------------------------------------------------------------
@@ -348,6 +418,32 @@ WindowMatch WithControl(int id)
     return m;
 }
 
+SIZE TemplateSize(HMODULE module, int templateId)
+{
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(templateId), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
+    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    const WORD* words = loaded ? static_cast<const WORD*>(LockResource(loaded)) : nullptr;
+    if (!words)
+        return { 0, 0 };
+    // DIALOGEX: version 1, signature 0xFFFF, then help id, styles and count before the
+    // rectangle; DIALOG: two styles and the count.
+    const bool extended = words[0] == 1 && words[1] == 0xFFFF;
+    const WORD* rect = words + (extended ? 9 : 5);
+    return { static_cast<short>(rect[2]), static_cast<short>(rect[3]) };
+}
+
+void ExpectTemplateFontAndSize(const Dialog& dialog, HMODULE module, int templateId)
+{
+    const SIZE units = dialog.BaseUnits();
+    EXPECT_EQ(units.cx, 6) << "pixels of 4 horizontal dialog units";
+    EXPECT_EQ(units.cy, 13) << "pixels of 8 vertical dialog units";
+    const SIZE dlu = TemplateSize(module, templateId);
+    ASSERT_GT(dlu.cx, 0) << "no dialog template " << templateId;
+    const SIZE client = dialog.ClientSize();
+    EXPECT_EQ(client.cx, MulDiv(dlu.cx, 6, 4)) << Quote(dialog.Caption()) << ": client width";
+    EXPECT_EQ(client.cy, MulDiv(dlu.cy, 13, 8)) << Quote(dialog.Caption()) << ": client height";
+}
+
 std::vector<HWND> VisibleThreadWindows()
 {
     std::vector<HWND> visible;
@@ -364,7 +460,6 @@ std::vector<HWND> VisibleThreadWindows()
 struct Step {
     WindowMatch match;
     ScriptedUser::Action action;
-    bool done = false;
 };
 
 struct ScriptedUser::State {
@@ -373,11 +468,9 @@ struct ScriptedUser::State {
     DWORD stepTimeout = 10000;
     DWORD hangLimit = 60000;
     DWORD lastProgress = 0;     // tick count of the last step start or end
-    bool running = false;       // inside Run
     bool inTick = false;        // bookkeeping of one tick (not a step's action)
     bool timedOut = false;
     bool aborting = false;      // closing every window after a failure
-    DWORD abortStart = 0;
     HHOOK hook = nullptr;
     HHOOK showHook = nullptr;
     UINT_PTR timer = 0;
@@ -572,7 +665,6 @@ void ScriptedUser::State::RunStep(HWND hwnd)
     } catch (...) {
         thrown = " threw";
     }
-    step.done = true;
     lastProgress = GetTickCount();
     SetActivity("after " + StepName(index));
     // After a fatal failure (an ASSERT) or an exception the rest of the script
@@ -592,7 +684,6 @@ void ScriptedUser::State::Abort(const std::string& why, bool timeout)
     ADD_FAILURE() << why << ". Open: " << DescribeOpenWindows()
                   << ". Closing every dialog of the thread.";
     aborting = true;
-    abortStart = GetTickCount();
     SetActivity("closing the dialogs after: " + why);
     CloseWindows();
 }
@@ -657,7 +748,6 @@ void ScriptedUser::Run(const std::function<void()>& hostCall)
         return;
     }
     st.threadId = GetCurrentThreadId();
-    st.running = true;
     st.runStart = GetTickCount();
     st.lastProgress = GetTickCount();
     st.SetActivity(st.steps.empty() ? std::string("no steps") : "waiting for " + st.StepName(0));
@@ -694,7 +784,6 @@ void ScriptedUser::Run(const std::function<void()>& hostCall)
     }
     st.helpGuard.reset();
     t_active = nullptr;
-    st.running = false;
 
     if (!st.aborting && st.next < st.steps.size()) {
         std::string shown;

@@ -30,17 +30,20 @@
 //
 // Watchdogs: a step whose window does not come within the step timeout (default
 // 10 s), or a host call that does not return within that time after the last step,
-// fails the test with a message naming the step and the windows open, and then
-// every window of the thread is closed (Cancel, EndDialog, WM_CLOSE, in that
-// order) so the host call returns. If even that does not end the modal loop, a
-// last-resort thread ends the process after 60 s with a message on stderr.
+// fails the test with a message naming the step and the windows open; so does an
+// exception or a fatal failure (ASSERT) in a step. Then every dialog of the thread
+// is ended, topmost first, a little more firmly each 150 ms: a posted Cancel
+// command, EndDialog, WM_CLOSE, DestroyWindow. If even that does not end the
+// modal loop, a last-resort thread ends the process after 60 s with a message on
+// stderr.
 //
 // DERAR_DRIVER_TRACE=1 in the environment prints each window's creation and
 // showing and each step's start and end, with the time since Run began.
 //
 // Key presses are posted, as the keyboard's messages are: they take effect after
 // the step returns, and the next step sees their result. Clicks, list and tree
-// actions are sent and have taken effect when the call returns.
+// actions are sent and have taken effect when the call returns. A click on a
+// control that is missing, hidden or greyed fails the test, naming the control.
 #ifndef DERAR_DIALOG_DRIVER_H
 #define DERAR_DIALOG_DRIVER_H
 
@@ -51,6 +54,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <window_picture.h>
 
 namespace dialog_driver {
 
@@ -168,6 +173,8 @@ public:
     std::string Text(int id) const;                 // window text of a control
     bool IsEnabled(int id) const;
     bool IsVisible(int id) const;
+    SIZE ClientSize() const;                        // pixels inside the frame
+    SIZE BaseUnits() const;                         // pixels of 4 by 8 dialog units (MapDialogRect)
     int FocusId() const;                            // id of the focused control, 0 if none here
     HWND Focus() const;                             // GetFocus on this thread
     // The text of a message box (its static text control), or "" for other windows.
@@ -179,15 +186,20 @@ public:
     TreeView Tree(int id) const;
     ComboBox Combo(int id) const;
 
-    // Acting. Click presses a button with the mouse (BM_CLICK); a control that is
-    // missing, hidden or disabled cannot be clicked: false is returned and nothing
-    // happens (a missing control also fails the test).
-    bool Click(int id) const;
-    // Presses a message box button by its text ("OK", "&Yes" or "Yes"); false if absent.
-    bool ClickButton(const std::string& text) const;
+    // Acting. Click presses a button with the mouse (BM_CLICK). A person cannot
+    // click a control that is missing, hidden or greyed: that fails the test,
+    // naming the control, and nothing happens.
+    void Click(int id) const;
+    // The same, for a test that probes whether a button can be pressed: true when
+    // it was; a hidden or greyed button is no failure (a missing one still is).
+    bool TryClick(int id) const;
+    // Presses a message box button by its text ("OK", "&Yes" or "Yes"); fails the
+    // test when there is no such button or it cannot be clicked.
+    void ClickButton(const std::string& text) const;
     void Close() const;                             // the close box: WM_SYSCOMMAND SC_CLOSE
-    // Posts a key press (WM_KEYDOWN, WM_CHAR for keys that have one, WM_KEYUP) to
-    // the focused control, or to the dialog if nothing here has the focus.
+    // Posts a key press (WM_KEYDOWN, then WM_KEYUP) to the focused control, or to
+    // the dialog if nothing here has the focus; the modal loop's TranslateMessage
+    // makes the WM_CHAR of keys that have one, as it does for the keyboard.
     void PressKey(UINT vk) const;
     void PressEnter() const { PressKey(VK_RETURN); }
     void PressEscape() const { PressKey(VK_ESCAPE); }
@@ -202,8 +214,11 @@ public:
     // the old style). Press Open with Click(IDOK), Cancel with Click(IDCANCEL).
     bool TypeFileName(const std::string& name) const;
 
-    // Saves the window as a person sees it to a PNG file.
-    bool SaveScreenshot(const std::string& pngPath) const;
+    // The window as a person sees it, frame included; saved to a PNG file. A
+    // failure to take or save the picture fails the test.
+    hostkit::Picture Picture() const;
+    hostkit::Picture Picture(int id) const;         // the part where a control stands
+    void SaveScreenshot(const std::string& pngPath) const;
 
 private:
     HWND m_hwnd;
@@ -272,6 +287,15 @@ public:
 private:
     std::unique_ptr<State> m_state;
 };
+
+// The size a dialog template of module gives, in dialog units; {0, 0} if absent.
+SIZE TemplateSize(HMODULE module, int templateId);
+
+// Fails the test unless the dialog is drawn in 8-point "MS Sans Serif", the font
+// of our templates, at the size its template gives. On a 96-dpi screen 4 by 8
+// dialog units of that font are 6 by 13 pixels; a substitute face (Wine without
+// its own fonts) gives other units, and every dialog another size.
+void ExpectTemplateFontAndSize(const Dialog& dialog, HMODULE module, int templateId);
 
 // The top-level windows of the calling thread that are visible, topmost first.
 std::vector<HWND> VisibleThreadWindows();

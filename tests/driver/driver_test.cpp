@@ -6,6 +6,7 @@
 #include <test_fixtures.h>
 
 #include <commdlg.h>
+#include <dlgs.h>
 
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
@@ -54,7 +55,7 @@ TEST(ScriptedUser, RunsStepsInOrderAcrossNestedModalLoops)
     user.When(AnyMessageBox(), [&](Dialog& box) {
         trail.push_back("box:" + box.Caption());
         EXPECT_EQ(box.MessageText(), "Line one\nline two");
-        EXPECT_TRUE(box.ClickButton("Cancel"));
+        box.ClickButton("Cancel");
     });
     user.When("First", [&](Dialog& d) {
         trail.push_back("first again");
@@ -304,13 +305,51 @@ TEST(Dialog, CloseBoxAndGreyedButtons)
     user.When("Close me", [&](Dialog& d) {
         EXPECT_FALSE(d.IsEnabled(kGreyed));
         EXPECT_TRUE(d.IsEnabled(IDOK));
-        clickedGreyed = d.Click(kGreyed);
+        clickedGreyed = d.TryClick(kGreyed);
         d.Close();
     });
     INT_PTR result = 0;
     user.Run([&] { result = dialog.Run(t); });
     EXPECT_FALSE(clickedGreyed);
     EXPECT_EQ(result, IDCANCEL);  // the close box, not the greyed button's id
+}
+
+// Clicks a control that a person could not click, then leaves by the close box.
+void ClickUnclickable(int id, DWORD style, bool hide, INT_PTR* result)
+{
+    TestDialog dialog;
+    ScriptedUser user;
+    DialogTemplate t = TwoButtons(L"Unclickable");
+    t.Button(L"Greyed", kGreyed, 10, 10, style);
+    user.When("Unclickable", [=](Dialog& d) {
+        if (hide)
+            ShowWindow(d.Item(kGreyed), SW_HIDE);
+        d.Click(id);
+        d.Close();
+    });
+    user.Run([&] { *result = dialog.Run(t); });
+}
+
+TEST(Dialog, ClickThatAPersonCannotMakeFailsNamingTheControl)
+{
+    struct Case {
+        const char* name;
+        int id;
+        DWORD style;
+        bool hide;
+        const char* failure;
+    };
+    const Case cases[] = {
+        { "greyed", kGreyed, WS_DISABLED, false, "\"Unclickable\": control 204 \"Greyed\" is greyed" },
+        { "hidden", kGreyed, 0, true, "\"Unclickable\": control 204 \"Greyed\" is hidden" },
+        { "missing", 999, 0, false, "\"Unclickable\" has no control 999 to click" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        INT_PTR result = 0;
+        EXPECT_NONFATAL_FAILURE(ClickUnclickable(c.id, c.style, c.hide, &result), c.failure);
+        EXPECT_EQ(result, IDCANCEL) << "the click did nothing";
+    }
 }
 
 TEST(Dialog, F1AsksForHelpAboutTheFocusedControl)
@@ -417,9 +456,16 @@ INT_PTR FillControls(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, ControlEvents& e
     return FALSE;
 }
 
-TEST(ListView, ReadsRowsColumnsAndStates)
+// Runs the dialog of the three controls, filled, under the user's script.
+void RunControlsDialog(ScriptedUser& user, ControlEvents& events)
 {
     TestDialog dialog;
+    user.Run([&] { dialog.Run(ControlsDialog(), [&](HWND h, UINT m, WPARAM w, LPARAM l) {
+        return FillControls(h, m, w, l, events); }); });
+}
+
+TEST(ListView, ReadsRowsColumnsAndStates)
+{
     ScriptedUser user;
     ControlEvents events;
     user.When("Controls", [&](Dialog& d) {
@@ -451,13 +497,11 @@ TEST(ListView, ReadsRowsColumnsAndStates)
         EXPECT_TRUE(list.SelectedRows().empty());
         d.Click(IDOK);
     });
-    user.Run([&] { dialog.Run(ControlsDialog(), [&](HWND h, UINT m, WPARAM w, LPARAM l) {
-        return FillControls(h, m, w, l, events); }); });
+    RunControlsDialog(user, events);
 }
 
 TEST(ListView, DoubleClickSelectsTheRowAloneAndNotifiesTheParent)
 {
-    TestDialog dialog;
     ScriptedUser user;
     ControlEvents events;
     std::vector<int> selectedAfter;
@@ -468,8 +512,7 @@ TEST(ListView, DoubleClickSelectsTheRowAloneAndNotifiesTheParent)
         selectedAfter = list.SelectedRows();
         d.Click(IDOK);
     });
-    user.Run([&] { dialog.Run(ControlsDialog(), [&](HWND h, UINT m, WPARAM w, LPARAM l) {
-        return FillControls(h, m, w, l, events); }); });
+    RunControlsDialog(user, events);
     EXPECT_EQ(events.doubleClicked, std::vector<int>{2});
     EXPECT_EQ(events.selectionsAtDouble, std::vector<int>{1});
     EXPECT_EQ(selectedAfter, std::vector<int>{2});
@@ -477,7 +520,6 @@ TEST(ListView, DoubleClickSelectsTheRowAloneAndNotifiesTheParent)
 
 TEST(TreeView, WalksItemsWithDepthAndExpansion)
 {
-    TestDialog dialog;
     ScriptedUser user;
     ControlEvents events;
     user.When("Controls", [&](Dialog& d) {
@@ -507,13 +549,11 @@ TEST(TreeView, WalksItemsWithDepthAndExpansion)
         EXPECT_EQ(tree.FirstVisible(), tree.Root());
         d.Click(IDOK);
     });
-    user.Run([&] { dialog.Run(ControlsDialog(), [&](HWND h, UINT m, WPARAM w, LPARAM l) {
-        return FillControls(h, m, w, l, events); }); });
+    RunControlsDialog(user, events);
 }
 
 TEST(ComboBox, PickSelectsAndTellsTheParent)
 {
-    TestDialog dialog;
     ScriptedUser user;
     ControlEvents events;
     bool pickedMissing = true;
@@ -527,8 +567,7 @@ TEST(ComboBox, PickSelectsAndTellsTheParent)
         pickedMissing = combo.Pick("B.KVD");
         d.Click(IDOK);
     });
-    user.Run([&] { dialog.Run(ControlsDialog(), [&](HWND h, UINT m, WPARAM w, LPARAM l) {
-        return FillControls(h, m, w, l, events); }); });
+    RunControlsDialog(user, events);
     EXPECT_EQ(events.comboChanges, std::vector<int>{1});
     EXPECT_FALSE(pickedMissing);
 }
@@ -562,7 +601,7 @@ TEST(OpenFileDialog, TypesANameAndPressesOpen)
         ofn.lpstrDefExt = "kvd";
         ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_EXPLORER;
         ScriptedUser user;
-        user.When(WithControl(0x47C), [&](Dialog& d) {
+        user.When(WithControl(cmb13), [&](Dialog& d) {
             EXPECT_TRUE(d.TypeFileName(c.typed));
             d.Click(c.pressOpen ? IDOK : IDCANCEL);
         });
@@ -581,13 +620,11 @@ TEST(Dialog, SavesAScreenshotAsPng)
     std::string path = folder.File("shot.png");
     TestDialog dialog;
     ScriptedUser user;
-    bool saved = false;
     user.When("Picture", [&](Dialog& d) {
-        saved = d.SaveScreenshot(path);
+        d.SaveScreenshot(path);
         d.Click(IDOK);
     });
     user.Run([&] { dialog.Run(TwoButtons(L"Picture")); });
-    ASSERT_TRUE(saved);
     std::string bytes = fixtures::ReadFile(path);
     ASSERT_GT(bytes.size(), 8u);
     EXPECT_EQ(bytes.substr(0, 8), std::string("\x89PNG\r\n\x1A\n", 8));

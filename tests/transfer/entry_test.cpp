@@ -15,9 +15,7 @@
 
 using dialog_driver::Dialog;
 using dialog_driver::ScriptedUser;
-using transfer_host::FileObject;
-using transfer_host::kExport;
-using transfer_host::kImport;
+using namespace transfer_host;  // the host side of every test here
 
 namespace {
 

@@ -13,10 +13,7 @@
 using dialog_driver::AnyMessageBox;
 using dialog_driver::Dialog;
 using dialog_driver::ScriptedUser;
-using transfer_host::Call;
-using transfer_host::kExport;
-using transfer_host::kImport;
-using transfer_host::Outcome;
+using namespace transfer_host;  // the host side of every test here
 
 namespace {
 
@@ -27,14 +24,7 @@ protected:
     Call MakeCall(int mode)
     {
         folder.Write("wells.kvd", "anything: the double answers for it\n");
-        Call call;
-        call.mode = mode;
-        call.directory = folder.Path();
-        call.fileName = "wells.kvd";
-        call.currentAuthor = "jdoe";
-        call.currentWellId = "W-17";
-        call.candidates = { "Zeta", "Alpha", "Zeta", "Mu" };
-        return call;
+        return Call(mode, folder.Path(), "wells.kvd", { "Zeta", "Alpha", "Zeta", "Mu" }, "jdoe", "W-17");
     }
 
     fixtures::TempFolder folder;
@@ -65,8 +55,7 @@ TEST_F(LibraryFailure, RefusalsShowTheLibrarysTextAndReturnTheCandidates)
                 EXPECT_EQ(box.ButtonTexts(), (std::vector<std::string>{ "OK" }));
                 box.ClickButton("OK");
             });
-            Outcome outcome;
-            user.Run([&] { outcome = transfer_host::CallImpExp(MakeCall(mode)); });
+            Outcome outcome = transfer_host::PlayImpExp(user, MakeCall(mode));
             EXPECT_EQ(shown, c.message);
             EXPECT_EQ(outcome.result, 0);
             EXPECT_EQ(outcome.names, (std::vector<std::string>{ "Zeta", "Alpha", "Zeta", "Mu" }))
@@ -87,8 +76,7 @@ TEST_F(LibraryFailure, AMissingFileIsNeitherOpenedNorReported)
     Call call = MakeCall(kExport);
     call.fileName = "not-there.kvd";
     ScriptedUser user;
-    Outcome outcome;
-    user.Run([&] { outcome = transfer_host::CallImpExp(call); });
+    Outcome outcome = transfer_host::PlayImpExp(user, call);
     EXPECT_EQ(outcome.result, 1);
     EXPECT_EQ(outcome.count, 0);
     EXPECT_TRUE(user.ShownWindows().empty()) << "no message, no dialog";
@@ -117,10 +105,7 @@ TEST_F(LibraryFailure, FieldsThatFormNoTimeShowAnEmptyDate)
         { "J year 1850", "1850 7 4 12 30", "Thursday, July 04, 1850  12:30" },
     };
     std::string script;
-    Call call;
-    call.mode = kImport;
-    call.directory = folder.Path();
-    call.fileName = "dates.kvd";
+    Call call(kImport, folder.Path(), "dates.kvd", {});
     folder.Write("dates.kvd", "the double answers for it\n");
     for (const DateCase& c : cases) {
         std::string dateText = std::string("date of ") + c.object;

@@ -14,11 +14,7 @@
 
 using dialog_driver::Dialog;
 using dialog_driver::ScriptedUser;
-using transfer_host::Call;
-using transfer_host::FileObject;
-using transfer_host::kExport;
-using transfer_host::kImport;
-using transfer_host::Outcome;
+using namespace transfer_host;  // the host side of every test here
 using Rows = std::vector<std::vector<std::string>>;
 
 namespace {
@@ -62,8 +58,7 @@ Seen LookAndCancel(Call call, const std::string& caption, Outcome* outcome = nul
         seen.okEnabled = d.IsEnabled(IDOK);
         d.Click(IDCANCEL);
     });
-    Outcome result;
-    user.Run([&] { result = transfer_host::CallImpExp(call); });
+    Outcome result = transfer_host::PlayImpExp(user, call);
     if (outcome)
         *outcome = result;
     return seen;
@@ -74,14 +69,7 @@ protected:
     Call WellCall(int mode, std::vector<std::string> candidates)
     {
         folder.Write("wells.kvd", transfer_host::KvdText(kWellFile));
-        Call call;
-        call.mode = mode;
-        call.directory = folder.Path();
-        call.fileName = "wells.kvd";
-        call.currentAuthor = "jdoe";
-        call.currentWellId = "W-17";
-        call.candidates = std::move(candidates);
-        return call;
+        return Call(mode, folder.Path(), "wells.kvd", std::move(candidates), "jdoe", "W-17");
     }
     fixtures::TempFolder folder;
 };
@@ -162,12 +150,7 @@ TEST_F(Listing, MatchingTable)
         for (const std::string& name : c.fileNames)
             objects.push_back({ name, "jdoe", "1", "W-17", "2000-12-05 14:07" });
         folder.Write("match.kvd", transfer_host::KvdText(objects));
-        Call call;
-        call.mode = c.mode;
-        call.directory = folder.Path();
-        call.fileName = "match.kvd";
-        call.candidates = c.candidates;
-        Seen seen = LookAndCancel(call, c.mode == kImport ? "Kiv Import" : "Kiv Export");
+        Seen seen = LookAndCancel(Call(c.mode, folder.Path(), "match.kvd", c.candidates), c.mode == kImport ? "Kiv Import" : "Kiv Export");
         std::vector<std::string> available, selected;
         for (const auto& row : seen.available)
             available.push_back(row[0]);
@@ -195,12 +178,7 @@ TEST_F(Listing, RowsComeInNameOrderWhateverTheFileAndCandidateOrder)
             for (const std::string& name : fileOrder)
                 objects.push_back({ name, "jdoe", "1", "W-17", "2000-12-05 14:07" });
             folder.Write("order.kvd", transfer_host::KvdText(objects));
-            Call call;
-            call.mode = kImport;
-            call.directory = folder.Path();
-            call.fileName = "order.kvd";
-            call.candidates = candidateOrder;
-            Seen seen = LookAndCancel(call, "Kiv Import");
+            Seen seen = LookAndCancel(Call(kImport, folder.Path(), "order.kvd", candidateOrder), "Kiv Import");
             std::vector<std::string> shown;
             for (const auto& row : seen.available)
                 shown.push_back(row[0]);
@@ -262,8 +240,7 @@ TEST_F(Listing, EarlyEndsReturnOneAndNoNamesWithoutShowingAWindow)
         if (!c.fileExists)
             call.fileName = "not-there.kvd";
         ScriptedUser user;
-        Outcome outcome;
-        user.Run([&] { outcome = transfer_host::CallImpExp(call); });
+        Outcome outcome = transfer_host::PlayImpExp(user, call);
         EXPECT_EQ(outcome.result, 1);
         EXPECT_EQ(outcome.count, 0);
         EXPECT_TRUE(user.ShownWindows().empty()) << "a window was shown: " << user.ShownWindows()[0].caption;
@@ -278,12 +255,8 @@ TEST_F(Listing, DatesShowAsLocalTimesAlsoBefore1970AndAfter2038)
         { "Future", "jdoe", "1", "W-1", "2045-02-28 23:59" },
         { "Leap", "jdoe", "1", "W-1", "2024-02-29 09:05" },
     }));
-    Call call;
-    call.mode = kImport;
-    call.directory = folder.Path();
-    call.fileName = "dates.kvd";
-    call.candidates = { "Old", "Recent", "Future", "Leap" };
-    Seen seen = LookAndCancel(call, "Kiv Import");
+    Seen seen = LookAndCancel(Call(kImport, folder.Path(), "dates.kvd", { "Old", "Recent", "Future", "Leap" }),
+                              "Kiv Import");
     ASSERT_EQ(seen.available.size(), 4u);
     EXPECT_EQ(seen.available[0][3], "Tuesday, February 28, 2045  23:59");
     EXPECT_EQ(seen.available[1][3], "Thursday, February 29, 2024  09:05");

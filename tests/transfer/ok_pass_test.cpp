@@ -6,16 +6,13 @@
 
 #include "dialog_driver.h"
 #include "resource.h"
+#include "warning_text.h"
 #include "test_fixtures.h"
 #include "transfer_host.h"
 
 using dialog_driver::Dialog;
 using dialog_driver::ScriptedUser;
-using transfer_host::Call;
-using transfer_host::FileObject;
-using transfer_host::kExport;
-using transfer_host::kImport;
-using transfer_host::Outcome;
+using namespace transfer_host;  // the host side of every test here
 using Names = std::vector<std::string>;
 
 namespace {
@@ -30,44 +27,33 @@ const int No = IDNO;
 const int NoAll = IDC_NOALL;
 const int Cancel = IDCANCEL;
 
-enum class Warning { Author, WellId, CurrentData };
-
-const char* KindName(Warning kind)
-{
-    return kind == Warning::Author ? "author" : kind == Warning::WellId ? "well identifier" : "current data";
-}
+// The three warnings, as the tables name them.
+const hostkit::WarningKind Author = hostkit::WarningKind::Author;
+const hostkit::WarningKind WellId = hostkit::WarningKind::WellId;
+const hostkit::WarningKind CurrentData = hostkit::WarningKind::CurrentData;
 
 struct Warned {
     std::string object;
-    Warning kind;
+    hostkit::WarningKind kind;
     bool operator==(const Warned& o) const { return object == o.object && kind == o.kind; }
 };
 
 std::ostream& operator<<(std::ostream& out, const Warned& w)
 {
-    return out << w.object << " (" << KindName(w.kind) << ")";
+    return out << w.object << " (" << hostkit::WarningKindName(w.kind) << ")";
 }
 
 // Reads which object a warning names and which of the three warnings it is.
 Warned ReadWarning(const std::string& text)
 {
-    Warned warned;
-    size_t start = text.find("Object = ");
-    size_t end = text.find('\n');
-    if (start == 0 && end != std::string::npos)
-        warned.object = text.substr(9, end - 9);
-    if (text.find("\nAuthor = ") != std::string::npos)
-        warned.kind = Warning::Author;
-    else if (text.find("\nWell Identifier = ") != std::string::npos)
-        warned.kind = Warning::WellId;
-    else
-        warned.kind = Warning::CurrentData;
-    return warned;
+    return { hostkit::WarnedObject(text), hostkit::KindOfWarning(text) };
 }
 
+// A row of the OK pass tables, built field by field:
+//   Export("name").Current("jdoe", "W-17").File({...}).Answers({ Yes }).Warns({...}).Returns({...})
 struct PassCase {
-    const char* name;
-    int mode;
+    std::string name;
+    int mode = kExport;
     std::string currentAuthor;
     std::string currentWellId;
     std::vector<FileObject> file;        // every object is a candidate
@@ -75,7 +61,35 @@ struct PassCase {
     std::vector<int> answers;            // the button pressed at each warning, in order
     std::vector<Warned> expectedWarnings;
     Names expectedNames;
+
+    PassCase& Current(std::string author, std::string wellId)
+    {
+        currentAuthor = std::move(author);
+        currentWellId = std::move(wellId);
+        return *this;
+    }
+    PassCase& File(std::vector<FileObject> objects) { file = std::move(objects); return *this; }
+    PassCase& New(Names names) { newCandidates = std::move(names); return *this; }
+    PassCase& Answers(std::vector<int> buttons) { answers = std::move(buttons); return *this; }
+    PassCase& Warns(std::vector<Warned> warnings) { expectedWarnings = std::move(warnings); return *this; }
+    PassCase& Returns(Names names) { expectedNames = std::move(names); return *this; }
 };
+
+PassCase Import(std::string name = "")
+{
+    PassCase c;
+    c.name = std::move(name);
+    c.mode = kImport;
+    return c;
+}
+
+PassCase Export(std::string name = "")
+{
+    PassCase c;
+    c.name = std::move(name);
+    c.mode = kExport;
+    return c;
+}
 
 FileObject Obj(const char* name, const char* author, const char* wellId)
 {
@@ -87,12 +101,7 @@ protected:
     Call MakeCall(const PassCase& c)
     {
         folder.Write("pass.kvd", transfer_host::KvdText(c.file));
-        Call call;
-        call.mode = c.mode;
-        call.directory = folder.Path();
-        call.fileName = "pass.kvd";
-        call.currentAuthor = c.currentAuthor;
-        call.currentWellId = c.currentWellId;
+        Call call(c.mode, folder.Path(), "pass.kvd", {}, c.currentAuthor, c.currentWellId);
         // Candidates in reverse: the names must come back in row order all the same.
         for (auto it = c.file.rbegin(); it != c.file.rend(); ++it)
             call.candidates.push_back(it->name);
@@ -109,58 +118,58 @@ protected:
 TEST_F(OkPass, WarningAndAnswerTable)
 {
     const PassCase cases[] = {
-        { "import: every row warns, by author", kImport, "jdoe", "W-17",
-          { Obj("Alpha", "jdoe", "W-17"), Obj("Beta", "kim", "W-17"), Obj("Gamma", "jdoe", "W-99") },
-          {}, { Yes, Yes, Yes },
-          { { "Alpha", Warning::CurrentData }, { "Beta", Warning::Author }, { "Gamma", Warning::CurrentData } },
-          { "Alpha", "Beta", "Gamma" } },
-        { "author differing only in case", kImport, "jdoe", "", { Obj("Alpha", "JDoe", "") }, {}, { Yes },
-          { { "Alpha", Warning::Author } }, { "Alpha" } },
-        { "export: same author and well draws nothing", kExport, "jdoe", "W-17",
-          { Obj("Beta", "jdoe", "W-17"), Obj("Alpha", "jdoe", "W-17") }, {}, {}, {}, { "Alpha", "Beta" } },
-        { "export: author first, then well", kExport, "jdoe", "W-17",
-          { Obj("Alpha", "jdoe", "W-17"), Obj("Beta", "jdoe", "W-18"), Obj("Gamma", "kim", "W-18") }, {},
-          { Yes, Yes }, { { "Beta", Warning::WellId }, { "Gamma", Warning::Author } },
-          { "Alpha", "Beta", "Gamma" } },
-        { "export: well differing only in case", kExport, "jdoe", "W-17", { Obj("Alpha", "jdoe", "w-17") }, {},
-          { No }, { { "Alpha", Warning::WellId } }, {} },
-        { "empty author and well equal empty current texts", kExport, "", "", { Obj("Alpha", "", "") }, {}, {},
-          {}, { "Alpha" } },
-        { "empty author against a current author", kImport, "jdoe", "", { Obj("Alpha", "", "") }, {}, { Yes },
-          { { "Alpha", Warning::Author } }, { "Alpha" } },
-        { "New row draws the author warning", kExport, "jdoe", "W-17", { Obj("Alpha", "jdoe", "W-17") },
-          { "Fresh" }, { Yes }, { { "Fresh", Warning::Author } }, { "Alpha", "Fresh" } },
-        { "New row with current author New draws the well warning", kExport, "New", "W-17",
-          { Obj("Alpha", "New", "W-17") }, { "Fresh" }, { Yes }, { { "Fresh", Warning::WellId } },
-          { "Alpha", "Fresh" } },
-        { "New row with current author New and empty well draws nothing", kExport, "New", "",
-          { Obj("Alpha", "New", "") }, { "Fresh" }, {}, {}, { "Alpha", "Fresh" } },
-        { "No leaves the row out; a later quiet row is appended", kExport, "jdoe", "W-17",
-          { Obj("Alpha", "kim", "W-17"), Obj("Beta", "jdoe", "W-17") }, {}, { No },
-          { { "Alpha", Warning::Author } }, { "Beta" } },
-        { "No holds for its own row only", kExport, "jdoe", "W-17",
-          { Obj("Alpha", "kim", "W-17"), Obj("Beta", "kim", "W-17"), Obj("Gamma", "kim", "W-17") }, {},
-          { No, Yes, No }, { { "Alpha", Warning::Author }, { "Beta", Warning::Author }, { "Gamma", Warning::Author } },
-          { "Beta" } },
-        { "Yes then a quiet row", kExport, "jdoe", "W-17",
-          { Obj("Alpha", "kim", "W-17"), Obj("Beta", "jdoe", "W-17") }, {}, { Yes },
-          { { "Alpha", Warning::Author } }, { "Alpha", "Beta" } },
-        { "Yes All takes every later row without a warning", kImport, "jdoe", "W-17",
-          { Obj("Alpha", "jdoe", "W-17"), Obj("Beta", "kim", "W-1"), Obj("Gamma", "x", "W-2") }, {}, { YesAll },
-          { { "Alpha", Warning::CurrentData } }, { "Alpha", "Beta", "Gamma" } },
-        { "Yes All at a later row", kExport, "jdoe", "W-17",
-          { Obj("Alpha", "kim", "W-17"), Obj("Beta", "kim", "W-17"), Obj("Gamma", "kim", "W-17") }, {},
-          { No, YesAll }, { { "Alpha", Warning::Author }, { "Beta", Warning::Author } }, { "Beta", "Gamma" } },
-        { "No All at the first row", kExport, "jdoe", "W-17",
-          { Obj("Alpha", "kim", "W-17"), Obj("Beta", "jdoe", "W-17") }, {}, { NoAll },
-          { { "Alpha", Warning::Author } }, {} },
-        { "No All at a later row keeps the rows before it", kExport, "jdoe", "W-17",
-          { Obj("Alpha", "jdoe", "W-17"), Obj("Beta", "kim", "W-17"), Obj("Gamma", "kim", "W-17"),
-            Obj("Omega", "jdoe", "W-17") },
-          {}, { Yes, NoAll }, { { "Beta", Warning::Author }, { "Gamma", Warning::Author } }, { "Alpha", "Beta" } },
-        { "rows of the same name each add a name", kImport, "jdoe", "",
-          { Obj("GR", "jdoe", ""), Obj("GR", "jdoe", "W-2") }, {}, { Yes, Yes },
-          { { "GR", Warning::CurrentData }, { "GR", Warning::CurrentData } }, { "GR", "GR" } },
+        Import("import: every row warns, by author").Current("jdoe", "W-17")
+            .File({ Obj("Alpha", "jdoe", "W-17"), Obj("Beta", "kim", "W-17"), Obj("Gamma", "jdoe", "W-99") })
+            .Answers({ Yes, Yes, Yes })
+            .Warns({ { "Alpha", CurrentData }, { "Beta", Author }, { "Gamma", CurrentData } })
+            .Returns({ "Alpha", "Beta", "Gamma" }),
+        Import("author differing only in case").Current("jdoe", "").File({ Obj("Alpha", "JDoe", "") })
+            .Answers({ Yes }).Warns({ { "Alpha", Author } }).Returns({ "Alpha" }),
+        Export("export: same author and well draws nothing").Current("jdoe", "W-17")
+            .File({ Obj("Beta", "jdoe", "W-17"), Obj("Alpha", "jdoe", "W-17") }).Returns({ "Alpha", "Beta" }),
+        Export("export: author first, then well").Current("jdoe", "W-17")
+            .File({ Obj("Alpha", "jdoe", "W-17"), Obj("Beta", "jdoe", "W-18"), Obj("Gamma", "kim", "W-18") })
+            .Answers({ Yes, Yes }).Warns({ { "Beta", WellId }, { "Gamma", Author } })
+            .Returns({ "Alpha", "Beta", "Gamma" }),
+        Export("export: well differing only in case").Current("jdoe", "W-17").File({ Obj("Alpha", "jdoe", "w-17") })
+            .Answers({ No }).Warns({ { "Alpha", WellId } }),
+        Export("empty author and well equal empty current texts").Current("", "").File({ Obj("Alpha", "", "") })
+            .Returns({ "Alpha" }),
+        Import("empty author against a current author").Current("jdoe", "").File({ Obj("Alpha", "", "") })
+            .Answers({ Yes }).Warns({ { "Alpha", Author } }).Returns({ "Alpha" }),
+        Export("New row draws the author warning").Current("jdoe", "W-17").File({ Obj("Alpha", "jdoe", "W-17") })
+            .New({ "Fresh" }).Answers({ Yes }).Warns({ { "Fresh", Author } }).Returns({ "Alpha", "Fresh" }),
+        Export("New row with current author New draws the well warning").Current("New", "W-17")
+            .File({ Obj("Alpha", "New", "W-17") }).New({ "Fresh" })
+            .Answers({ Yes }).Warns({ { "Fresh", WellId } }).Returns({ "Alpha", "Fresh" }),
+        Export("New row with current author New and empty well draws nothing").Current("New", "")
+            .File({ Obj("Alpha", "New", "") }).New({ "Fresh" }).Returns({ "Alpha", "Fresh" }),
+        Export("No leaves the row out; a later quiet row is appended").Current("jdoe", "W-17")
+            .File({ Obj("Alpha", "kim", "W-17"), Obj("Beta", "jdoe", "W-17") })
+            .Answers({ No }).Warns({ { "Alpha", Author } }).Returns({ "Beta" }),
+        Export("No holds for its own row only").Current("jdoe", "W-17")
+            .File({ Obj("Alpha", "kim", "W-17"), Obj("Beta", "kim", "W-17"), Obj("Gamma", "kim", "W-17") })
+            .Answers({ No, Yes, No }).Warns({ { "Alpha", Author }, { "Beta", Author }, { "Gamma", Author } })
+            .Returns({ "Beta" }),
+        Export("Yes then a quiet row").Current("jdoe", "W-17")
+            .File({ Obj("Alpha", "kim", "W-17"), Obj("Beta", "jdoe", "W-17") })
+            .Answers({ Yes }).Warns({ { "Alpha", Author } }).Returns({ "Alpha", "Beta" }),
+        Import("Yes All takes every later row without a warning").Current("jdoe", "W-17")
+            .File({ Obj("Alpha", "jdoe", "W-17"), Obj("Beta", "kim", "W-1"), Obj("Gamma", "x", "W-2") })
+            .Answers({ YesAll }).Warns({ { "Alpha", CurrentData } }).Returns({ "Alpha", "Beta", "Gamma" }),
+        Export("Yes All at a later row").Current("jdoe", "W-17")
+            .File({ Obj("Alpha", "kim", "W-17"), Obj("Beta", "kim", "W-17"), Obj("Gamma", "kim", "W-17") })
+            .Answers({ No, YesAll }).Warns({ { "Alpha", Author }, { "Beta", Author } }).Returns({ "Beta", "Gamma" }),
+        Export("No All at the first row").Current("jdoe", "W-17")
+            .File({ Obj("Alpha", "kim", "W-17"), Obj("Beta", "jdoe", "W-17") })
+            .Answers({ NoAll }).Warns({ { "Alpha", Author } }),
+        Export("No All at a later row keeps the rows before it").Current("jdoe", "W-17")
+            .File({ Obj("Alpha", "jdoe", "W-17"), Obj("Beta", "kim", "W-17"), Obj("Gamma", "kim", "W-17"),
+                    Obj("Omega", "jdoe", "W-17") })
+            .Answers({ Yes, NoAll }).Warns({ { "Beta", Author }, { "Gamma", Author } }).Returns({ "Alpha", "Beta" }),
+        Import("rows of the same name each add a name").Current("jdoe", "")
+            .File({ Obj("GR", "jdoe", ""), Obj("GR", "jdoe", "W-2") })
+            .Answers({ Yes, Yes }).Warns({ { "GR", CurrentData }, { "GR", CurrentData } }).Returns({ "GR", "GR" }),
     };
     for (const PassCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -176,8 +185,7 @@ TEST_F(OkPass, WarningAndAnswerTable)
                 w.Click(answer);
             });
         }
-        Outcome outcome;
-        user.Run([&] { outcome = transfer_host::CallImpExp(MakeCall(c)); });
+        Outcome outcome = transfer_host::PlayImpExp(user, MakeCall(c));
         EXPECT_EQ(warnings, c.expectedWarnings);
         EXPECT_EQ(outcome.result, 1);
         EXPECT_EQ(outcome.names, c.expectedNames);
@@ -187,9 +195,8 @@ TEST_F(OkPass, WarningAndAnswerTable)
 
 TEST_F(OkPass, CancelWithdrawsThePassAndASecondOkWarnsAgain)
 {
-    PassCase c = { "", kExport, "jdoe", "W-17",
-                   { Obj("Alpha", "jdoe", "W-17"), Obj("Beta", "kim", "W-17"), Obj("Gamma", "kim", "W-17") },
-                   {}, {}, {}, {} };
+    PassCase c = Export().Current("jdoe", "W-17").File(
+        { Obj("Alpha", "jdoe", "W-17"), Obj("Beta", "kim", "W-17"), Obj("Gamma", "kim", "W-17") });
     std::vector<Warned> warnings;
     auto answer = [&](int button) {
         return [&, button](Dialog& w) {
@@ -211,17 +218,16 @@ TEST_F(OkPass, CancelWithdrawsThePassAndASecondOkWarnsAgain)
     });
     user.When("Warning", answer(No));       // Beta again
     user.When("Warning", answer(Yes));      // Gamma again
-    Outcome outcome;
-    user.Run([&] { outcome = transfer_host::CallImpExp(MakeCall(c)); });
-    EXPECT_EQ(warnings, (std::vector<Warned>{ { "Beta", Warning::Author }, { "Gamma", Warning::Author },
-                                              { "Beta", Warning::Author }, { "Gamma", Warning::Author } }));
+    Outcome outcome = transfer_host::PlayImpExp(user, MakeCall(c));
+    EXPECT_EQ(warnings, (std::vector<Warned>{ { "Beta", Author }, { "Gamma", Author },
+                                              { "Beta", Author }, { "Gamma", Author } }));
     EXPECT_EQ(outcome.result, 1);
     EXPECT_EQ(outcome.names, (Names{ "Alpha", "Gamma" })) << "nothing of the withdrawn pass is left";
 }
 
 TEST_F(OkPass, CancelAnswerThenTheDialogsCancelReturnsNoNames)
 {
-    PassCase c = { "", kImport, "jdoe", "", { Obj("Alpha", "jdoe", "") }, {}, {}, {}, {} };
+    PassCase c = Import().Current("jdoe", "").File({ Obj("Alpha", "jdoe", "") });
     ScriptedUser user;
     user.When("Kiv Import", [](Dialog& d) {
         d.Click(IDC_ADDALL);
@@ -229,16 +235,16 @@ TEST_F(OkPass, CancelAnswerThenTheDialogsCancelReturnsNoNames)
     });
     user.When("Warning", [](Dialog& w) { w.Click(IDCANCEL); });
     user.When("Kiv Import", [](Dialog& d) { d.Click(IDCANCEL); });
-    Outcome outcome;
-    user.Run([&] { outcome = transfer_host::CallImpExp(MakeCall(c)); });
+    Outcome outcome = transfer_host::PlayImpExp(user, MakeCall(c));
     EXPECT_EQ(outcome.result, 0);
     EXPECT_EQ(outcome.count, 0);
 }
 
 TEST_F(OkPass, TheThreeWarningTextsByteForByte)
 {
-    PassCase c = { "", kExport, "jdoe", "W-17",
-                   { Obj("Alpha", "kim", "W-17"), Obj("Beta", "jdoe", "W 18") }, { "Fresh" }, {}, {}, {} };
+    PassCase c = Export().Current("jdoe", "W-17")
+                     .File({ Obj("Alpha", "kim", "W-17"), Obj("Beta", "jdoe", "W 18") })
+                     .New({ "Fresh" });
     std::vector<std::string> texts;
     ScriptedUser user;
     user.When("Kiv Export", [](Dialog& d) {
@@ -265,7 +271,7 @@ TEST_F(OkPass, TheThreeWarningTextsByteForByte)
                         "This may result in the incorrect overwriting of the data.\n\n"
                         "Do you wish to overwrite data?");
 
-    PassCase import = { "", kImport, "jdoe", "", { Obj("Alpha", "jdoe", "") }, {}, {}, {}, {} };
+    PassCase import = Import().Current("jdoe", "").File({ Obj("Alpha", "jdoe", "") });
     std::string currentData;
     ScriptedUser importUser;
     importUser.When("Kiv Import", [](Dialog& d) {
@@ -289,7 +295,7 @@ protected:
     Outcome RunWithWarning(const std::vector<ScriptedUser::Action>& warningSteps,
                            bool dialogStaysOpen)
     {
-        PassCase c = { "", kImport, "jdoe", "", { Obj("Alpha", "jdoe", "") }, {}, {}, {}, {} };
+        PassCase c = Import().Current("jdoe", "").File({ Obj("Alpha", "jdoe", "") });
         ScriptedUser user;
         user.When("Kiv Import", [](Dialog& d) {
             d.Click(IDC_ADDALL);
@@ -299,8 +305,7 @@ protected:
             user.When("Warning", step);
         if (dialogStaysOpen)
             user.When("Kiv Import", [](Dialog& d) { d.Click(IDCANCEL); });
-        Outcome outcome;
-        user.Run([&] { outcome = transfer_host::CallImpExp(MakeCall(c)); });
+        Outcome outcome = transfer_host::PlayImpExp(user, MakeCall(c));
         return outcome;
     }
 };

@@ -37,4 +37,11 @@ Outcome CallImpExp(const Call& call)
     return outcome;
 }
 
+Outcome PlayImpExp(dialog_driver::ScriptedUser& user, const Call& call)
+{
+    Outcome outcome;
+    user.Run([&] { outcome = CallImpExp(call); });
+    return outcome;
+}
+
 }  // namespace transfer_host

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "dialog_driver.h"
+
 namespace transfer_host {
 
 const int kImport = 1;
@@ -25,6 +27,16 @@ std::string KvdText(const std::vector<FileObject>& objects);
 
 // What the host asked for and what it got back.
 struct Call {
+    Call() = default;
+    // A call on directory + fileName in this mode, with the current author and well.
+    Call(int mode_, std::string directory_, std::string fileName_, std::vector<std::string> candidates_,
+         std::string currentAuthor_ = "", std::string currentWellId_ = "")
+        : mode(mode_), directory(std::move(directory_)), fileName(std::move(fileName_)),
+          currentAuthor(std::move(currentAuthor_)), currentWellId(std::move(currentWellId_)),
+          candidates(std::move(candidates_))
+    {
+    }
+
     int mode = kExport;
     std::string directory;
     std::string fileName;
@@ -41,6 +53,9 @@ struct Outcome {
 
 // Calls KivImpExpDialog as a host does: one 256-byte buffer per candidate.
 Outcome CallImpExp(const Call& call);
+
+// CallImpExp while the user's script plays the dialogs.
+Outcome PlayImpExp(dialog_driver::ScriptedUser& user, const Call& call);
 
 }  // namespace transfer_host
 

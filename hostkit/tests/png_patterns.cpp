@@ -1,5 +1,5 @@
-// png_patterns.cpp - writes the PNG encoder's test pictures; check_png.py decodes them with
-// an independent decoder and compares every pixel with the same formulas.
+// png_patterns.cpp - writes test pictures through the PNG encoder; check_png.py decodes them
+// with an independent decoder and compares every pixel with the same formulas.
 #include <windows.h>
 
 #include <cstdint>
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "png_writer.h"
+#include "window_picture.h"
 
 namespace {
 
@@ -18,8 +18,8 @@ struct Pattern {
     std::uint8_t (*value)(int x, int y, int c, std::uint32_t& state);
 };
 
-// Each case stresses one part of the encoder: a lone pixel, runs longer than one match,
-// every filter, bytes that need 9-bit codes, repeats beyond the 32 KiB window, long rows.
+// Each case stresses one part of the way to the encoder and back: a lone pixel, the channel
+// order, flat areas, every row filter, noise that does not compress, very long rows.
 const Pattern kPatterns[] = {
     {"one-pixel", 1, 1, [](int, int, int c, std::uint32_t&) { return std::uint8_t(12 + 22 * c); }},
     {"flat", 640, 480, [](int, int, int, std::uint32_t&) { return std::uint8_t(192); }},
@@ -49,16 +49,19 @@ int main(int argc, char** argv)
     CreateDirectoryA(directory.c_str(), nullptr);
     int failures = 0;
     for (const Pattern& pattern : kPatterns) {
-        std::vector<std::uint8_t> rgb(static_cast<size_t>(pattern.width) * pattern.height * 3);
+        hostkit::Picture picture;
+        picture.width = pattern.width;
+        picture.height = pattern.height;
+        picture.rgb.resize(static_cast<size_t>(pattern.width) * pattern.height * 3);
         std::uint32_t state = 1;
         for (int y = 0; y < pattern.height; ++y)
             for (int x = 0; x < pattern.width; ++x)
                 for (int c = 0; c < 3; ++c)
-                    rgb[(static_cast<size_t>(y) * pattern.width + x) * 3 + c] = pattern.value(x, y, c, state);
+                    picture.rgb[(static_cast<size_t>(y) * pattern.width + x) * 3 + c] = pattern.value(x, y, c, state);
         const std::string path = directory + pattern.name + ".png";
-        if (!WritePngFile(path, pattern.width, pattern.height, rgb.data(),
-                          static_cast<size_t>(pattern.width) * 3)) {
-            std::fprintf(stderr, "%s: cannot write\n", path.c_str());
+        std::string error;
+        if (!hostkit::SavePicture(picture, path, error)) {
+            std::fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
             ++failures;
         }
     }
