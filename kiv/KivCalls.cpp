@@ -137,4 +137,33 @@ KIVAPI void KIVCALL KivDetach(void)
     }
 }
 
+// The write calls: declared, not yet carried out.
+KIVAPI int KIVCALL KivBeginWrite(const char* /*path*/, char** message, int /*mode*/)
+{
+    Put(message, "Writing .kvd files is not available in this version of the exchange library.");
+    return 0;
+}
+
+KIVAPI int KIVCALL KivPutObject(const char*, const char*, const char*, const char*, const char*,
+                                char** message)
+{
+    Put(message, "No write is open: call KivBeginWrite first.");
+    return 0;
+}
+
+KIVAPI int KIVCALL KivPutValue(const char*, const char*, int, const char*, const char*, const char*,
+                               const char*, char** message)
+{
+    Put(message, "No write is open: call KivBeginWrite first.");
+    return 0;
+}
+
+KIVAPI int KIVCALL KivCommitWrite(char** message)
+{
+    Put(message, "No write is open: call KivBeginWrite first.");
+    return 0;
+}
+
+KIVAPI void KIVCALL KivAbandonWrite(void) {}
+
 }  // extern "C"
