@@ -1,4 +1,5 @@
-// KivCalls.cpp - the six calls of Kiv.dll over one KivSession.
+// KivCalls.cpp - the calls of Kiv.dll over one KivSession: texts cross in the
+// callers' code page, and the session works in the UTF-8 of the files.
 // No C++ exception may leave the library: every call catches them all.
 #define KIV_BUILDING_DLL
 #include "kivapi.h"
@@ -7,19 +8,38 @@
 #include <new>
 #include <string>
 
-#include "KvdDate.h"
+#include "KivCodePage.h"
 #include "KivSession.h"
+#include "KvdDate.h"
 
 namespace {
 
 KivSession& Session()
 {
     static KivSession session;
+    static bool converting = [] {
+        // Kept lines of an older file in the Windows code page become UTF-8 too.
+        if (!AnsiIsUtf8())
+            session.Writer().SetLegacyConverter(&AnsiToUtf8);
+        return true;
+    }();
+    (void)converting;
     return session;
 }
 
 char g_empty[1] = "";
-std::string g_message;  // the text handed out through a message pointer
+std::string g_message;     // the text handed out through a message pointer
+std::string g_texts[6];    // texts of a UTF-8 file, converted for the caller
+
+// A text of the open file as the caller reads it: converted when the file is UTF-8.
+const char* Shown(const char* text, int slot)
+{
+    if (text == nullptr)
+        return g_empty;
+    return Session().FileIsUtf8() ? Utf8ToAnsi(text, g_texts[slot]) : text;
+}
+
+std::string Utf8(const char* text) { return text != nullptr ? AnsiToUtf8(text) : std::string(); }
 
 // Out-pointers may be NULL ("not wanted"); every wanted one is set.
 inline void Put(char** out, const char* text)
@@ -35,7 +55,7 @@ inline void Put(int* out, int number)
 
 void PutMessage(char** message, const std::string& text)
 {
-    g_message = text;
+    g_message = MessageToAnsi(text);
     Put(message, g_message.c_str());
 }
 
@@ -85,11 +105,11 @@ KIVAPI int KIVCALL KivGetNextObject(char** name, char** author, char** version, 
     }
     if (!delivered)
         object = KivSession::Object();
-    Put(name, object.name);
-    Put(author, object.author);
-    Put(version, object.version);
-    Put(wellId, object.wellId);
-    Put(date, object.date);
+    Put(name, Shown(object.name, 0));
+    Put(author, Shown(object.author, 1));
+    Put(version, Shown(object.version, 2));
+    Put(wellId, Shown(object.wellId, 3));
+    Put(date, object.date);  // digits and separators only
     return delivered ? 1 : 0;
 }
 
@@ -106,12 +126,12 @@ KIVAPI int KIVCALL KivGetNextValue(char** groupName, char** valueName, char** ex
     }
     if (!delivered)
         value = KivSession::Value();
-    Put(groupName, value.groupName);
-    Put(valueName, value.valueName);
-    Put(extraText, value.extraText);
-    Put(suffixText, value.suffixText);
-    Put(valueText, value.valueText);
-    Put(parentGroupName, value.parentGroupName);
+    Put(groupName, Shown(value.groupName, 0));
+    Put(valueName, Shown(value.valueName, 1));
+    Put(extraText, Shown(value.extraText, 2));
+    Put(suffixText, Shown(value.suffixText, 3));
+    Put(valueText, Shown(value.valueText, 4));
+    Put(parentGroupName, Shown(value.parentGroupName, 5));
     Put(recordNumber, value.recordNumber);
     return delivered ? 1 : 0;
 }
@@ -137,33 +157,76 @@ KIVAPI void KIVCALL KivDetach(void)
     }
 }
 
-// The write calls: declared, not yet carried out.
-KIVAPI int KIVCALL KivBeginWrite(const char* /*path*/, char** message, int /*mode*/)
+KIVAPI int KIVCALL KivBeginWrite(const char* path, char** message, int mode)
 {
-    Put(message, "Writing .kvd files is not available in this version of the exchange library.");
+    try {
+        if (Session().Writer().Begin(path, mode)) {
+            Put(message, g_empty);
+            return 1;
+        }
+        PutMessage(message, Session().Writer().Message());
+    } catch (...) {
+        Session().Writer().Abandon();
+        Put(message, kOutOfMemory);
+    }
     return 0;
 }
 
-KIVAPI int KIVCALL KivPutObject(const char*, const char*, const char*, const char*, const char*,
-                                char** message)
+KIVAPI int KIVCALL KivPutObject(const char* name, const char* author, const char* version, const char* wellId,
+                                const char* date, char** message)
 {
-    Put(message, "No write is open: call KivBeginWrite first.");
+    try {
+        if (Session().Writer().PutObject(Utf8(name), Utf8(author), Utf8(version), Utf8(wellId), Utf8(date))) {
+            Put(message, g_empty);
+            return 1;
+        }
+        PutMessage(message, Session().Writer().Message());
+    } catch (...) {
+        Session().Writer().Abandon();
+        Put(message, kOutOfMemory);
+    }
     return 0;
 }
 
-KIVAPI int KIVCALL KivPutValue(const char*, const char*, int, const char*, const char*, const char*,
-                               const char*, char** message)
+KIVAPI int KIVCALL KivPutValue(const char* groupName, const char* parentGroupName, int recordNumber,
+                               const char* valueName, const char* valueText, const char* suffixText,
+                               const char* extraText, char** message)
 {
-    Put(message, "No write is open: call KivBeginWrite first.");
+    try {
+        if (Session().Writer().PutValue(Utf8(groupName), Utf8(parentGroupName), recordNumber, Utf8(valueName),
+                                        Utf8(valueText), Utf8(suffixText), Utf8(extraText))) {
+            Put(message, g_empty);
+            return 1;
+        }
+        PutMessage(message, Session().Writer().Message());
+    } catch (...) {
+        Session().Writer().Abandon();
+        Put(message, kOutOfMemory);
+    }
     return 0;
 }
 
 KIVAPI int KIVCALL KivCommitWrite(char** message)
 {
-    Put(message, "No write is open: call KivBeginWrite first.");
+    try {
+        if (Session().Writer().Commit()) {
+            Put(message, g_empty);
+            return 1;
+        }
+        PutMessage(message, Session().Writer().Message());
+    } catch (...) {
+        Session().Writer().Abandon();
+        Put(message, kOutOfMemory);
+    }
     return 0;
 }
 
-KIVAPI void KIVCALL KivAbandonWrite(void) {}
+KIVAPI void KIVCALL KivAbandonWrite(void)
+{
+    try {
+        Session().Writer().Abandon();
+    } catch (...) {
+    }
+}
 
 }  // extern "C"

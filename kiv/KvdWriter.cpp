@@ -1,6 +1,8 @@
 // KvdWriter.cpp - the quoting rule, written out.
 #include "KvdWriter.h"
 
+#include <cstdio>
+
 bool IsBareKvdText(std::string_view text)
 {
     if (text.empty())
@@ -40,15 +42,50 @@ void AppendKvdText(std::string& out, std::string_view text)
     out += '"';
 }
 
+void AppendKvdObjectLine(std::string& out, std::string_view name, std::string_view author,
+                         std::string_view version, std::string_view wellId, std::string_view date)
+{
+    out += "object";
+    for (std::string_view field : {name, author, version, wellId, date}) {
+        out += ' ';
+        AppendKvdText(out, field);
+    }
+    out += '\n';
+}
+
+void AppendKvdValueLine(std::string& out, std::string_view group, std::string_view parentGroup, int record,
+                        std::string_view name, std::string_view value, std::string_view suffix,
+                        std::string_view extra)
+{
+    out += "value ";
+    AppendKvdText(out, group);
+    out += ' ';
+    AppendKvdText(out, parentGroup);
+    out += ' ';
+    char digits[16];
+    int n = std::snprintf(digits, sizeof digits, "%d", record);
+    out.append(digits, static_cast<size_t>(n));
+    for (std::string_view field : {name, value}) {
+        out += ' ';
+        AppendKvdText(out, field);
+    }
+    // Trailing empty fields may be left out; the extra text needs the suffix before it.
+    if (!suffix.empty() || !extra.empty()) {
+        out += ' ';
+        AppendKvdText(out, suffix);
+    }
+    if (!extra.empty()) {
+        out += ' ';
+        AppendKvdText(out, extra);
+    }
+    out += '\n';
+}
+
 std::string KvdObjectLine(std::string_view name, std::string_view author, std::string_view version,
                           std::string_view wellId, std::string_view date)
 {
-    std::string line = "object";
-    for (std::string_view field : {name, author, version, wellId, date}) {
-        line += ' ';
-        AppendKvdText(line, field);
-    }
-    line += '\n';
+    std::string line;
+    AppendKvdObjectLine(line, name, author, version, wellId, date);
     return line;
 }
 
@@ -56,25 +93,64 @@ std::string KvdValueLine(std::string_view group, std::string_view parentGroup, i
                          std::string_view name, std::string_view value, std::string_view suffix,
                          std::string_view extra)
 {
-    std::string line = "value ";
-    AppendKvdText(line, group);
-    line += ' ';
-    AppendKvdText(line, parentGroup);
-    line += ' ';
-    line += std::to_string(record);
-    for (std::string_view field : {name, value}) {
-        line += ' ';
-        AppendKvdText(line, field);
-    }
-    // Trailing empty fields may be left out; the extra text needs the suffix before it.
-    if (!suffix.empty() || !extra.empty()) {
-        line += ' ';
-        AppendKvdText(line, suffix);
-    }
-    if (!extra.empty()) {
-        line += ' ';
-        AppendKvdText(line, extra);
-    }
-    line += '\n';
+    std::string line;
+    AppendKvdValueLine(line, group, parentGroup, record, name, value, suffix, extra);
     return line;
+}
+
+std::string KvdGroupPath::Shown() const
+{
+    std::string shown;
+    for (size_t level = 0; level < depth_; ++level) {
+        if (level > 0)
+            shown += " > ";
+        shown += '"' + path_[level] + '"';
+    }
+    return shown;
+}
+
+bool KvdGroupPath::Enter(std::string_view group, std::string_view parent, std::string& why)
+{
+    if (group.empty()) {
+        why = "its group name is empty; every value needs a group.";
+        return false;
+    }
+    if (depth_ == 0) {
+        if (!parent.empty()) {
+            why = "it is the first value of its object, so its group must be a top-level group (parent group "
+                  "\"\"), and its parent group is \"" + std::string(parent) + "\".";
+            return false;
+        }
+        path_[0].assign(group);
+        depth_ = 1;
+        return true;
+    }
+    size_t parentLevel = depth_;  // depth_ means: not on the path
+    size_t groupLevel = depth_;
+    for (size_t level = 0; level < depth_; ++level) {
+        if (!parent.empty() && path_[level] == parent)
+            parentLevel = level;
+        if (path_[level] == group)
+            groupLevel = level;
+    }
+    if (!parent.empty() && parentLevel == depth_) {
+        why = "its parent group \"" + std::string(parent) + "\" is not on the group path of the value before (" +
+              Shown() + "); values come depth first, so a parent group is \"\" (top level) or a group on that path.";
+        return false;
+    }
+    if (groupLevel < depth_) {
+        depth_ = groupLevel + 1;  // back in a group on the path
+    } else if (parent.empty()) {
+        path_[0].assign(group);  // a new top-level group
+        depth_ = 1;
+    } else {
+        if (parentLevel + 1 >= kMaxDepth) {
+            why = "its group would be nested " + std::to_string(kMaxDepth + 1) + " levels deep, and groups nest at most " +
+                  std::to_string(kMaxDepth) + " levels.";
+            return false;
+        }
+        path_[parentLevel + 1].assign(group);  // nested in its parent
+        depth_ = parentLevel + 2;
+    }
+    return true;
 }
