@@ -33,7 +33,7 @@ struct Stamp {
     bool SameFile(const Stamp& o) const
     {
         return exists == o.exists && size == o.size && changed == o.changed && identity == o.identity &&
-               regular == o.regular;
+               regular == o.regular && readOnly == o.readOnly;
     }
 };
 
