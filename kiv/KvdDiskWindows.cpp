@@ -166,9 +166,19 @@ void NewFile::Remove()
 
 bool ReplaceWith(const std::string& from, const std::string& to, Error& error)
 {
-    if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return FailSystem(error, GetLastError());
-    return true;
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    DWORD code = GetLastError();
+    if (code == ERROR_ACCESS_DENIED) {
+        // Also what a file open without FILE_SHARE_DELETE gives: ask the file itself.
+        HANDLE probe = CreateFileA(to.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr);
+        if (probe == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION)
+            code = ERROR_SHARING_VIOLATION;
+        if (probe != INVALID_HANDLE_VALUE)
+            CloseHandle(probe);
+    }
+    return FailSystem(error, code);
 }
 
 void RemoveFile(const std::string& path) { DeleteFileA(path.c_str()); }

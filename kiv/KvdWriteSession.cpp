@@ -293,23 +293,16 @@ std::string KvdWriteSession::ChangedText() const
 }
 
 // The target could not be opened again at the commit: gone (a change), or held.
-bool KvdWriteSession::CannotReadTarget()
+std::string KvdWriteSession::CannotReadTargetText() const
 {
     int code = errno;
     kvddisk::Stamp now;
     kvddisk::Error error;
-    if (code == ENOENT || !kvddisk::GetStamp(path_, now, error) || !now.SameFile(stamp_)) {
-        std::string text = ChangedText();
-        Abandon();
-        message_ = text;
-        return false;
-    }
+    if (code == ENOENT || !kvddisk::GetStamp(path_, now, error) || !now.SameFile(stamp_))
+        return ChangedText();
     error.kind = kvddisk::Failure::kHeldOpen;
     error.detail = std::strerror(code);
-    std::string text = FailureText(error);
-    Abandon();
-    message_ = text;
-    return false;
+    return FailureText(error);
 }
 
 bool KvdWriteSession::Broken(const kvddisk::Error& error)
@@ -511,6 +504,12 @@ bool KvdWriteSession::StillTheSame(uint64_t hash, uint64_t size)
     return !stamp_.exists || (hash == hash_ && size == stamp_.size);
 }
 
+bool KvdWriteSession::Say(const std::string& text)
+{
+    message_ = text;
+    return false;
+}
+
 bool KvdWriteSession::PlaceName(Name& name, std::FILE* spool, kvddisk::NewFile& out)
 {
     name.placed = true;
@@ -518,13 +517,15 @@ bool KvdWriteSession::PlaceName(Name& name, std::FILE* spool, kvddisk::NewFile& 
     kvddisk::Error error;
     for (const Piece& piece : name.pieces) {
         if (!Seek(spool, piece.offset))
-            return false;
+            return Say(Head() + "the objects put could not be read back from the temporary file. Nothing was "
+                                "written; the file is as it was. Check the disk, then try again.");
         for (uint64_t left = piece.length; left > 0;) {
             size_t want = left < (64u << 10) ? static_cast<size_t>(left) : (64u << 10);
             if (std::fread(buffer.get(), 1, want, spool) != want)
-                return false;
+                return Say(Head() + "the objects put could not be read back from the temporary file. Nothing "
+                                    "was written; the file is as it was. Check the disk, then try again.");
             if (!out.Write(buffer.get(), want, error))
-                return Broken(error);
+                return Say(FailureText(error));
             left -= want;
         }
     }
@@ -533,39 +534,31 @@ bool KvdWriteSession::PlaceName(Name& name, std::FILE* spool, kvddisk::NewFile& 
 
 // Writes the new file of update mode into `out`: the target's lines with the
 // objects put in place of the old ones of their names. `hash` and `size` describe
-// the target as read now.
+// the target as read now. False: Message() says why; the caller cleans up, after
+// every file opened here is closed (Windows deletes no open file).
 bool KvdWriteSession::Merge(kvddisk::NewFile& out, uint64_t& hash, uint64_t& size)
 {
     kvddisk::Error error;
-    std::FILE* spool = OpenForReading(out_.Path());
-    if (spool == nullptr) {
-        error.kind = kvddisk::Failure::kOther;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> spool(OpenForReading(out_.Path()), &std::fclose);
+    if (!spool) {
         error.detail = std::strerror(errno);
-        return Broken(error);
+        return Say(FailureText(error));
     }
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> spoolCloser(spool, &std::fclose);
-    auto spoolFailed = [&] {
-        error.kind = kvddisk::Failure::kOther;
-        error.detail = "the objects put could not be read back from the temporary file";
-        return Broken(error);
-    };
-
+    hash = 0;
+    size = 0;
     if (!stamp_.exists) {
         if (!out.Write(std::string(kKvdHeader) + "\n", error))
-            return Broken(error);
+            return Say(FailureText(error));
         for (const std::string& key : order_)
-            if (!PlaceName(names_[key], spool, out))
-                return open_ ? spoolFailed() : false;
-        hash = 0;
-        size = 0;
-        return out.Write("end\n", 4, error) || Broken(error);
+            if (!PlaceName(names_[key], spool.get(), out))
+                return false;
+        return out.Write("end\n", 4, error) || Say(FailureText(error));
     }
 
-    std::FILE* target = OpenForReading(path_);
-    if (target == nullptr)
-        return CannotReadTarget();
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> targetCloser(target, &std::fclose);
-    LineSource source(target);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> target(OpenForReading(path_), &std::fclose);
+    if (!target)
+        return Say(CannotReadTargetText());
+    LineSource source(target.get());
     bool legacy = !targetIsUtf8_ && legacyToUtf8_ != nullptr;
     bool first = true, skipping = false, ended = false;
     std::string name, converted;
@@ -574,12 +567,10 @@ bool KvdWriteSession::Merge(kvddisk::NewFile& out, uint64_t& hash, uint64_t& siz
     while (source.Next(line, length)) {
         if (legacy) {
             converted = LegacyLineToUtf8(std::string_view(line, length), legacyToUtf8_);
-            if (converted.size() > KvdReader::kMaxLine + 2) {
-                error.kind = kvddisk::Failure::kOther;
-                error.detail = "a line of the file, written in the Windows code page, would be longer than a "
-                               ".kvd file allows in UTF-8";
-                return Broken(error);
-            }
+            if (converted.size() > KvdReader::kMaxLine + 2)
+                return Say(Head() + "a line of the file, written in the Windows code page, would be longer in "
+                                    "UTF-8 than a .kvd file allows. Nothing was written; the file is as it was. "
+                                    "Shorten that line, or write the file in replace mode.");
             line = converted.data();
             length = converted.size();
         }
@@ -592,39 +583,31 @@ bool KvdWriteSession::Merge(kvddisk::NewFile& out, uint64_t& hash, uint64_t& siz
         case kCommentOrBlank: break;
         case kValueLine: keep = !skipping; break;
         case kObjectLine: {
-            if (!DecodeText(fields, end, name)) {
-                message_ = ChangedText();
-                Abandon();
-                return false;
-            }
+            if (!DecodeText(fields, end, name))
+                return Say(ChangedText());
             auto found = names_.find(name);
             skipping = found != names_.end();
             keep = !skipping;
-            if (skipping && !found->second.placed && !PlaceName(found->second, spool, out))
-                return open_ ? spoolFailed() : false;
+            if (skipping && !found->second.placed && !PlaceName(found->second, spool.get(), out))
+                return false;
             break;
         }
         case kEndLine:
             for (const std::string& key : order_) {
                 Name& entry = names_[key];
-                if (!entry.placed && !PlaceName(entry, spool, out))
-                    return open_ ? spoolFailed() : false;
+                if (!entry.placed && !PlaceName(entry, spool.get(), out))
+                    return false;
             }
             ended = true;
             break;
         default:  // the reader accepted this file at the begin: it changed since
-            message_ = ChangedText();
-            Abandon();
-            return false;
+            return Say(ChangedText());
         }
         if (keep && !out.Write(line, length, error))
-            return Broken(error);
+            return Say(FailureText(error));
     }
-    if (source.Failed() || !ended) {
-        message_ = ChangedText();
-        Abandon();
-        return false;
-    }
+    if (source.Failed() || !ended)
+        return Say(ChangedText());
     hash = source.Hash().Value();
     size = source.Hash().Size();
     return true;
@@ -632,64 +615,57 @@ bool KvdWriteSession::Merge(kvddisk::NewFile& out, uint64_t& hash, uint64_t& siz
 
 bool KvdWriteSession::Commit()
 {
-    if (!open_) {
-        message_ = "Nothing was written: no write is open. Call KivBeginWrite first.";
-        return false;
-    }
+    if (!open_)
+        return Say("Nothing was written: no write is open. Call KivBeginWrite first.");
+    bool done = CommitSteps();
+    Abandon();  // removes what is left: the spool, or the new file after a failure
+    if (done)
+        message_.clear();
+    return done;
+}
+
+bool KvdWriteSession::CommitSteps()
+{
     kvddisk::Error error;
     uint64_t hash = 0, size = 0;
     kvddisk::NewFile merged;
     kvddisk::NewFile* finished = &out_;
     if (mode_ == kReplace) {
-        if (!Emit("end\n"))
-            return false;
-        if (!out_.Finish(error))
-            return Broken(error);
+        line_ = "end\n";
+        if (!out_.Write(line_, error) || !out_.Finish(error))
+            return Say(FailureText(error));
         if (stamp_.exists) {
-            std::FILE* target = OpenForReading(path_);
-            if (target == nullptr)
-                return CannotReadTarget();
-            LineSource source(target);
+            std::unique_ptr<std::FILE, int (*)(std::FILE*)> target(OpenForReading(path_), &std::fclose);
+            if (!target)
+                return Say(CannotReadTargetText());
+            LineSource source(target.get());
             const char* line;
             size_t length;
             while (source.Next(line, length)) {
             }
             hash = source.Hash().Value();
             size = source.Failed() ? ~uint64_t(0) : source.Hash().Size();
-            std::fclose(target);
         }
     } else {
-        // A full check first: a file changed in size or time is refused before any work.
-        if (!StillTheSame(hash_, stamp_.size)) {
-            message_ = ChangedText();
-            Abandon();
-            return false;
-        }
+        // A file changed in size or time is refused before any work.
+        if (!StillTheSame(hash_, stamp_.size))
+            return Say(ChangedText());
         if (!out_.Finish(error))  // the spool, to be read back
-            return Broken(error);
+            return Say(FailureText(error));
         if (!merged.Create(kvddisk::TemporaryPathBeside(path_), error))
-            return Broken(error);
+            return Say(FailureText(error));
         if (!Merge(merged, hash, size))
-            return false;
+            return false;  // merged is removed as it goes out of scope
         if (!merged.Finish(error))
-            return Broken(error);
+            return Say(FailureText(error));
         finished = &merged;
     }
     if (commitStepHook != nullptr)
         commitStepHook("written");
-    if (!StillTheSame(hash, size)) {
-        message_ = ChangedText();
-        Abandon();
-        return false;
-    }
-    if (!kvddisk::ReplaceWith(finished->Path(), path_, error)) {
-        std::string text = FailureText(error);
-        Abandon();
-        message_ = text;
-        return false;
-    }
+    if (!StillTheSame(hash, size))
+        return Say(ChangedText());
+    if (!kvddisk::ReplaceWith(finished->Path(), path_, error))
+        return Say(FailureText(error));
     finished->Forget();
-    Abandon();  // removes the spool of update mode
-    message_.clear();
     return true;
 }

@@ -75,7 +75,9 @@ private:
     bool StillTheSame(uint64_t hash, uint64_t size);
     bool Merge(kvddisk::NewFile& out, uint64_t& hash, uint64_t& size);
     bool PlaceName(Name& name, std::FILE* spool, kvddisk::NewFile& out);
-    bool CannotReadTarget();
+    std::string CannotReadTargetText() const;
+    bool Say(const std::string& text);
+    bool CommitSteps();
 
     LegacyToUtf8 legacyToUtf8_ = nullptr;
     bool open_ = false;
