@@ -39,7 +39,17 @@ const char* Shown(const char* text, int slot)
     return Session().FileIsUtf8() ? Utf8ToAnsi(text, g_texts[slot]) : text;
 }
 
-std::string Utf8(const char* text) { return text != nullptr ? AnsiToUtf8(text) : std::string(); }
+// A caller's text in UTF-8: the text itself when it needs no conversion, else `storage`.
+std::string_view Utf8(const char* text, std::string& storage)
+{
+    if (text == nullptr)
+        return std::string_view();
+    std::string_view view(text);
+    if (AnsiIsUtf8() || IsAsciiText(view))
+        return view;
+    storage = AnsiToUtf8(view);
+    return storage;
+}
 
 // Out-pointers may be NULL ("not wanted"); every wanted one is set.
 inline void Put(char** out, const char* text)
@@ -176,7 +186,9 @@ KIVAPI int KIVCALL KivPutObject(const char* name, const char* author, const char
                                 const char* date, char** message)
 {
     try {
-        if (Session().Writer().PutObject(Utf8(name), Utf8(author), Utf8(version), Utf8(wellId), Utf8(date))) {
+        std::string s[5];
+        if (Session().Writer().PutObject(Utf8(name, s[0]), Utf8(author, s[1]), Utf8(version, s[2]),
+                                         Utf8(wellId, s[3]), Utf8(date, s[4]))) {
             Put(message, g_empty);
             return 1;
         }
@@ -193,8 +205,10 @@ KIVAPI int KIVCALL KivPutValue(const char* groupName, const char* parentGroupNam
                                const char* extraText, char** message)
 {
     try {
-        if (Session().Writer().PutValue(Utf8(groupName), Utf8(parentGroupName), recordNumber, Utf8(valueName),
-                                        Utf8(valueText), Utf8(suffixText), Utf8(extraText))) {
+        std::string s[6];
+        if (Session().Writer().PutValue(Utf8(groupName, s[0]), Utf8(parentGroupName, s[1]), recordNumber,
+                                        Utf8(valueName, s[2]), Utf8(valueText, s[3]), Utf8(suffixText, s[4]),
+                                        Utf8(extraText, s[5]))) {
             Put(message, g_empty);
             return 1;
         }

@@ -81,6 +81,8 @@ size_t Utf8SequenceAt(const unsigned char* p, const unsigned char* end)
 
 }  // namespace
 
+bool IsAsciiText(std::string_view text) { return IsAscii(text.data(), text.size()); }
+
 bool AnsiIsUtf8()
 {
 #ifdef _WIN32

@@ -21,3 +21,6 @@ std::string MessageToAnsi(const std::string& message);
 
 // True when the callers' code page needs no conversion.
 bool AnsiIsUtf8();
+
+// True when every byte is below 128: the same in every code page.
+bool IsAsciiText(std::string_view text);

@@ -457,26 +457,29 @@ bool KvdWriteSession::PutObject(std::string_view name, std::string_view author, 
 bool KvdWriteSession::PutValue(std::string_view group, std::string_view parent, int record, std::string_view name,
                                std::string_view value, std::string_view suffix, std::string_view extra)
 {
+    // Named in a refusal only: most values pass, and a text for each would cost.
+    auto shown = [&] {
+        return "The value \"" + std::string(name.substr(0, 80)) + "\" of the group \"" +
+               std::string(group.substr(0, 80)) + "\"";
+    };
     if (!open_)
         return RefuseValue("The value is not written: no write is open. Call KivBeginWrite first.");
-    std::string shown = "The value \"" + std::string(name.substr(0, 80)) + "\" of the group \"" +
-                        std::string(group.substr(0, 80)) + "\"";
     if (current_ == nullptr)
-        return RefuseValue(shown + " is not written: no object takes it, because none was put since the "
-                                   "writing began or the last one was refused. Put its object first.");
-    if (!FieldsHaveNoZero({{"group name", group}, {"parent group", parent}, {"value name", name},
-                           {"value text", value}, {"suffix text", suffix}, {"extra text", extra}},
-                          shown.c_str()))
-        return false;
+        return RefuseValue(shown() + " is not written: no object takes it, because none was put since the "
+                                     "writing began or the last one was refused. Put its object first.");
+    for (std::string_view text : {group, parent, name, value, suffix, extra})
+        if (text.find('\0') != std::string_view::npos)
+            return RefuseValue(shown() + " is not written: one of its texts holds a zero byte, which a .kvd text "
+                                         "cannot hold. Remove it.");
     line_.clear();
     AppendKvdValueLine(line_, group, parent, record, name, value, suffix, extra);
     if (line_.size() - 1 > KvdReader::kMaxLine)
-        return RefuseValue(shown + " is not written: its line would be " + std::to_string(line_.size() - 1) +
+        return RefuseValue(shown() + " is not written: its line would be " + std::to_string(line_.size() - 1) +
                            " bytes long, and a .kvd file allows at most " + std::to_string(KvdReader::kMaxLine) +
                            ". Shorten its texts.");
     std::string why;
     if (!groups_.Enter(group, parent, why))
-        return RefuseValue(shown + " is not written: " + why);
+        return RefuseValue(shown() + " is not written: " + why);
     if (!Emit(line_))
         return false;
     current_->length += line_.size();

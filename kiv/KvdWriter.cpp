@@ -1,13 +1,40 @@
 // KvdWriter.cpp - the quoting rule, written out.
 #include "KvdWriter.h"
 
-#include <cstdio>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+constexpr uint64_t kOnes = 0x0101010101010101ULL;
+constexpr uint64_t kHighs = 0x8080808080808080ULL;
+
+// Exact byte tests, eight bytes at a time: a high bit for each byte that is zero,
+// or that is below 0x21 (blanks and control bytes); bytes above 127 are neither.
+inline uint64_t ZeroBytes(uint64_t x) { return ~(((x & ~kHighs) + ~kHighs) | x) & kHighs; }
+inline uint64_t BytesBelow21(uint64_t x) { return ~((((x & ~kHighs) + kOnes * (0x80 - 0x21)) & kHighs) | x) & kHighs; }
+
+inline bool AnyNotBare(uint64_t v)
+{
+    return (BytesBelow21(v) | ZeroBytes(v ^ (kOnes * '"')) | ZeroBytes(v ^ (kOnes * '\\'))) != 0;
+}
+
+}  // namespace
 
 bool IsBareKvdText(std::string_view text)
 {
     if (text.empty())
         return false;
-    for (unsigned char c : text) {
+    const char* p = text.data();
+    size_t n = text.size();
+    for (; n >= 8; p += 8, n -= 8) {
+        uint64_t v;
+        std::memcpy(&v, p, 8);
+        if (AnyNotBare(v))
+            return false;
+    }
+    for (; n > 0; ++p, --n) {
+        unsigned char c = static_cast<unsigned char>(*p);
         if (c <= ' ' || c == '"' || c == '\\')
             return false;
     }
@@ -62,9 +89,17 @@ void AppendKvdValueLine(std::string& out, std::string_view group, std::string_vi
     out += ' ';
     AppendKvdText(out, parentGroup);
     out += ' ';
-    char digits[16];
-    int n = std::snprintf(digits, sizeof digits, "%d", record);
-    out.append(digits, static_cast<size_t>(n));
+    char digits[12];
+    char* end = digits + sizeof digits;
+    char* p = end;
+    uint32_t magnitude = record < 0 ? 0u - static_cast<uint32_t>(record) : static_cast<uint32_t>(record);
+    do {
+        *--p = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (record < 0)
+        *--p = '-';
+    out.append(p, static_cast<size_t>(end - p));
     for (std::string_view field : {name, value}) {
         out += ' ';
         AppendKvdText(out, field);
@@ -115,6 +150,8 @@ bool KvdGroupPath::Enter(std::string_view group, std::string_view parent, std::s
         why = "its group name is empty; every value needs a group.";
         return false;
     }
+    if (depth_ > 0 && path_[depth_ - 1] == group && (parent.empty() || (depth_ >= 2 && path_[depth_ - 2] == parent)))
+        return true;  // the common case: another value of the same group
     if (depth_ == 0) {
         if (!parent.empty()) {
             why = "it is the first value of its object, so its group must be a top-level group (parent group "

@@ -824,6 +824,18 @@ TEST(KivWrite, UpdatingAnOlderCodePageFileTurnsItIntoUtf8)
 
 // ---- The byte checks ------------------------------------------------------------------------
 
+TEST(KvdBytes, BareTextTestOfEveryByteInEveryPlaceOfAWord)
+{
+    for (int c = 0; c < 256; ++c) {
+        bool bare = c > ' ' && c != '"' && c != '\\';
+        for (size_t at = 0; at < 9; ++at) {
+            std::string text(9, 'a');
+            text[at] = static_cast<char>(c);
+            EXPECT_EQ(IsBareKvdText(text), bare) << "byte " << c << " at " << at;
+        }
+    }
+}
+
 TEST(KvdBytes, Utf8CheckFedInAnyPieces)
 {
     struct Case {
