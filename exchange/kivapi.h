@@ -93,9 +93,10 @@ KIVAPI void KIVCALL KivDetach(void);
  * Update rules (KIV_WRITE_UPDATE): every object name put in the write replaces all
  * objects of that name in the file; the first object put with a name takes the place
  * of the first old one, further ones with that name follow it; names that the file
- * did not hold are added at the end, in the order put. Every other object is kept
- * with its values, its lines copied byte for byte, and comment lines stay. Names
- * match byte for byte, with letter case, as the transfer dialog matches them.
+ * did not hold are added before its end, in the order first put, each name's
+ * objects together. Every other object is kept with its values, its lines copied
+ * byte for byte, and comment lines stay. Names match byte for byte, with letter
+ * case, as the transfer dialog matches them. (docs/kvd-format.md, "Writing".)
  */
 
 #define KIV_WRITE_UPDATE 1   /* the file's other objects are kept */

@@ -467,12 +467,10 @@ bool KvdWriteSession::PutValue(std::string_view group, std::string_view parent, 
     if (current_ == nullptr)
         return RefuseValue(shown() + " is not written: no object takes it, because none was put since the "
                                      "writing began or the last one was refused. Put its object first.");
-    for (std::string_view text : {group, parent, name, value, suffix, extra})
-        if (text.find('\0') != std::string_view::npos)
-            return RefuseValue(shown() + " is not written: one of its texts holds a zero byte, which a .kvd text "
-                                         "cannot hold. Remove it.");
     line_.clear();
-    AppendKvdValueLine(line_, group, parent, record, name, value, suffix, extra);
+    if (!AppendKvdValueLine(line_, group, parent, record, name, value, suffix, extra))
+        return RefuseValue(shown() + " is not written: one of its texts holds a zero byte, which a .kvd text "
+                                     "cannot hold. Remove it.");
     if (line_.size() - 1 > KvdReader::kMaxLine)
         return RefuseValue(shown() + " is not written: its line would be " + std::to_string(line_.size() - 1) +
                            " bytes long, and a .kvd file allows at most " + std::to_string(KvdReader::kMaxLine) +

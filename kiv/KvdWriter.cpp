@@ -41,13 +41,14 @@ bool IsBareKvdText(std::string_view text)
     return true;
 }
 
-void AppendKvdText(std::string& out, std::string_view text)
+namespace {
+
+// The quoted form; false when the text holds a zero byte (written as \x00, which no
+// reader accepts, so the caller must not use the line).
+bool AppendQuoted(std::string& out, std::string_view text)
 {
-    if (IsBareKvdText(text)) {
-        out += text;
-        return;
-    }
     static const char kHex[] = "0123456789ABCDEF";
+    bool sound = true;
     out += '"';
     for (unsigned char c : text) {
         switch (c) {
@@ -58,6 +59,7 @@ void AppendKvdText(std::string& out, std::string_view text)
         case '\r': out += "\\r"; break;
         default:
             if (c < ' ') {
+                sound = sound && c != 0;
                 out += "\\x";
                 out += kHex[c >> 4];
                 out += kHex[c & 15];
@@ -67,27 +69,44 @@ void AppendKvdText(std::string& out, std::string_view text)
         }
     }
     out += '"';
+    return sound;
 }
 
-void AppendKvdObjectLine(std::string& out, std::string_view name, std::string_view author,
+inline bool AppendText(std::string& out, std::string_view text)
+{
+    if (IsBareKvdText(text)) {
+        out += text;
+        return true;
+    }
+    return AppendQuoted(out, text);
+}
+
+}  // namespace
+
+void AppendKvdText(std::string& out, std::string_view text) { AppendText(out, text); }
+
+bool AppendKvdObjectLine(std::string& out, std::string_view name, std::string_view author,
                          std::string_view version, std::string_view wellId, std::string_view date)
 {
+    bool sound = true;
     out += "object";
     for (std::string_view field : {name, author, version, wellId, date}) {
         out += ' ';
-        AppendKvdText(out, field);
+        sound &= AppendText(out, field);
     }
     out += '\n';
+    return sound;
 }
 
-void AppendKvdValueLine(std::string& out, std::string_view group, std::string_view parentGroup, int record,
+bool AppendKvdValueLine(std::string& out, std::string_view group, std::string_view parentGroup, int record,
                         std::string_view name, std::string_view value, std::string_view suffix,
                         std::string_view extra)
 {
+    bool sound = true;
     out += "value ";
-    AppendKvdText(out, group);
+    sound &= AppendText(out, group);
     out += ' ';
-    AppendKvdText(out, parentGroup);
+    sound &= AppendText(out, parentGroup);
     out += ' ';
     char digits[12];
     char* end = digits + sizeof digits;
@@ -102,18 +121,19 @@ void AppendKvdValueLine(std::string& out, std::string_view group, std::string_vi
     out.append(p, static_cast<size_t>(end - p));
     for (std::string_view field : {name, value}) {
         out += ' ';
-        AppendKvdText(out, field);
+        sound &= AppendText(out, field);
     }
     // Trailing empty fields may be left out; the extra text needs the suffix before it.
     if (!suffix.empty() || !extra.empty()) {
         out += ' ';
-        AppendKvdText(out, suffix);
+        sound &= AppendText(out, suffix);
     }
     if (!extra.empty()) {
         out += ' ';
-        AppendKvdText(out, extra);
+        sound &= AppendText(out, extra);
     }
     out += '\n';
+    return sound;
 }
 
 std::string KvdObjectLine(std::string_view name, std::string_view author, std::string_view version,

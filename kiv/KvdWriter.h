@@ -16,10 +16,11 @@ bool IsBareKvdText(std::string_view text);
 // and \xHH for the other control bytes. A text cannot hold a zero byte.
 void AppendKvdText(std::string& out, std::string_view text);
 
-// Appends one complete line, ending with "\n".
-void AppendKvdObjectLine(std::string& out, std::string_view name, std::string_view author,
+// Appends one complete line, ending with "\n". False when a text holds a zero byte:
+// the line cannot be read back, and is not to be used.
+bool AppendKvdObjectLine(std::string& out, std::string_view name, std::string_view author,
                          std::string_view version, std::string_view wellId, std::string_view date);
-void AppendKvdValueLine(std::string& out, std::string_view group, std::string_view parentGroup, int record,
+bool AppendKvdValueLine(std::string& out, std::string_view group, std::string_view parentGroup, int record,
                         std::string_view name, std::string_view value, std::string_view suffix,
                         std::string_view extra);
 
