@@ -45,7 +45,9 @@
 extern "C" {
 #endif
 
-/* Starts an attachment. Nonzero: attached. 0: *message says why. */
+/* Starts an attachment, from nothing: a file still open from an earlier attachment
+ * is closed and a write still open is abandoned, so nothing of an earlier use shows.
+ * Nonzero: attached. 0: *message says why. */
 KIVAPI int KIVCALL KivAttach(char** message);
 
 /* Opens the .kvd file at path (directory text followed by the file name) after
@@ -131,7 +133,8 @@ KIVAPI int KIVCALL KivPutValue(const char* groupName, const char* parentGroupNam
 
 /* Writes the file: the objects put (and, in update mode, the objects kept) go to a
  * temporary file in the target's folder, which is flushed to the disk and then
- * takes the target's place in one step. The write ends either way. 0: the target is
+ * takes the target's place in one step. The write ends either way. When the same
+ * file is open for reading (KivOpen), that reading ends first. 0: the target is
  * as it was and no temporary file is left; *message says what happened: the file
  * changed on the disk since KivBeginWrite (its size, time or, in update mode, its
  * content; nothing is written: read it again and repeat), the disk is full, the

@@ -223,7 +223,7 @@ KIVAPI int KIVCALL KivPutValue(const char* groupName, const char* parentGroupNam
 KIVAPI int KIVCALL KivCommitWrite(char** message)
 {
     try {
-        if (Session().Writer().Commit()) {
+        if (Session().CommitWrite()) {
             Put(message, g_empty);
             return 1;
         }

@@ -94,3 +94,10 @@ bool KivSession::NextValue(Value& value)
         return false;
     }
 }
+
+bool KivSession::CommitWrite()
+{
+    if (writer_.IsOpen() && state_ != kNoFile && reader_.Path() == writer_.Path())
+        Finish();
+    return writer_.Commit();
+}

@@ -44,6 +44,9 @@ public:
     bool FileIsUtf8() const { return fileIsUtf8_; }
 
     KvdWriteSession& Writer() { return writer_; }
+    // Commits the write. A file open for reading that the commit replaces is closed
+    // first: its objects are gone, and Windows replaces no file that is open.
+    bool CommitWrite();
 
 private:
     enum State {

@@ -74,12 +74,15 @@ public:
 
 private:
     static constexpr size_t kBuffer = size_t(1) << 20;
+    static constexpr uint64_t kStartEvery = uint64_t(8) << 20;  // bytes between starts of the disk
     bool WriteSlow(const char* data, size_t size, Error& error);
     bool Drain(Error& error);
     int fd_ = -1;
     std::string path_;
     std::unique_ptr<char[]> buffer_;
     size_t used_ = 0;
+    uint64_t written_ = 0;  // bytes handed to the system
+    uint64_t started_ = 0;  // of them, bytes the disk was asked to write
 };
 
 // Puts `from` in the place of `to` in one step (the old `to`, if any, is gone at

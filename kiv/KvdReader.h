@@ -40,6 +40,7 @@ public:
     // Closes the file and gives the buffer back; the next Open makes a new one.
     void Release();
     bool IsOpen() const { return file_ != nullptr; }
+    const std::string& Path() const { return path_; }
 
     // The next record. kEnd comes once, for the "end" line; kFinished follows when
     // nothing but blank lines and comments comes after it. kError: see Message().

@@ -46,6 +46,7 @@ public:
     void Abandon();
 
     bool IsOpen() const { return open_; }
+    const std::string& Path() const { return path_; }
     const std::string& Message() const { return message_; }
 
     // For tests: called at the named steps of a commit ("written": the temporary

@@ -783,6 +783,28 @@ TEST(KivWrite, AttachingAgainClosesAFileLeftOpen)
     KivDetach();
 }
 
+TEST(KivWrite, ACommitToTheFileOpenForReadingEndsThatReading)
+{
+    Folder folder;
+    std::string path = folder / "both.kvd";
+    WriteBytes(path, OldFile());
+    char* message = nullptr;
+    KivAttach(&message);
+    ASSERT_NE(KivOpen(path.c_str(), &message, 0), 0) << message;
+    char *name, *author, *version, *wellId, *date;
+    ASSERT_NE(KivGetNextObject(&name, &author, &version, &wellId, &date), 0);
+    ASSERT_NE(KivBeginWrite(path.c_str(), &message, KIV_WRITE_UPDATE), 0) << message;
+    ASSERT_NE(KivPutObject("B", "new", "", "", "2001-01-01 00:00", &message), 0);
+    ASSERT_NE(KivCommitWrite(&message), 0) << message;
+    EXPECT_EQ(KivGetNextObject(&name, &author, &version, &wellId, &date), 0) << "the replaced file is closed";
+    ASSERT_NE(KivOpen(path.c_str(), &message, 0), 0) << message;
+    std::string names;
+    while (KivGetNextObject(&name, &author, &version, &wellId, &date))
+        names += std::string(name) + "/" + author + " ";
+    KivDetach();
+    EXPECT_EQ(names, "A/amy B/new A/cid C c/dan ");
+}
+
 // ---- Older files in the Windows code page ----------------------------------------------
 
 // Latin-1 to UTF-8, standing for the Windows code page.
