@@ -38,11 +38,20 @@ void Check(int ok, const char* what, const char* message)
 
 // Deviation surveys with nested stations and casing strings, about 45 bytes a value
 // line, through the put calls until `bytes` are put. Returns the number of objects.
+// The texts of the 60 records are made once: the time is the library's, not the
+// formatting of numbers.
 long long PutObjects(long long bytes, const char* author)
 {
+    static std::vector<std::string> depths, angles;
+    if (depths.empty()) {
+        for (int record = 1; record <= 60; ++record) {
+            depths.push_back(std::to_string(record * 25) + ".0");
+            angles.push_back(std::to_string(record % 90) + ".25");
+        }
+    }
     char* message = nullptr;
     long long put = 0, objects = 0;
-    char name[64], well[32], date[32], number[32], angle[32];
+    char name[64], well[32], date[32];
     for (; put < bytes; ++objects) {
         std::snprintf(name, sizeof name, "Deviation survey %lld", objects);
         std::snprintf(well, sizeof well, "NF-%03lld", objects % 997);
@@ -51,9 +60,9 @@ long long PutObjects(long long bytes, const char* author)
         Check(KivPutObject(name, author, "3", well, date, &message), "put object", message);
         put += 60;
         for (int record = 1; record <= 60; ++record) {
-            std::snprintf(number, sizeof number, "%d.0", record * 25);
-            std::snprintf(angle, sizeof angle, "%d.25", record % 90);
-            Check(KivPutValue("Survey", "", record, "MD", number, "m", "", &message), "put value", message);
+            const char* depth = depths[record - 1].c_str();
+            const char* angle = angles[record - 1].c_str();
+            Check(KivPutValue("Survey", "", record, "MD", depth, "m", "", &message), "put value", message);
             Check(KivPutValue("Survey", "", record, "Inclination", angle, "deg", "", &message), "put value", message);
             Check(KivPutValue("Survey", "", record, "Azimuth", angle, "deg", "", &message), "put value", message);
             put += 3 * 42;

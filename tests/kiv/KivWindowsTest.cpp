@@ -261,6 +261,85 @@ TEST(KivWindowsFaults, ATargetHeldOpenWithoutSharing)
     }
 }
 
+// Another process that holds a file open without sharing: this program again, running
+// only the holder below, which opens the file named by KIV_HOLD_PATH, says so through
+// an event and keeps it open until told to let go.
+class Holder {
+public:
+    explicit Holder(const std::string& path)
+    {
+        std::string id = std::to_string(GetCurrentProcessId());
+        held_ = CreateEventA(nullptr, TRUE, FALSE, ("kiv_held_" + id).c_str());
+        release_ = CreateEventA(nullptr, TRUE, FALSE, ("kiv_release_" + id).c_str());
+        char exe[MAX_PATH];
+        GetModuleFileNameA(nullptr, exe, MAX_PATH);
+        SetEnvironmentVariableA("KIV_HOLD_PATH", path.c_str());
+        SetEnvironmentVariableA("KIV_HOLD_EVENTS", id.c_str());
+        std::string command = std::string("\"") + exe + "\" --gtest_filter=KivHolder.*";
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                  &process_) != 0;
+        SetEnvironmentVariableA("KIV_HOLD_PATH", nullptr);
+        holding_ = started_ && WaitForSingleObject(held_, 30000) == WAIT_OBJECT_0;
+    }
+    ~Holder()
+    {
+        SetEvent(release_);
+        if (started_) {
+            WaitForSingleObject(process_.hProcess, 30000);
+            CloseHandle(process_.hProcess);
+            CloseHandle(process_.hThread);
+        }
+        CloseHandle(held_);
+        CloseHandle(release_);
+    }
+    bool Holding() const { return holding_; }
+
+private:
+    HANDLE held_, release_;
+    PROCESS_INFORMATION process_ = {};
+    bool started_ = false, holding_ = false;
+};
+
+TEST(KivHolder, HoldTheFileNamedByTheEnvironment)
+{
+    char path[MAX_PATH], id[64];
+    if (!GetEnvironmentVariableA("KIV_HOLD_PATH", path, MAX_PATH) || !GetEnvironmentVariableA("KIV_HOLD_EVENTS", id, 64))
+        GTEST_SKIP() << "only as the holder of another test";
+    HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    HANDLE held = OpenEventA(EVENT_MODIFY_STATE, FALSE, (std::string("kiv_held_") + id).c_str());
+    HANDLE release = OpenEventA(SYNCHRONIZE, FALSE, (std::string("kiv_release_") + id).c_str());
+    SetEvent(held);
+    WaitForSingleObject(release, 30000);
+    CloseHandle(file);
+}
+
+TEST(KivWindowsFaults, ATargetHeldOpenByAnotherProcess)
+{
+    for (int mode : {KIV_WRITE_UPDATE, KIV_WRITE_REPLACE}) {
+        Folder folder;
+        std::string path = folder / "other.kvd";
+        WriteBytes(path, kOld);
+        char* message = nullptr;
+        KivAttach(&message);
+        ASSERT_NE(KivBeginWrite(path.c_str(), &message, mode), 0) << message;
+        ASSERT_NE(KivPutObject("A", "new", "", "", kDate, &message), 0) << message;
+        std::string text;
+        {
+            Holder holder(path);
+            ASSERT_TRUE(holder.Holding()) << "the other process does not hold the file";
+            EXPECT_EQ(KivCommitWrite(&message), 0) << mode;
+            text = message;
+        }
+        KivDetach();
+        EXPECT_NE(text.find("another program holds the file open"), std::string::npos) << mode << ": " << text;
+        EXPECT_EQ(ReadBytes(path), kOld) << mode;
+        EXPECT_EQ(folder.Names(), std::vector<std::string>{"other.kvd"}) << mode;
+    }
+}
+
 TEST(KivWindowsFaults, TheReadOnlyAttribute)
 {
     for (int mode : {KIV_WRITE_UPDATE, KIV_WRITE_REPLACE}) {
