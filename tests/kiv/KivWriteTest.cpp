@@ -805,6 +805,45 @@ TEST(KivWrite, ACommitToTheFileOpenForReadingEndsThatReading)
     EXPECT_EQ(names, "A/amy B/new A/cid C c/dan ");
 }
 
+// Every sample file and every input kept from fuzzing that the reader accepts: written
+// anew it reads back the same, and an update that puts nothing keeps every byte.
+TEST(KivWrite, EveryFileTheReaderAcceptsWritesAgain)
+{
+    std::vector<std::string> inputs;
+    for (const std::string& dir : {std::string(KIV_SAMPLES_DIR), std::string(KIV_FUZZ_DIR) + "/corpus/reader",
+                                   std::string(KIV_FUZZ_DIR) + "/regressions/reader",
+                                   std::string(KIV_FUZZ_DIR) + "/regressions/writer"}) {
+        if (DIR* folder = opendir(dir.c_str())) {
+            while (dirent* entry = readdir(folder)) {
+                std::string name = entry->d_name;
+                struct stat st;
+                if (name[0] != '.' && stat((dir + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
+                    inputs.push_back(dir + "/" + name);
+            }
+            closedir(folder);
+        }
+    }
+    ASSERT_GT(inputs.size(), 10u);
+    int accepted = 0;
+    for (const std::string& input : inputs) {
+        ReadResult read = ReadKvdFile(input);
+        if (!read.opened)
+            continue;
+        ++accepted;
+        Folder folder;
+        std::string copy = folder / "copy.kvd";
+        ASSERT_EQ(Write(copy, KIV_WRITE_REPLACE, read.objects), "") << input;
+        ReadResult again = ReadKvdFile(copy);
+        ASSERT_TRUE(again.opened) << input << ": " << again.message;
+        EXPECT_TRUE(again.objects == read.objects) << input;
+        std::string original = ReadBytes(input);
+        WriteBytes(copy, original);
+        ASSERT_EQ(Write(copy, KIV_WRITE_UPDATE, {}), "") << input;
+        EXPECT_EQ(ReadBytes(copy), original) << input;
+    }
+    EXPECT_GT(accepted, 3);
+}
+
 // ---- Older files in the Windows code page ----------------------------------------------
 
 // Latin-1 to UTF-8, standing for the Windows code page.
