@@ -1,4 +1,5 @@
-/* kivapi.h - the six calls of the exchange library Kiv.dll.
+/* kivapi.h - the calls of the exchange library Kiv.dll: six that read .kvd files
+ * and five that write them.
  *
  * Every call is stdcall (the callee removes its arguments) with C linkage; the DLL
  * exports the plain names (KivOpen, not _KivOpen@12) on both architectures.
@@ -14,6 +15,12 @@
  * object delivered last come depth first: the first value of an object is in a
  * top-level group (empty parent group), and a non-empty parent group names a group
  * on the path of the value delivered before.
+ *
+ * Texts: .kvd files hold UTF-8. The library talks to its callers in the process's
+ * ANSI code page: the read calls hand out texts of a UTF-8 file converted to it, and
+ * the write calls convert what they are given from it. A character that the code
+ * page cannot show becomes '?'; nothing fails for it. A file that is not valid UTF-8
+ * as a whole is an older file in the Windows code page and is read unchanged.
  *
  * Define KIV_BUILDING_DLL when building a module that provides these calls
  * (Kiv.dll itself, or a stand-in for it); users leave it undefined and import them.
@@ -38,7 +45,9 @@
 extern "C" {
 #endif
 
-/* Starts an attachment. Nonzero: attached. 0: *message says why. */
+/* Starts an attachment, from nothing: a file still open from an earlier attachment
+ * is closed and a write still open is abandoned, so nothing of an earlier use shows.
+ * Nonzero: attached. 0: *message says why. */
 KIVAPI int KIVCALL KivAttach(char** message);
 
 /* Opens the .kvd file at path (directory text followed by the file name) after
@@ -62,8 +71,79 @@ KIVAPI int KIVCALL KivGetNextValue(char** groupName, char** valueName, char** ex
 KIVAPI int KIVCALL KivStringToDate(const char* date, int* year, int* month, int* day,
                                    int* hour, int* minute);
 
-/* Ends the attachment together with any open file. */
+/* Ends the attachment together with any open file, and abandons a write that was
+ * not committed. */
 KIVAPI void KIVCALL KivDetach(void);
+
+/* ---- Writing ----------------------------------------------------------------
+ *
+ * One write at a time, beside the reading (the read calls go on working while a
+ * write is open):
+ *
+ *   KivAttach
+ *   KivBeginWrite(path, &message, KIV_WRITE_UPDATE or KIV_WRITE_REPLACE)
+ *   { KivPutObject(...)  { KivPutValue(...) } }
+ *   KivCommitWrite(&message)      or KivAbandonWrite()
+ *   KivDetach                     (abandons a write that was not committed)
+ *
+ * Nothing reaches the file at path before KivCommitWrite. The commit writes a
+ * temporary file in the same folder, flushes it to the disk and puts it in the
+ * place of the target in one step: a failure at any point leaves the target as it
+ * was. Each call returns nonzero for success; on 0, *message says what happened and
+ * what to do, in words for a person (show it unchanged). A NULL text counts as "".
+ *
+ * Update rules (KIV_WRITE_UPDATE): every object name put in the write replaces all
+ * objects of that name in the file; the first object put with a name takes the place
+ * of the first old one, further ones with that name follow it; names that the file
+ * did not hold are added before its end, in the order first put, each name's
+ * objects together. Every other object is kept with its values, its lines copied
+ * byte for byte, and comment lines stay. Names match byte for byte, with letter
+ * case, as the transfer dialog matches them. (docs/kvd-format.md, "Writing".)
+ */
+
+#define KIV_WRITE_UPDATE 1   /* the file's other objects are kept */
+#define KIV_WRITE_REPLACE 2  /* the file will hold only what is written */
+
+/* Begins a write to the .kvd file at path (directory text followed by the file
+ * name). A file that does not exist is created in either mode; its folder must exist.
+ * A write that is still open is abandoned first.
+ * 0: no write is open, and *message says why: the mode is neither of the two; the
+ * file is read-only or is a folder; or, in update mode, the file is damaged; then
+ * the message is the one KivOpen gives for it, so a fault is never cut away
+ * silently. */
+KIVAPI int KIVCALL KivBeginWrite(const char* path, char** message, int mode);
+
+/* Puts an object; the values put after it are its values. date: "YYYY-MM-DD HH:MM"
+ * (a date and time that exist), or "" for the local time now. 0: the object is not
+ * written, nor are the values put after it, up to the next object; the write can
+ * go on. Refused: an empty name, a date of another form, a line longer than a .kvd
+ * file allows; no write open. */
+KIVAPI int KIVCALL KivPutObject(const char* name, const char* author, const char* version,
+                                const char* wellId, const char* date, char** message);
+
+/* Puts a value of the object put last. The values of an object come depth first,
+ * as KivGetNextValue delivers them: the first value is in a top-level group (parent
+ * group ""), a non-empty parent group names a group on the path of the value put
+ * before, and groups nest at most 32 levels deep. 0: the value is not written, and
+ * *message says which rule it breaks; the write can go on with the next value. Also
+ * refused: an empty group name, a line longer than a .kvd file allows, no object. */
+KIVAPI int KIVCALL KivPutValue(const char* groupName, const char* parentGroupName,
+                               int recordNumber, const char* valueName, const char* valueText,
+                               const char* suffixText, const char* extraText, char** message);
+
+/* Writes the file: the objects put (and, in update mode, the objects kept) go to a
+ * temporary file in the target's folder, which is flushed to the disk and then
+ * takes the target's place in one step. The write ends either way. When the same
+ * file is open for reading (KivOpen), that reading ends first. 0: the target is
+ * as it was and no temporary file is left; *message says what happened: the file
+ * changed on the disk since KivBeginWrite (its size, time or, in update mode, its
+ * content; nothing is written: read it again and repeat), the disk is full, the
+ * folder or file may not be written, another program holds the file open, the
+ * folder was removed; no write open. */
+KIVAPI int KIVCALL KivCommitWrite(char** message);
+
+/* Ends the write without touching the target; harmless when no write is open. */
+KIVAPI void KIVCALL KivAbandonWrite(void);
 
 #ifdef __cplusplus
 }

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Builds the two libFuzzer targets of the exchange library (clang, native, with
+# Builds the three libFuzzer targets of the exchange library (clang, native, with
 # AddressSanitizer and UndefinedBehaviorSanitizer) and runs each for SECONDS.
 #   fuzz/run.sh [SECONDS]        default 60
 # Inputs start from fuzz/corpus/<target> and grow in <build>/fuzz/corpus-<target>;
 # a crash or hang lands in <build>/fuzz/artifacts/<target>/: copy it into
 # fuzz/regressions/<target>/ so that the native tests replay it.
 # DERAR_BUILD names the build folder (default: build); FUZZ_TARGETS picks targets
-# (default: "reader date").
+# (default: "reader date writer"; the writer starts from the reader's inputs).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -18,20 +18,22 @@ CXX=${CXX_FUZZ:-clang++}
 command -v "$CXX" >/dev/null || { echo "fuzz: $CXX is missing (apt-get install clang)" >&2; exit 1; }
 FLAGS=(-std=c++17 -O2 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
        -fno-omit-frame-pointer -I"$ROOT/exchange" -I"$ROOT/kiv")
-LIBRARY=("$ROOT"/kiv/KvdDate.cpp "$ROOT"/kiv/KvdReader.cpp "$ROOT"/kiv/KvdWriter.cpp
-         "$ROOT"/kiv/KivSession.cpp "$ROOT"/kiv/KivCalls.cpp)
+LIBRARY=("$ROOT"/kiv/KvdBytes.cpp "$ROOT"/kiv/KvdDate.cpp "$ROOT"/kiv/KvdReader.cpp "$ROOT"/kiv/KvdWriter.cpp
+         "$ROOT"/kiv/KvdWriteSession.cpp "$ROOT"/kiv/KvdDiskPosix.cpp "$ROOT"/kiv/KivSession.cpp
+         "$ROOT"/kiv/KivCalls.cpp "$ROOT"/kiv/KivCodePage.cpp)
 
 status=0
-for target in ${FUZZ_TARGETS:-reader date}; do
+for target in ${FUZZ_TARGETS:-reader date writer}; do
     echo "== building fuzz_$target" >&2
     "$CXX" "${FLAGS[@]}" "$ROOT/fuzz/fuzz_$target.cpp" "${LIBRARY[@]}" -o "$OUT/fuzz_$target"
     mkdir -p "$ROOT/fuzz/regressions/$target"
     corpus=$OUT/corpus-$target
     artifacts=$OUT/artifacts/$target/
     mkdir -p "$corpus" "$artifacts"
-    cp -n "$ROOT"/fuzz/corpus/$target/* "$corpus"/ 2>/dev/null || true
+    seeds=$target; [ "$target" = writer ] && seeds=reader
+    cp -n "$ROOT"/fuzz/corpus/$seeds/* "$corpus"/ 2>/dev/null || true
     extra=()
-    [ "$target" = reader ] && extra=(-dict="$ROOT/fuzz/kvd.dict" -max_len=8192)
+    [ "$target" = reader ] || [ "$target" = writer ] && extra=(-dict="$ROOT/fuzz/kvd.dict" -max_len=8192)
     [ "$target" = date ] && extra=(-max_len=64)
     echo "== running fuzz_$target for $SECONDS_EACH s" >&2
     log=$OUT/fuzz_$target.log

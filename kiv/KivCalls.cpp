@@ -1,4 +1,5 @@
-// KivCalls.cpp - the six calls of Kiv.dll over one KivSession.
+// KivCalls.cpp - the calls of Kiv.dll over one KivSession: texts cross in the
+// callers' code page, and the session works in the UTF-8 of the files.
 // No C++ exception may leave the library: every call catches them all.
 #define KIV_BUILDING_DLL
 #include "kivapi.h"
@@ -7,19 +8,48 @@
 #include <new>
 #include <string>
 
-#include "KvdDate.h"
+#include "KivCodePage.h"
 #include "KivSession.h"
+#include "KvdDate.h"
 
 namespace {
 
 KivSession& Session()
 {
     static KivSession session;
+    static bool converting = [] {
+        // Kept lines of an older file in the Windows code page become UTF-8 too.
+        if (!AnsiIsUtf8())
+            session.Writer().SetLegacyConverter(&AnsiToUtf8);
+        return true;
+    }();
+    (void)converting;
     return session;
 }
 
 char g_empty[1] = "";
-std::string g_message;  // the text handed out through a message pointer
+std::string g_message;     // the text handed out through a message pointer
+std::string g_texts[6];    // texts of a UTF-8 file, converted for the caller
+
+// A text of the open file as the caller reads it: converted when the file is UTF-8.
+const char* Shown(const char* text, int slot)
+{
+    if (text == nullptr)
+        return g_empty;
+    return Session().FileIsUtf8() ? Utf8ToAnsi(text, g_texts[slot]) : text;
+}
+
+// A caller's text in UTF-8: the text itself when it needs no conversion, else `storage`.
+std::string_view Utf8(const char* text, std::string& storage)
+{
+    if (text == nullptr)
+        return std::string_view();
+    std::string_view view(text);
+    if (AnsiIsUtf8() || IsAsciiText(view))
+        return view;
+    storage = AnsiToUtf8(view);
+    return storage;
+}
 
 // Out-pointers may be NULL ("not wanted"); every wanted one is set.
 inline void Put(char** out, const char* text)
@@ -35,7 +65,7 @@ inline void Put(int* out, int number)
 
 void PutMessage(char** message, const std::string& text)
 {
-    g_message = text;
+    g_message = MessageToAnsi(text);
     Put(message, g_message.c_str());
 }
 
@@ -85,11 +115,11 @@ KIVAPI int KIVCALL KivGetNextObject(char** name, char** author, char** version, 
     }
     if (!delivered)
         object = KivSession::Object();
-    Put(name, object.name);
-    Put(author, object.author);
-    Put(version, object.version);
-    Put(wellId, object.wellId);
-    Put(date, object.date);
+    Put(name, Shown(object.name, 0));
+    Put(author, Shown(object.author, 1));
+    Put(version, Shown(object.version, 2));
+    Put(wellId, Shown(object.wellId, 3));
+    Put(date, object.date);  // digits and separators only
     return delivered ? 1 : 0;
 }
 
@@ -106,12 +136,12 @@ KIVAPI int KIVCALL KivGetNextValue(char** groupName, char** valueName, char** ex
     }
     if (!delivered)
         value = KivSession::Value();
-    Put(groupName, value.groupName);
-    Put(valueName, value.valueName);
-    Put(extraText, value.extraText);
-    Put(suffixText, value.suffixText);
-    Put(valueText, value.valueText);
-    Put(parentGroupName, value.parentGroupName);
+    Put(groupName, Shown(value.groupName, 0));
+    Put(valueName, Shown(value.valueName, 1));
+    Put(extraText, Shown(value.extraText, 2));
+    Put(suffixText, Shown(value.suffixText, 3));
+    Put(valueText, Shown(value.valueText, 4));
+    Put(parentGroupName, Shown(value.parentGroupName, 5));
     Put(recordNumber, value.recordNumber);
     return delivered ? 1 : 0;
 }
@@ -133,6 +163,82 @@ KIVAPI void KIVCALL KivDetach(void)
 {
     try {
         Session().Detach();
+    } catch (...) {
+    }
+}
+
+KIVAPI int KIVCALL KivBeginWrite(const char* path, char** message, int mode)
+{
+    try {
+        if (Session().Writer().Begin(path, mode)) {
+            Put(message, g_empty);
+            return 1;
+        }
+        PutMessage(message, Session().Writer().Message());
+    } catch (...) {
+        Session().Writer().Abandon();
+        Put(message, kOutOfMemory);
+    }
+    return 0;
+}
+
+KIVAPI int KIVCALL KivPutObject(const char* name, const char* author, const char* version, const char* wellId,
+                                const char* date, char** message)
+{
+    try {
+        std::string s[5];
+        if (Session().Writer().PutObject(Utf8(name, s[0]), Utf8(author, s[1]), Utf8(version, s[2]),
+                                         Utf8(wellId, s[3]), Utf8(date, s[4]))) {
+            Put(message, g_empty);
+            return 1;
+        }
+        PutMessage(message, Session().Writer().Message());
+    } catch (...) {
+        Session().Writer().Abandon();
+        Put(message, kOutOfMemory);
+    }
+    return 0;
+}
+
+KIVAPI int KIVCALL KivPutValue(const char* groupName, const char* parentGroupName, int recordNumber,
+                               const char* valueName, const char* valueText, const char* suffixText,
+                               const char* extraText, char** message)
+{
+    try {
+        std::string s[6];
+        if (Session().Writer().PutValue(Utf8(groupName, s[0]), Utf8(parentGroupName, s[1]), recordNumber,
+                                        Utf8(valueName, s[2]), Utf8(valueText, s[3]), Utf8(suffixText, s[4]),
+                                        Utf8(extraText, s[5]))) {
+            Put(message, g_empty);
+            return 1;
+        }
+        PutMessage(message, Session().Writer().Message());
+    } catch (...) {
+        Session().Writer().Abandon();
+        Put(message, kOutOfMemory);
+    }
+    return 0;
+}
+
+KIVAPI int KIVCALL KivCommitWrite(char** message)
+{
+    try {
+        if (Session().CommitWrite()) {
+            Put(message, g_empty);
+            return 1;
+        }
+        PutMessage(message, Session().Writer().Message());
+    } catch (...) {
+        Session().Writer().Abandon();
+        Put(message, kOutOfMemory);
+    }
+    return 0;
+}
+
+KIVAPI void KIVCALL KivAbandonWrite(void)
+{
+    try {
+        Session().Writer().Abandon();
     } catch (...) {
     }
 }

@@ -4,7 +4,8 @@
 
 bool KivSession::Attach()
 {
-    attached_ = true;
+    Finish();
+    writer_.Abandon();
     message_.clear();
     return true;
 }
@@ -12,8 +13,8 @@ bool KivSession::Attach()
 void KivSession::Detach()
 {
     Finish();
+    writer_.Abandon();  // a write not committed leaves the target as it was
     reader_.Release();  // a detached library holds no file and no buffer
-    attached_ = false;
 }
 
 void KivSession::Finish()
@@ -26,7 +27,13 @@ bool KivSession::Open(const char* path)
 {
     Finish();  // a new file replaces the open one, even when it is refused
     message_.clear();
-    if (!reader_.Open(path) || !reader_.CheckToEnd() || !reader_.Open(path)) {
+    if (!reader_.Open(path) || !reader_.CheckToEnd()) {
+        message_ = reader_.Message();
+        reader_.Close();
+        return false;
+    }
+    fileIsUtf8_ = reader_.IsUtf8();
+    if (!reader_.Open(path)) {
         message_ = reader_.Message();
         reader_.Close();
         return false;
@@ -86,4 +93,11 @@ bool KivSession::NextValue(Value& value)
         state_ = kEnded;
         return false;
     }
+}
+
+bool KivSession::CommitWrite()
+{
+    if (writer_.IsOpen() && state_ != kNoFile && reader_.Path() == writer_.Path())
+        Finish();
+    return writer_.Commit();
 }

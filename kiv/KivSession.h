@@ -1,13 +1,16 @@
-// KivSession.h - the state behind the six calls: attachment, the open file and
-// the object and value cursors.
+// KivSession.h - the state behind the calls: the open file with its object and
+// value cursors, and the write in progress.
 #pragma once
 
 #include <string>
 
 #include "KvdReader.h"
+#include "KvdWriteSession.h"
 
 class KivSession {
 public:
+    // An attachment starts from nothing: a file still open or a write still in
+    // progress from an earlier one is closed or abandoned.
     bool Attach();
     void Detach();
 
@@ -36,6 +39,14 @@ public:
     bool NextValue(Value& value);
 
     const std::string& Message() const { return message_; }
+    // Is the open file UTF-8 as a whole? (Otherwise it is an older file in the
+    // Windows code page, and its texts are handed out unchanged.)
+    bool FileIsUtf8() const { return fileIsUtf8_; }
+
+    KvdWriteSession& Writer() { return writer_; }
+    // Commits the write. A file open for reading that the commit replaces is closed
+    // first: its objects are gone, and Windows replaces no file that is open.
+    bool CommitWrite();
 
 private:
     enum State {
@@ -49,6 +60,7 @@ private:
 
     KvdReader reader_;
     State state_ = kNoFile;
-    bool attached_ = false;
+    bool fileIsUtf8_ = true;
     std::string message_;
+    KvdWriteSession writer_;
 };

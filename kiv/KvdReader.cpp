@@ -245,6 +245,7 @@ bool KvdReader::Rewind()
     begin_ = end_ = 0;
     eof_ = false;
     failed_ = false;
+    utf8_.Reset();
     line_ = 0;
     lineStart_ = buffer_.get();
     seenEnd_ = false;
@@ -299,6 +300,9 @@ bool KvdReader::NextLine(char*& line, size_t& length)
             }
             eof_ = true;
         }
+        utf8_.Feed(buffer + end_, got);
+        if (hash_ != nullptr)
+            hash_->Feed(buffer + end_, got);
         end_ += got;
         // Sentinel: every scan of the last line stops here; the bytes behind it are
         // defined for loads that reach past a line end.

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "KvdBytes.h"
+
 class KvdReader {
 public:
     enum Record { kObject, kValue, kEnd, kFinished, kError };
@@ -38,6 +40,7 @@ public:
     // Closes the file and gives the buffer back; the next Open makes a new one.
     void Release();
     bool IsOpen() const { return file_ != nullptr; }
+    const std::string& Path() const { return path_; }
 
     // The next record. kEnd comes once, for the "end" line; kFinished follows when
     // nothing but blank lines and comments comes after it. kError: see Message().
@@ -50,6 +53,12 @@ public:
     const char* Text(int field) const { return text_[field]; }
     size_t Length(int field) const { return length_[field]; }
     int RecordNumber() const { return record_; }
+
+    // After the last line was read: is the whole file UTF-8? (A file that is not is
+    // an older one in the Windows code page.)
+    bool IsUtf8() const { return utf8_.Valid(); }
+    // Every byte read from now on is fed to `hash` too (nullptr: none).
+    void HashInto(ContentHash* hash) { hash_ = hash; }
 
     uint64_t LineNumber() const { return line_; }
     const std::string& Message() const { return message_; }
@@ -83,6 +92,8 @@ private:
     size_t end_ = 0;    // one past the last byte read
     bool eof_ = false;
     bool failed_ = false;
+    Utf8Check utf8_;
+    ContentHash* hash_ = nullptr;
 
     uint64_t line_ = 0;
     const char* lineStart_ = nullptr;

@@ -1,9 +1,10 @@
-// KvdWriter.h - writing .kvd lines: what the reader reads back byte for byte.
-// Kiv.dll itself only reads; tests, samples, fuzz inputs and benchmarks write.
+// KvdWriter.h - writing .kvd lines: what the reader reads back byte for byte, and
+// the order of groups that it accepts.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 inline constexpr std::string_view kKvdHeader = "KVD 1";
 
@@ -15,9 +16,37 @@ bool IsBareKvdText(std::string_view text);
 // and \xHH for the other control bytes. A text cannot hold a zero byte.
 void AppendKvdText(std::string& out, std::string_view text);
 
+// Appends one complete line, ending with "\n". False when a text holds a zero byte:
+// the line cannot be read back, and is not to be used.
+bool AppendKvdObjectLine(std::string& out, std::string_view name, std::string_view author,
+                         std::string_view version, std::string_view wellId, std::string_view date);
+bool AppendKvdValueLine(std::string& out, std::string_view group, std::string_view parentGroup, int record,
+                        std::string_view name, std::string_view value, std::string_view suffix,
+                        std::string_view extra);
+
 // One complete line each, ending with "\n".
 std::string KvdObjectLine(std::string_view name, std::string_view author, std::string_view version,
                           std::string_view wellId, std::string_view date);
 std::string KvdValueLine(std::string_view group, std::string_view parentGroup, int record,
                          std::string_view name, std::string_view value,
                          std::string_view suffix = {}, std::string_view extra = {});
+
+// The group path of the values written so far for one object, kept by the rule
+// that the reader checks: the first value is in a top-level group, a non-empty
+// parent names a group on the path, a group on the path is returned to, others nest
+// in their parent, at most 32 levels deep.
+class KvdGroupPath {
+public:
+    static constexpr size_t kMaxDepth = 32;
+    // A new object: no groups yet.
+    void Clear() { depth_ = 0; }
+    // Takes the value's groups onto the path. False: the value breaks the rule, the
+    // path is unchanged, and `why` says how (a sentence for a person).
+    bool Enter(std::string_view group, std::string_view parent, std::string& why);
+    // The path as a person reads it: "A" > "B".
+    std::string Shown() const;
+
+private:
+    std::vector<std::string> path_ = std::vector<std::string>(kMaxDepth);
+    size_t depth_ = 0;
+};

@@ -107,7 +107,8 @@ VERSION_STRINGS = {
 VFT_DLL = 2
 
 DERAR_EXPORTS = {"KivImpExpDialog", "KivBrowseDialog"}
-KIV_CALLS = {"KivAttach", "KivOpen", "KivGetNextObject", "KivGetNextValue", "KivStringToDate", "KivDetach"}
+KIV_CALLS = {"KivAttach", "KivOpen", "KivGetNextObject", "KivGetNextValue", "KivStringToDate", "KivDetach",
+             "KivBeginWrite", "KivPutObject", "KivPutValue", "KivCommitWrite", "KivAbandonWrite"}
 RUNTIME_DLL = re.compile(r"^(libstdc\+\+|libgcc|libwinpthread)", re.IGNORECASE)
 
 

@@ -1,0 +1,39 @@
+// KvdBytes.h - two checks that run over a file's bytes as they are read, chunk by
+// chunk: is all of it UTF-8, and a hash of its content (to see whether a file
+// changed between two readings).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+class Utf8Check {
+public:
+    void Feed(const char* data, size_t size);
+    // True when everything fed so far is UTF-8 and no sequence is left open.
+    bool Valid() const { return valid_ && need_ == 0; }
+    void Reset() { *this = Utf8Check(); }
+
+private:
+    bool valid_ = true;
+    unsigned need_ = 0;  // continuation bytes still to come
+    unsigned char low_ = 0x80, high_ = 0xBF;  // range of the next continuation byte
+};
+
+// A 64-bit hash of a byte stream; the same bytes give the same value however they
+// are cut into pieces. Not for security: it tells whether a file changed.
+class ContentHash {
+public:
+    ContentHash() { Reset(); }
+    void Reset();
+    void Feed(const char* data, size_t size);
+    uint64_t Value() const;
+    uint64_t Size() const { return total_; }
+
+private:
+    void Stripe(const unsigned char* p);
+    uint64_t lane_[4];
+    unsigned char tail_[32];
+    size_t tailSize_;
+    uint64_t total_;
+};

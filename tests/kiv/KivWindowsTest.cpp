@@ -1,0 +1,378 @@
+// KivWindowsTest.cpp - Kiv.dll under Windows (Wine here): texts between the ANSI
+// code page and the UTF-8 of the files, and the faults that only Windows has (a file
+// held open without sharing, the read-only attribute).
+//
+// The ANSI code page of a process is fixed when it starts; under Wine it follows the
+// locale of the environment (LC_ALL=C.UTF-8 gives 1252, ru_RU.UTF-8 gives 1251).
+// ctest runs this program once per code page; the tests of the other one skip.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "KivTestSupport.h"
+
+namespace {
+
+// Through the A functions, so that a path in the code page means what it means to the library.
+std::string ReadBytes(const std::string& path)
+{
+    std::string content;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "(cannot be read)";
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        content.append(buffer, got);
+    CloseHandle(file);
+    return content;
+}
+
+void WriteBytes(const std::string& path, const std::string& content)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path << ": error " << GetLastError();
+    DWORD written = 0;
+    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+// A folder of the test's own; everything in it is removed with it.
+class Folder {
+public:
+    Folder()
+    {
+        static int count = 0;
+        path_ = testing::TempDir() + "kivwin_" + std::to_string(GetCurrentProcessId()) + "_" +
+                std::to_string(count++) + "\\";
+        CreateDirectoryA(path_.c_str(), nullptr);
+    }
+    ~Folder()
+    {
+        for (const std::string& name : Names()) {
+            SetFileAttributesA((path_ + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA((path_ + name).c_str());
+        }
+        RemoveDirectoryA(path_.c_str());
+    }
+    std::string operator/(const std::string& name) const { return path_ + name; }
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((path_ + "*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                std::string name = found.cFileName;
+                if (name != "." && name != "..")
+                    names.push_back(name);
+            } while (FindNextFileA(search, &found));
+            FindClose(search);
+        }
+        return names;
+    }
+
+private:
+    std::string path_;
+};
+
+#define REQUIRE_CODE_PAGE(cp)                                                                        \
+    if (GetACP() != (cp))                                                                            \
+    GTEST_SKIP() << "this test assumes the ANSI code page " << (cp) << "; the process has " << GetACP() \
+                 << " (set LC_ALL of the Wine process)"
+
+const char* const kDate = "2001-02-03 04:05";
+
+// In the Western code page (1252).
+const char* const kBronnAnsi = "Br\xF8nn 7/11-A";
+const char* const kGroesseAnsi = "Gr\xF6\xDF" "e";
+const char* const kSkvazinaAnsi = "Skva\x9Eina";
+// The same in UTF-8, as the file holds them.
+const char* const kBronnUtf8 = "Br\xC3\xB8nn 7/11-A";
+const char* const kGroesseUtf8 = "Gr\xC3\xB6\xC3\x9F" "e";
+const char* const kSkvazinaUtf8 = "Skva\xC5\xBEina";
+const char* const kCyrillicUtf8 = "\xD0\xA1\xD0\xBA\xD0\xB2\xD0\xB0\xD0\xB6\xD0\xB8\xD0\xBD\xD0\xB0";  // Скважина
+const char* const kCyrillic1251 = "\xD1\xEA\xE2\xE0\xE6\xE8\xED\xE0";
+
+std::string WriteNames(const std::string& path, int mode, const std::vector<std::string>& names)
+{
+    char* message = nullptr;
+    KivAttach(&message);
+    std::string failure;
+    if (!KivBeginWrite(path.c_str(), &message, mode)) {
+        failure = message;
+    } else {
+        for (const std::string& name : names) {
+            if (!KivPutObject(name.c_str(), name.c_str(), "1", name.c_str(), kDate, &message) ||
+                !KivPutValue(name.c_str(), "", 1, name.c_str(), name.c_str(), name.c_str(), name.c_str(), &message)) {
+                failure = message;
+                break;
+            }
+        }
+        if (failure.empty() && !KivCommitWrite(&message))
+            failure = message;
+    }
+    KivDetach();
+    return failure;
+}
+
+TEST(KivCodePage, Cp1252NamesRoundTripThroughUtf8)
+{
+    REQUIRE_CODE_PAGE(1252);
+    Folder folder;
+    std::string path = folder / "western.kvd";
+    ASSERT_EQ(WriteNames(path, KIV_WRITE_REPLACE, {kBronnAnsi, kGroesseAnsi, kSkvazinaAnsi}), "");
+    std::string bytes = ReadBytes(path);
+    for (const char* utf8 : {kBronnUtf8, kGroesseUtf8, kSkvazinaUtf8})
+        EXPECT_NE(bytes.find(utf8), std::string::npos) << "the file holds UTF-8: " << utf8;
+    ReadResult read = ReadKvdFile(path);
+    ASSERT_TRUE(read.opened) << read.message;
+    ASSERT_EQ(read.objects.size(), 3u);
+    const char* expected[] = {kBronnAnsi, kGroesseAnsi, kSkvazinaAnsi};
+    for (size_t i = 0; i < 3; ++i) {
+        const ReadObject& o = read.objects[i];
+        EXPECT_EQ(o.name, expected[i]);
+        EXPECT_EQ(o.author, expected[i]);
+        EXPECT_EQ(o.wellId, expected[i]);
+        ASSERT_EQ(o.values.size(), 1u);
+        EXPECT_EQ(o.values[0].group, expected[i]);
+        EXPECT_EQ(o.values[0].value, expected[i]);
+        EXPECT_EQ(o.values[0].extra, expected[i]);
+    }
+}
+
+TEST(KivCodePage, Cp1252ShowsWhatItLacksAsQuestionMarks)
+{
+    REQUIRE_CODE_PAGE(1252);
+    std::string file = KvdFile(std::string("object ") + kCyrillicUtf8 + " a 1 " + kSkvazinaUtf8 + " \"" + kDate +
+                               "\"\nvalue G \"\" 1 v " + kCyrillicUtf8 + "\n");
+    ReadResult read = ReadKvdText(file);
+    ASSERT_TRUE(read.opened) << read.message;
+    ASSERT_EQ(read.objects.size(), 1u);
+    EXPECT_EQ(read.objects[0].name, "????????");
+    EXPECT_EQ(read.objects[0].wellId, kSkvazinaAnsi);
+    ASSERT_EQ(read.objects[0].values.size(), 1u);
+    EXPECT_EQ(read.objects[0].values[0].value, "????????");
+}
+
+TEST(KivCodePage, Cp1252OlderFilesAreReadUnchangedAndBecomeUtf8WhenUpdated)
+{
+    REQUIRE_CODE_PAGE(1252);
+    Folder folder;
+    std::string path = folder / "older.kvd";
+    // Not UTF-8 as a whole: an older file in the Windows code page.
+    WriteBytes(path, KvdFile(std::string("object ") + kGroesseAnsi + " amy 1 W \"" + kDate + "\"\n" +
+                             "value G \"\" 1 v \"caf\\xE9\"\nobject Old b 1 W \"" + kDate + "\"\n"));
+    ReadResult read = ReadKvdFile(path);
+    ASSERT_TRUE(read.opened) << read.message;
+    ASSERT_EQ(read.objects.size(), 2u);
+    EXPECT_EQ(read.objects[0].name, kGroesseAnsi);
+    EXPECT_EQ(read.objects[0].values.at(0).value, "caf\xE9");
+
+    ASSERT_EQ(WriteNames(path, KIV_WRITE_UPDATE, {"Old", kBronnAnsi}), "");
+    std::string bytes = ReadBytes(path);
+    EXPECT_NE(bytes.find(kGroesseUtf8), std::string::npos) << bytes;
+    EXPECT_NE(bytes.find("caf\xC3\xA9"), std::string::npos) << bytes;
+    read = ReadKvdFile(path);
+    ASSERT_TRUE(read.opened) << read.message;
+    ASSERT_EQ(read.objects.size(), 3u);
+    EXPECT_EQ(read.objects[0].name, kGroesseAnsi);
+    EXPECT_EQ(read.objects[0].values.at(0).value, "caf\xE9");
+    EXPECT_EQ(read.objects[1].name, "Old");
+    EXPECT_EQ(read.objects[1].author, "Old");
+    EXPECT_EQ(read.objects[2].name, kBronnAnsi);
+}
+
+TEST(KivCodePage, Cp1252MessagesKeepTheCallersPathAndShowTheFilesTexts)
+{
+    REQUIRE_CODE_PAGE(1252);
+    Folder folder;
+    std::string path = folder / (std::string(kBronnAnsi).substr(0, 5) + ".kvd");  // "Brønn.kvd"
+    WriteBytes(path, std::string("KVD 1\nobject ") + kGroesseUtf8 + " a 1 W \"2001-02-30 10:00\"\nend\n");
+    char* message = nullptr;
+    KivAttach(&message);
+    EXPECT_EQ(KivOpen(path.c_str(), &message, 0), 0);
+    std::string text = message;
+    KivDetach();
+    EXPECT_NE(text.find(path), std::string::npos) << text;
+    EXPECT_EQ(WriteNames(path, KIV_WRITE_UPDATE, {"x"}), text) << "update refuses with the reader's message";
+
+    std::string refusal;
+    KivAttach(&message);
+    ASSERT_NE(KivBeginWrite((folder / "m.kvd").c_str(), &message, KIV_WRITE_REPLACE), 0) << message;
+    EXPECT_EQ(KivPutObject(kGroesseAnsi, "", "", "", "bad", &message), 0);
+    refusal = message;
+    KivDetach();
+    EXPECT_NE(refusal.find(kGroesseAnsi), std::string::npos) << refusal;
+}
+
+TEST(KivCodePage, Cp1251CyrillicRoundTrips)
+{
+    REQUIRE_CODE_PAGE(1251);
+    Folder folder;
+    std::string path = folder / "cyrillic.kvd";
+    ASSERT_EQ(WriteNames(path, KIV_WRITE_REPLACE, {kCyrillic1251}), "");
+    EXPECT_NE(ReadBytes(path).find(kCyrillicUtf8), std::string::npos);
+    ReadResult read = ReadKvdFile(path);
+    ASSERT_TRUE(read.opened) << read.message;
+    ASSERT_EQ(read.objects.size(), 1u);
+    EXPECT_EQ(read.objects[0].name, kCyrillic1251);
+    EXPECT_EQ(read.objects[0].values.at(0).value, kCyrillic1251);
+}
+
+// ---- Faults of Windows ----------------------------------------------------------------
+
+const char* const kOld = "KVD 1\nobject A amy 1 W \"2001-01-01 10:00\"\nvalue G \"\" 1 a 1\nend\n";
+
+TEST(KivWindowsFaults, ATargetHeldOpenWithoutSharing)
+{
+    struct Case {
+        const char* name;
+        DWORD share;
+        int mode;
+    };
+    const Case cases[] = {
+        {"no sharing, update", 0, KIV_WRITE_UPDATE},
+        {"no sharing, replace", 0, KIV_WRITE_REPLACE},
+        {"reading shared, not deleting, update", FILE_SHARE_READ, KIV_WRITE_UPDATE},
+        {"reading shared, not deleting, replace", FILE_SHARE_READ, KIV_WRITE_REPLACE},
+    };
+    for (const Case& c : cases) {
+        Folder folder;
+        std::string path = folder / "held.kvd";
+        WriteBytes(path, kOld);
+        char* message = nullptr;
+        KivAttach(&message);
+        ASSERT_NE(KivBeginWrite(path.c_str(), &message, c.mode), 0) << c.name << ": " << message;
+        ASSERT_NE(KivPutObject("A", "new", "", "", kDate, &message), 0) << message;
+        HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE) << c.name;
+        EXPECT_EQ(KivCommitWrite(&message), 0) << c.name;
+        std::string text = message;
+        KivDetach();
+        CloseHandle(held);
+        EXPECT_NE(text.find("another program holds the file open"), std::string::npos) << c.name << ": " << text;
+        EXPECT_EQ(ReadBytes(path), kOld) << c.name;
+        EXPECT_EQ(folder.Names(), std::vector<std::string>{"held.kvd"}) << c.name;
+    }
+}
+
+// Another process that holds a file open without sharing: this program again, running
+// only the holder below, which opens the file named by KIV_HOLD_PATH, says so through
+// an event and keeps it open until told to let go.
+class Holder {
+public:
+    explicit Holder(const std::string& path)
+    {
+        std::string id = std::to_string(GetCurrentProcessId());
+        held_ = CreateEventA(nullptr, TRUE, FALSE, ("kiv_held_" + id).c_str());
+        release_ = CreateEventA(nullptr, TRUE, FALSE, ("kiv_release_" + id).c_str());
+        char exe[MAX_PATH];
+        GetModuleFileNameA(nullptr, exe, MAX_PATH);
+        SetEnvironmentVariableA("KIV_HOLD_PATH", path.c_str());
+        SetEnvironmentVariableA("KIV_HOLD_EVENTS", id.c_str());
+        std::string command = std::string("\"") + exe + "\" --gtest_filter=KivHolder.*";
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                  &process_) != 0;
+        SetEnvironmentVariableA("KIV_HOLD_PATH", nullptr);
+        holding_ = started_ && WaitForSingleObject(held_, 30000) == WAIT_OBJECT_0;
+    }
+    ~Holder()
+    {
+        SetEvent(release_);
+        if (started_) {
+            WaitForSingleObject(process_.hProcess, 30000);
+            CloseHandle(process_.hProcess);
+            CloseHandle(process_.hThread);
+        }
+        CloseHandle(held_);
+        CloseHandle(release_);
+    }
+    bool Holding() const { return holding_; }
+
+private:
+    HANDLE held_, release_;
+    PROCESS_INFORMATION process_ = {};
+    bool started_ = false, holding_ = false;
+};
+
+TEST(KivHolder, HoldTheFileNamedByTheEnvironment)
+{
+    char path[MAX_PATH], id[64];
+    if (!GetEnvironmentVariableA("KIV_HOLD_PATH", path, MAX_PATH) || !GetEnvironmentVariableA("KIV_HOLD_EVENTS", id, 64))
+        GTEST_SKIP() << "only as the holder of another test";
+    HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    HANDLE held = OpenEventA(EVENT_MODIFY_STATE, FALSE, (std::string("kiv_held_") + id).c_str());
+    HANDLE release = OpenEventA(SYNCHRONIZE, FALSE, (std::string("kiv_release_") + id).c_str());
+    SetEvent(held);
+    WaitForSingleObject(release, 30000);
+    CloseHandle(file);
+}
+
+TEST(KivWindowsFaults, ATargetHeldOpenByAnotherProcess)
+{
+    for (int mode : {KIV_WRITE_UPDATE, KIV_WRITE_REPLACE}) {
+        Folder folder;
+        std::string path = folder / "other.kvd";
+        WriteBytes(path, kOld);
+        char* message = nullptr;
+        KivAttach(&message);
+        ASSERT_NE(KivBeginWrite(path.c_str(), &message, mode), 0) << message;
+        ASSERT_NE(KivPutObject("A", "new", "", "", kDate, &message), 0) << message;
+        std::string text;
+        {
+            Holder holder(path);
+            ASSERT_TRUE(holder.Holding()) << "the other process does not hold the file";
+            EXPECT_EQ(KivCommitWrite(&message), 0) << mode;
+            text = message;
+        }
+        KivDetach();
+        EXPECT_NE(text.find("another program holds the file open"), std::string::npos) << mode << ": " << text;
+        EXPECT_EQ(ReadBytes(path), kOld) << mode;
+        EXPECT_EQ(folder.Names(), std::vector<std::string>{"other.kvd"}) << mode;
+    }
+}
+
+TEST(KivWindowsFaults, TheReadOnlyAttribute)
+{
+    for (int mode : {KIV_WRITE_UPDATE, KIV_WRITE_REPLACE}) {
+        Folder folder;
+        std::string path = folder / "readonly.kvd";
+        WriteBytes(path, kOld);
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+        EXPECT_NE(WriteNames(path, mode, {"A"}).find("read-only"), std::string::npos) << mode;
+        // Made read-only after the begin: the commit still leaves it.
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        char* message = nullptr;
+        KivAttach(&message);
+        ASSERT_NE(KivBeginWrite(path.c_str(), &message, mode), 0) << message;
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+        EXPECT_EQ(KivCommitWrite(&message), 0) << mode;
+        KivDetach();
+        EXPECT_EQ(ReadBytes(path), kOld) << mode;
+        EXPECT_EQ(folder.Names(), std::vector<std::string>{"readonly.kvd"}) << mode;
+    }
+}
+
+TEST(KivWindowsFaults, ACommitReplacesInOneStepAndLeavesNoTemporaryFile)
+{
+    Folder folder;
+    std::string path = folder / "plain.kvd";
+    WriteBytes(path, kOld);
+    ASSERT_EQ(WriteNames(path, KIV_WRITE_UPDATE, {"B"}), "");
+    ReadResult read = ReadKvdFile(path);
+    ASSERT_TRUE(read.opened) << read.message;
+    ASSERT_EQ(read.objects.size(), 2u);
+    EXPECT_EQ(read.objects[0].name, "A");
+    EXPECT_EQ(read.objects[1].name, "B");
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"plain.kvd"});
+}
+
+}  // namespace
