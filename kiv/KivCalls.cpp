@@ -244,3 +244,22 @@ KIVAPI void KIVCALL KivAbandonWrite(void)
 }
 
 }  // extern "C"
+
+#if defined(_WIN32) && defined(__GLIBCXX__)
+#include <windows.h>
+
+namespace __gnu_cxx {
+void __freeres();
+}
+
+// The statically linked C++ runtime takes a reserve for exceptions thrown when memory is
+// short (about 72 KB, at load) and never gives it back: a host that loads and frees
+// Kiv.dll again and again would lose it each time. Freed only on FreeLibrary (pReserved
+// NULL), not at process exit.
+extern "C" BOOL WINAPI DllMain(HINSTANCE /*instance*/, DWORD reason, LPVOID reserved)
+{
+    if (reason == DLL_PROCESS_DETACH && reserved == nullptr)
+        __gnu_cxx::__freeres();
+    return TRUE;
+}
+#endif
