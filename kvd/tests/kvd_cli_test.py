@@ -50,29 +50,29 @@ WORKED_JSON = [{
     ]}]
 
 # Texts that need the quoting rule: a tab, a line feed, a quote, a backslash, a
-# control byte, an empty author, an object without values and a date that no
-# calendar holds.
+# control byte, an empty author, an object without values and a date before the
+# first year that the browser's time type holds.
 AWKWARD_FILE = (b'KVD 1\n'
-                b'object "Two\\nlines" "" "v \\"1\\"" "C:\\\\wells" "2023-02-29 10:00"\n'
+                b'object "Two\\nlines" "" "v \\"1\\"" "C:\\\\wells" "1600-02-29 10:00"\n'
                 b'value "G\\tH" "" -7 N "a\\x01b" "" "note"\n'
-                b'object Empty A 1 W ""\n'
+                b'object Empty A 1 W "2024-02-29 23:59"\n'
                 b'end\n')
-AWKWARD_LIST = ('"Two\\nlines" "" "v \\"1\\"" "C:\\\\wells" "2023-02-29 10:00"\n'
-                'Empty A 1 W ""\n')
+AWKWARD_LIST = ('"Two\\nlines" "" "v \\"1\\"" "C:\\\\wells" "1600-02-29 10:00"\n'
+                'Empty A 1 W "2024-02-29 23:59"\n')
 AWKWARD_TREE = ('Two\\x0Alines -  - v "1" - C:\\wells - \n'
                 '  G\\x09H\n'
                 '    -7\n'
                 '      N: a\\x01b \n'
-                'Empty - A - 1 - W - \n')
+                'Empty - A - 1 - W - Thursday, February 29, 2024  23:59\n')
 AWKWARD_JSON = [
     {"name": "Two\nlines", "author": "", "version": 'v "1"', "wellId": "C:\\wells",
-     "date": "2023-02-29 10:00", "values": [value("G\tH", "", -7, "N", "a\x01b", "", "note")]},
-    {"name": "Empty", "author": "A", "version": "1", "wellId": "W", "date": "", "values": []},
+     "date": "1600-02-29 10:00", "values": [value("G\tH", "", -7, "N", "a\x01b", "", "note")]},
+    {"name": "Empty", "author": "A", "version": "1", "wellId": "W", "date": "2024-02-29 23:59", "values": []},
 ]
 
-UTF8_FILE = ('KVD 1\nobject "Brønn 7/11-A" Größe 1 Skvažina ""\n'
+UTF8_FILE = ('KVD 1\nobject "Brønn 7/11-A" Größe 1 Skvažina "2026-12-08 18:00"\n'
              'value Tiefe "" 1 Größe 7 m\nend\n').encode("utf-8")
-LEGACY_FILE = 'KVD 1\nobject "Brønn 7/11-A" Größe 1 W ""\nend\n'.encode("cp1252")
+LEGACY_FILE = 'KVD 1\nobject "Brønn 7/11-A" Größe 1 W "2026-12-08 18:00"\nend\n'.encode("cp1252")
 
 
 class Tool:
@@ -175,7 +175,7 @@ def main():
     expect("list", out == b'"Deviation survey" "A. Rahman" 3 NF-001 "1987-03-14 09:30"\n', repr(out))
 
     code, out, err = tool.run("list", north)
-    expect("list of several objects", code == 0 and len(out.splitlines()) == 3, repr(out))
+    expect("list of several objects", code == 0 and len(out.splitlines()) == 8, repr(out))
 
     code, out, err = tool.run("list", awkward)
     expect("list quotes what needs it", (code, out.decode("utf-8", "replace")) == (0, AWKWARD_LIST),
