@@ -7,11 +7,16 @@
 // the lower list with another current well, draws the well identifier warning and
 // the names that the file lacks ("New" rows) draw the author warning; on import
 // the same object draws the current data warning.
+//
+// The export writes for real, into a copy of the sample (the bundled samples stay
+// as they are for the next tour): the browser then shows the written file, and
+// the import reads the chosen objects' values back from that copy.
 #include "tour.h"
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <memory>
@@ -66,6 +71,10 @@ private:
     void ImportSection();
     void RefusedFileSection();
     void BrowserSection();
+    // The folder of the copy that the export writes into; "" if it cannot be made.
+    bool PrepareExportCopy();
+    void CheckWrittenFile(const std::vector<std::string>& exported);
+    Step ShowWrittenFile();
     void Finish(TourScript& script, bool ok);
 
     // A step that saves the window that find returns once it has settled.
@@ -94,6 +103,7 @@ private:
     std::string m_sample;
     SampleObject m_first;            // a uniquely named object; draws the well identifier and current data warnings
     std::string m_otherAuthorObject; // an object of another author, if the sample has one
+    std::string m_exportFolder;      // holds the copy of the sample that the export writes into
     std::set<WarningKind> m_warningsSaved;
     std::vector<std::string> m_saved;
     std::vector<std::string> m_failures;
@@ -257,6 +267,66 @@ void Tour::Finish(TourScript& script, bool ok)
         for (const std::string& failure : script.Failures()) m_failures.push_back(failure);
 }
 
+bool Tour::PrepareExportCopy()
+{
+    char temp[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, temp);
+    m_exportFolder = WithSeparator(temp) + "derardemo-export\\";
+    CreateDirectoryA(m_exportFolder.c_str(), nullptr);
+    if (!CopyFileA((SamplesDirectory() + m_sample).c_str(), (m_exportFolder + m_sample).c_str(), FALSE)) {
+        m_failures.push_back("cannot copy " + m_sample + " to " + m_exportFolder);
+        return false;
+    }
+    return true;
+}
+
+// The browser that the host opens on the file it has just written: saved, its
+// objects checked against the names exported, then closed.
+Step Tour::ShowWrittenFile()
+{
+    auto shot = Shot("export-written.png", [] { return FindDialog(kBrowserTitle); });
+    auto saved = std::make_shared<bool>(false);
+    return [this, shot, saved] {
+        HWND browser = FindDialog(kBrowserTitle);
+        HWND tree = browser ? GetDlgItem(browser, IDC_TREE) : nullptr;
+        if (!tree || SendMessageA(tree, TVM_GETCOUNT, 0, 0) == 0) return false;
+        if (!*saved && !(*saved = shot())) return false;
+        return Click(browser, IDOK);
+    };
+}
+
+// The copy holds each exported name, the chosen object under the new well, and
+// the objects that were not exported as they were.
+void Tour::CheckWrittenFile(const std::vector<std::string>& exported)
+{
+    std::vector<SampleObject> before, after;
+    std::string error;
+    if (!ReadObjects(SamplesDirectory(), m_sample, before, error) ||
+        !ReadObjects(m_exportFolder, m_sample, after, error)) {
+        Fault("the written file does not read: " + error);
+        return;
+    }
+    auto isExported = [&exported](const std::string& name) {
+        return std::find(exported.begin(), exported.end(), name) != exported.end();
+    };
+    std::vector<std::string> keptBefore, keptAfter;
+    for (const SampleObject& object : before)
+        if (!isExported(object.name)) keptBefore.push_back(object.name + "|" + object.author + "|" + object.date);
+    for (const SampleObject& object : after)
+        if (!isExported(object.name)) keptAfter.push_back(object.name + "|" + object.author + "|" + object.date);
+    if (keptBefore != keptAfter) Fault("the export changed objects that it did not write");
+    for (const std::string& name : exported) {
+        const bool written = std::any_of(after.begin(), after.end(), [&](const SampleObject& object) {
+            return object.name == name && object.author == m_first.author;
+        });
+        if (!written) Fault("the written file lacks " + name + " by " + m_first.author);
+    }
+    const bool moved = std::any_of(after.begin(), after.end(), [this](const SampleObject& object) {
+        return object.name == m_first.name && object.wellId == m_first.wellId + " (another well)";
+    });
+    if (!moved) Fault("the written file does not hold " + m_first.name + " under the new well");
+}
+
 void Tour::ExportSection()
 {
     m_host.ChooseSample(m_sample);
@@ -282,10 +352,13 @@ void Tour::ExportSection()
     auto rows = std::make_shared<std::vector<std::string>>();
     script.Then("OK in the export dialog", PressOk(kExportTitle, rows));
     script.Then("the warnings of the export", AnswerWarnings(kExportTitle));
+    if (HostWindow::HasBrowser()) script.Then("the written file in the browser", ShowWrittenFile());
 
+    if (!PrepareExportCopy()) return;
     TransferOutcome outcome;
-    Finish(script, script.Run([&] { outcome = m_host.Transfer(false); }));
+    Finish(script, script.Run([&] { outcome = m_host.TransferFile(false, m_exportFolder, m_sample); }));
     CheckAllAccepted("the export", outcome, *rows);
+    CheckWrittenFile(outcome.names);
     for (WarningKind kind : {WarningKind::Author, WarningKind::WellId})
         if (!m_warningsSaved.count(kind))
             m_failures.push_back(std::string("the export showed no ") + FileOf(kind));
@@ -319,9 +392,18 @@ void Tour::ImportSection()
     script.Then("OK in the import dialog", PressOk(kImportTitle, rows));
     script.Then("the warnings of the import", AnswerWarnings(kImportTitle));
 
+    // From the file the export wrote, when there is one: the values come back.
+    const std::string folder = m_exportFolder.empty() ? SamplesDirectory() : m_exportFolder;
     TransferOutcome outcome;
-    Finish(script, script.Run([&] { outcome = m_host.Transfer(true); }));
+    Finish(script, script.Run([&] { outcome = m_host.TransferFile(true, folder, m_sample); }));
     CheckAllAccepted("the import", outcome, *rows);
+    for (const std::string& name : outcome.names) {
+        const std::vector<HostObject>& data = m_host.Data();
+        const bool read = std::any_of(data.begin(), data.end(), [&name](const HostObject& object) {
+            return object.name == name && !object.values.empty();
+        });
+        if (!read) Fault("the import read no values of " + name);
+    }
     if (!m_warningsSaved.count(WarningKind::CurrentData))
         m_failures.push_back(std::string("the import showed no ") + FileOf(WarningKind::CurrentData));
 }
@@ -461,6 +543,11 @@ int Tour::Run()
         results.Then("the demo window with the results",
                      Shot("demo-window-results.png", [this] { return m_host.Handle(); }));
         Finish(results, results.Run([] {}));
+
+        if (!m_exportFolder.empty()) {
+            DeleteFileA((m_exportFolder + m_sample).c_str());
+            RemoveDirectoryA(m_exportFolder.c_str());
+        }
 
         RefusedFileSection();
         if (HostWindow::HasBrowser())
