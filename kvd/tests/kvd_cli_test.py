@@ -94,6 +94,26 @@ class Tool:
         return done.returncode, out, err
 
 
+def start_display():
+    """A display for Wine for the whole run, when there is none: the launcher would
+    otherwise start and stop one per program, which takes seconds each time and
+    leaves Wine's own processes complaining about the lost display."""
+    if os.environ.get("DISPLAY") or not shutil.which("Xvfb"):
+        return None
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+                               "-nolisten", "tcp"], pass_fds=(write_end,),
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as numbers:
+        number = numbers.readline().strip()
+    if not number:
+        server.kill()
+        return None
+    os.environ["DISPLAY"] = ":" + number
+    return server
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--samples", required=True)
@@ -102,6 +122,16 @@ def main():
     parser.add_argument("command", nargs="+")
     options = parser.parse_args()
     tool = Tool(options.command, options.windows)
+    display = start_display() if options.windows else None
+    try:
+        return run_cases(options, tool)
+    finally:
+        if display is not None:
+            display.kill()
+            display.wait()
+
+
+def run_cases(options, tool):
 
     shutil.rmtree(options.scratch, ignore_errors=True)
     os.makedirs(options.scratch)
