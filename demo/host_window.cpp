@@ -1,6 +1,7 @@
 // host_window.cpp - the demo's main window and the calls into derar.dll.
 #include "host_window.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <sstream>
@@ -267,7 +268,77 @@ TransferOutcome HostWindow::TransferFile(bool import, const std::string& directo
         std::to_string(candidates.size()) + " candidates) returned " + std::to_string(outcome.result) +
         ", count " + std::to_string(outcome.count) + (outcome.names.empty() ? "" : ":"));
     for (const std::string& name : outcome.names) Log("    " + name);
+
+    if (outcome.result == 1 && !outcome.names.empty()) {
+        const std::string path = folder + fileName;
+        if (import) {
+            ReadChosen(path, outcome.names);
+        } else if (WriteChosen(path, outcome.names)) {
+            Browse(folder, fileName);
+        }
+    }
     return outcome;
+}
+
+// The import side: the chosen objects' values become the host's data, replacing
+// what it held under those names.
+void HostWindow::ReadChosen(const std::string& path, const std::vector<std::string>& names)
+{
+    std::vector<HostObject> read;
+    std::string error;
+    if (!ReadChosenObjects(path, names, read, error)) {
+        Log("Reading the chosen objects failed: " + error);
+        MessageBoxA(m_hwnd, error.c_str(), "derar demo host", MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    m_data.erase(std::remove_if(m_data.begin(), m_data.end(),
+                                [&names](const HostObject& object) {
+                                    return std::find(names.begin(), names.end(), object.name) != names.end();
+                                }),
+                 m_data.end());
+    for (const HostObject& object : read) {
+        Log("Read " + Quoted(object.name) + " by " + object.author + ", " + std::to_string(object.values.size()) +
+            " values:");
+        const size_t shown = std::min<size_t>(object.values.size(), 3);
+        for (size_t i = 0; i < shown; ++i) {
+            const HostValue& value = object.values[i];
+            Log("    " + value.group + " " + std::to_string(value.record) + ": " + value.name + " = " + value.text +
+                (value.suffix.empty() ? "" : " " + value.suffix));
+        }
+        if (shown < object.values.size()) Log("    ...");
+        m_data.push_back(object);
+    }
+}
+
+// The export side: each chosen name is written with the host's values for it (or
+// made-up ones for a name it has none for), under the current author and well.
+bool HostWindow::WriteChosen(const std::string& path, const std::vector<std::string>& names)
+{
+    const std::string author = ControlText(IDC_AUTHOR), wellId = ControlText(IDC_WELL);
+    std::vector<HostObject> objects;
+    for (const std::string& name : names) {
+        bool held = false;
+        for (const HostObject& data : m_data)
+            if (data.name == name) {
+                HostObject object = data;
+                object.author = author;
+                object.wellId = wellId;
+                object.date.clear();  // written now
+                objects.push_back(object);
+                held = true;
+            }
+        if (!held) objects.push_back(MakeDemoObject(name, author, wellId));
+    }
+    std::string error;
+    if (!WriteObjects(path, objects, error)) {
+        Log("Writing " + path + " failed: " + error);
+        MessageBoxA(m_hwnd, error.c_str(), "derar demo host", MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    size_t values = 0;
+    for (const HostObject& object : objects) values += object.values.size();
+    Log("Wrote " + std::to_string(objects.size()) + " objects with " + std::to_string(values) + " values into " + path);
+    return true;
 }
 
 int HostWindow::Browse(const std::string& directory, const std::string& fileName)

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "help_window.h"
+#include "host_objects.h"
 #include "sample_files.h"
 
 // What KivImpExpDialog handed back.
@@ -46,12 +47,17 @@ public:
     std::vector<std::string> Candidates() const;
 
     // The commands behind the buttons. Transfer and Browse work on the chosen sample;
-    // TransferFile on any file (directory with or without its separator).
+    // TransferFile on any file (directory with or without its separator). After an
+    // import the chosen objects' values are read into the host's data; after an
+    // export the chosen objects are written into the file and the browser shows it.
     TransferOutcome Transfer(bool import);
     TransferOutcome TransferFile(bool import, const std::string& directory, const std::string& fileName);
     int Browse(const std::string& directory, const std::string& fileName);
 
     void Log(const std::string& line);
+
+    // The host's own objects: what it imported, in the order read.
+    const std::vector<HostObject>& Data() const { return m_data; }
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -61,12 +67,15 @@ private:
     void FillSampleList();
     void RefillFromSample();
     std::string ControlText(int id) const;
+    void ReadChosen(const std::string& path, const std::vector<std::string>& names);
+    bool WriteChosen(const std::string& path, const std::vector<std::string>& names);
 
     HINSTANCE m_instance = nullptr;
     HWND m_hwnd = nullptr;
     std::unique_ptr<HelpWindow> m_help;
     std::vector<std::string> m_sampleFiles;
     std::vector<SampleObject> m_objects;
+    std::vector<HostObject> m_data;
 };
 
 #endif

@@ -7,12 +7,17 @@
 // the lower list with another current well, draws the well identifier warning and
 // the names that the file lacks ("New" rows) draw the author warning; on import
 // the same object draws the current data warning.
+//
+// The export writes for real, into a copy of the sample (the bundled samples stay
+// as they are for the next tour): the browser then shows the written file, and
+// the import reads the chosen objects' values back from that copy.
 #include "tour.h"
 
 #include <windows.h>
 #include <commctrl.h>
 #include <dlgs.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <memory>
@@ -60,6 +65,11 @@ private:
     void TransferSection(bool import);
     void RefusedFileSection();
     void BrowserSection();
+    // The folder of the copy that the export writes into; "" if it cannot be made.
+    bool PrepareExportCopy();
+    void CheckWrittenFile(const std::vector<std::string>& exported);
+    void CheckValuesRead(const std::vector<std::string>& imported);
+    Step ShowWrittenFile();
     void Finish(TourScript& script, bool ok);
 
     // A step that saves the window that find returns once it has settled.
@@ -93,6 +103,7 @@ private:
     std::string m_sample;
     SampleObject m_first;            // a uniquely named object; draws the well identifier and current data warnings
     std::string m_otherAuthorObject; // an object of another author, if the sample has one
+    std::string m_exportFolder;      // holds the copy of the sample that the export writes into
     std::set<WarningKind> m_warningsSaved;
     std::vector<std::string> m_saved;
     std::vector<std::string> m_failures;
@@ -278,9 +289,82 @@ void Tour::Finish(TourScript& script, bool ok)
         for (const std::string& failure : script.Failures()) m_failures.push_back(failure);
 }
 
+bool Tour::PrepareExportCopy()
+{
+    // Beside the samples, so that the browser shows a folder a user would know.
+    m_exportFolder = SamplesDirectory() + "exported\\";
+    CreateDirectoryA(m_exportFolder.c_str(), nullptr);
+    if (!CopyFileA((SamplesDirectory() + m_sample).c_str(), (m_exportFolder + m_sample).c_str(), FALSE)) {
+        m_failures.push_back("cannot copy " + m_sample + " to " + m_exportFolder);
+        return false;
+    }
+    return true;
+}
+
+// The browser that the host opens on the file it has just written: saved, its
+// objects checked against the names exported, then closed.
+Step Tour::ShowWrittenFile()
+{
+    auto shot = Shot("export-written.png", [] { return FindDialog(kBrowserTitle); });
+    auto saved = std::make_shared<bool>(false);
+    return [this, shot, saved] {
+        HWND browser = FindDialog(kBrowserTitle);
+        HWND tree = browser ? GetDlgItem(browser, IDC_TREE) : nullptr;
+        if (!tree || SendMessageA(tree, TVM_GETCOUNT, 0, 0) == 0) return false;
+        if (!*saved && !(*saved = shot())) return false;
+        return Click(browser, IDOK);
+    };
+}
+
+// The copy holds each exported name, the chosen object under the new well, and
+// the objects that were not exported as they were.
+void Tour::CheckWrittenFile(const std::vector<std::string>& exported)
+{
+    std::vector<SampleObject> before, after;
+    std::string error;
+    if (!ReadObjects(SamplesDirectory(), m_sample, before, error) ||
+        !ReadObjects(m_exportFolder, m_sample, after, error)) {
+        Fault("the written file does not read: " + error);
+        return;
+    }
+    auto isExported = [&exported](const std::string& name) {
+        return std::find(exported.begin(), exported.end(), name) != exported.end();
+    };
+    std::vector<std::string> keptBefore, keptAfter;
+    for (const SampleObject& object : before)
+        if (!isExported(object.name)) keptBefore.push_back(object.name + "|" + object.author + "|" + object.date);
+    for (const SampleObject& object : after)
+        if (!isExported(object.name)) keptAfter.push_back(object.name + "|" + object.author + "|" + object.date);
+    if (keptBefore != keptAfter) Fault("the export changed objects that it did not write");
+    for (const std::string& name : exported) {
+        const bool written = std::any_of(after.begin(), after.end(), [&](const SampleObject& object) {
+            return object.name == name && object.author == m_first.author;
+        });
+        if (!written) Fault("the written file lacks " + name + " by " + m_first.author);
+    }
+    const bool moved = std::any_of(after.begin(), after.end(), [this](const SampleObject& object) {
+        return object.name == m_first.name && object.wellId == m_first.wellId + " (another well)";
+    });
+    if (!moved) Fault("the written file does not hold " + m_first.name + " under the new well");
+}
+
+// The values of every imported object reached the host.
+void Tour::CheckValuesRead(const std::vector<std::string>& imported)
+{
+    const std::vector<HostObject>& data = m_host.Data();
+    for (const std::string& name : imported) {
+        const bool read = std::any_of(data.begin(), data.end(), [&name](const HostObject& object) {
+            return object.name == name && !object.values.empty();
+        });
+        if (!read) Fault("the import read no values of " + name);
+    }
+}
+
 // The export (import false) or the import, on the chosen sample. On export the
 // chosen object, with another current well, draws the well identifier warning and
-// the "New" rows the author warning; on import it draws the current data warning.
+// the "New" rows the author warning, and the host writes the file and shows it; the
+// import reads from that written copy, so the values come back, and draws the current
+// data warning.
 void Tour::TransferSection(bool import)
 {
     const std::string title = import ? kImportTitle : kExportTitle;
@@ -300,10 +384,17 @@ void Tour::TransferSection(bool import)
     auto rows = std::make_shared<std::vector<std::string>>();
     script.Then("OK in the " + mode + " dialog", PressOk(title, rows));
     script.Then("the warnings of the " + mode, AnswerWarnings(title));
+    if (!import) script.Then("the written file in the browser", ShowWrittenFile());
 
+    if (!import && !PrepareExportCopy()) return;
+    const std::string folder = m_exportFolder.empty() ? SamplesDirectory() : m_exportFolder;
     TransferOutcome outcome;
-    Finish(script, script.Run([&] { outcome = m_host.Transfer(import); }));
+    Finish(script, script.Run([&] { outcome = m_host.TransferFile(import, folder, m_sample); }));
     CheckAllAccepted("the " + mode, outcome, *rows);
+    if (import)
+        CheckValuesRead(outcome.names);
+    else
+        CheckWrittenFile(outcome.names);
     const std::vector<WarningKind> expected =
         import ? std::vector<WarningKind>{WarningKind::CurrentData}
                : std::vector<WarningKind>{WarningKind::Author, WarningKind::WellId};
@@ -445,6 +536,11 @@ int Tour::Run()
         results.Then("the demo window with the results",
                      Shot("demo-window-results.png", [this] { return m_host.Handle(); }));
         Finish(results, results.Run([] {}));
+
+        if (!m_exportFolder.empty()) {
+            DeleteFileA((m_exportFolder + m_sample).c_str());
+            RemoveDirectoryA(m_exportFolder.c_str());
+        }
 
         RefusedFileSection();
         BrowserSection();

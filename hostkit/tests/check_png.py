@@ -113,7 +113,7 @@ def check_patterns(directory):
 # The tour saves one picture of each of these (with a number in front).
 SCREENSHOTS = [
     'demo-window', 'export-dialog', 'help-request', 'export-after-add', 'warning-author', 'warning-well-id',
-    'import-dialog', 'import-after-add', 'warning-current-data', 'demo-window-results', 'refused-file',
+    'export-written', 'import-dialog', 'import-after-add', 'warning-current-data', 'demo-window-results', 'refused-file',
     'browser', 'browser-expand-tree', 'browser-collapse-tree', 'browser-expand-node', 'open-file-dialog',
 ]
 # Pictures taken before and after a command: the command must have changed what is shown.
