@@ -61,6 +61,7 @@ private:
         closeSecondLevel   // close items that have a parent; open top-level items
     };
     void WalkInDisplayOrder(HTREEITEM hFirst, HTREEITEM hStop, WalkRule rule);
+    bool OpenSubtreeInOneGo(HTREEITEM hFirst, bool bToTheEnd);
 
     void WalkObjectValues(HTREEITEM hObjectItem);
     void ShowOpeningView();
@@ -69,6 +70,16 @@ private:
     // The last inserted item and its ancestors, top level first: the parents that
     // InsertTreeItem would otherwise climb to one tree view call at a time.
     std::vector<HTREEITEM> m_lastItemChain;
+
+    // Every item of the tree with its depth, in display order with every branch open
+    // (the order of the file): a subtree is a run of items deeper than its first.
+    // The tree commands open items in an order of their own from it.
+    struct TreeItemRecord
+    {
+        HTREEITEM hItem;
+        int nDepth;
+    };
+    std::vector<TreeItemRecord> m_treeItems;
 
     // Attached by OnInitDialog, detached when the dialog is destroyed, before the texts:
     // every file the refresh opens is opened within this one attachment.

@@ -45,6 +45,7 @@ void CBrowseDialog::RefreshFile()
     m_pTree->DeleteAllItems();
     // Handles of deleted items may come back for new ones: forget the old chain.
     m_lastItemChain.clear();
+    m_treeItems.clear();
 
     CString strPath = m_strPathName + m_strFileName;
 
@@ -206,6 +207,11 @@ HTREEITEM CBrowseDialog::InsertTreeItem(HTREEITEM hLastItem, CString strText, in
 
     *pnLastDepth = nDepth;
     HTREEITEM hItem = m_pTree->InsertItem(strText, hParent);
+    if (hItem != NULL)
+    {
+        TreeItemRecord record = { hItem, nDepth };
+        m_treeItems.push_back(record);
+    }
 
     if (nDepth == 0 || (bChainKnown && nDepth <= nLastDepth + 1))
     {
