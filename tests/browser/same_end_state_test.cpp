@@ -12,6 +12,7 @@
 // position, the focused control and the default button are recorded and compared.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <sstream>
 
@@ -295,5 +296,94 @@ INSTANTIATE_TEST_SUITE_P(RandomTrees, SideBySide, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<SideBySideCase>& info) {
                              return std::string(info.param.name);
                          });
+
+// ---------------------------------------------------------------------------
+// The refresh against the value walk as it is told, item by item in the order of the
+// file, on random files: the browser makes the items in an order of its own, and the
+// tree must hold the same items under the same parents in the same order.
+
+// The walk's items as "depth text" lines, in the order of the file.
+std::string WalkedOutline(const std::vector<FileObject>& file)
+{
+    std::string outline;
+    auto add = [&outline](int depth, const std::string& text) {
+        outline += std::to_string(depth) + " " + text + "\n";
+    };
+    for (const FileObject& object : file) {
+        add(0, object.name + " - " + object.author + " - " + object.version + " - " + object.wellId
+                   + " - Tuesday, March 05, 2024  14:07");
+        std::vector<std::string> path;
+        std::string previous, firstName;
+        int depth = 0;
+        for (const FileValue& v : object.values) {
+            std::string record = std::to_string(v.record);
+            std::string label = v.name + ": " + v.value + " " + (v.suffix.empty() ? "" : "[" + v.suffix + "]");
+            bool onPath = std::find(path.begin(), path.end(), v.group) != path.end();
+            if (v.parent.empty() && !onPath) {
+                add(1, v.group), add(2, record), add(3, label);
+                path = { v.group };
+                firstName = v.name;
+                depth = 3;
+            } else if (v.group == previous || v.group == path.back()) {
+                if (v.name == firstName)
+                    add(depth - 1, record);
+                add(depth, label);
+            } else if (!onPath) {
+                int d = depth - 1;
+                while (path.back() != v.parent)
+                    path.pop_back(), d -= 2;
+                add(d + 1, v.group), add(d + 2, record), add(d + 3, label);
+                path.push_back(v.group);
+                firstName = v.name;
+                depth = d + 3;
+            } else {
+                int d = depth - 1;
+                while (path.back() != v.group)
+                    path.pop_back(), d -= 2;
+                add(d, record), add(d + 1, label);
+                firstName = v.name;
+                depth = d + 1;
+            }
+            previous = v.group;
+        }
+    }
+    return outline;
+}
+
+std::string ShownOutline(const TreeView& tree)
+{
+    std::string outline;
+    for (const dialog_driver::TreeItem& item : tree.Items())
+        outline += std::to_string(item.depth) + " " + item.text + "\n";
+    return outline;
+}
+
+TEST(RefreshSideBySide, TheTreeHoldsWhatTheWalkMakesItemByItem)
+{
+    fixtures::last_file_key::Remove();
+    struct Case { const char* name; unsigned seed; int objects; int maxValues; };
+    const Case cases[] = {
+        { "objects without values among others", 21, 30, 4 },
+        { "a few deep objects", 22, 4, 300 },
+        { "many small objects", 23, 120, 12 },
+    };
+    for (const Case& c : cases) {
+        std::mt19937 random(c.seed);
+        std::vector<FileObject> file;
+        for (int i = 0; i < c.objects; ++i)
+            file.push_back(RandomObject(random, i, static_cast<int>(random() % static_cast<unsigned>(c.maxValues + 1))));
+        fixtures::TempFolder folder;
+        folder.Write("random.kvd", browser_host::KvdText(file));
+        std::string shown;
+        ScriptedUser user;
+        user.When(browser_host::kCaption, [&](Dialog& d) {
+            shown = ShownOutline(d.Tree(IDC_TREE));
+            d.Click(IDOK);
+        });
+        browser_host::RunBrowser(user, folder.Path(), "random.kvd");
+        EXPECT_EQ(FirstDifference(WalkedOutline(file), shown), "") << c.name;
+    }
+    fixtures::last_file_key::Remove();
+}
 
 }  // namespace
