@@ -90,8 +90,21 @@ bool CBrowseDialog::OpenSubtreeInOneGo(HTREEITEM hFirst, bool bToTheEnd)
         m_pTree->ShowWindow(SW_HIDE);
     for (size_t nItem = nEnd; nItem-- > nFirst;)
         m_pTree->Expand(m_treeItems[nItem].hItem, TVE_EXPAND);
-    for (size_t nItem = nFirst; nItem < nEnd; ++nItem)
-        m_pTree->EnsureVisible(m_treeItems[nItem].hItem);
+    if (::GetWindowLongA(m_pTree->m_hWnd, GWL_STYLE) & WS_HSCROLL)
+    {
+        // Each scroll request may also scroll sideways to show its item's text, so
+        // where the view ends sideways depends on every request: make them all.
+        for (size_t nItem = nFirst; nItem < nEnd; ++nItem)
+            m_pTree->EnsureVisible(m_treeItems[nItem].hItem);
+    }
+    else
+    {
+        // Nothing reaches past the right edge, so the requests only scroll down, each
+        // just far enough to show its item at the bottom: the first and the last
+        // leave the view where all of them do.
+        m_pTree->EnsureVisible(hFirst);
+        m_pTree->EnsureVisible(m_treeItems[nEnd - 1].hItem);
+    }
     if (bShown)
         m_pTree->ShowWindow(SW_SHOW);
     m_pTree->SetFocus();

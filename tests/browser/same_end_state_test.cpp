@@ -36,7 +36,7 @@ struct GroupNode {
     int parent;   // index into the object's groups, -1: a top-level group
 };
 
-FileObject RandomObject(std::mt19937& random, int index, int values)
+FileObject RandomObject(std::mt19937& random, int index, int values, bool longNames = true)
 {
     FileObject object{ "Object " + std::to_string(index), "jdoe", "1", "W-1", "2024-03-05 14:07", {} };
     static const char* const kValueNames[] = { "Depth", "Angle", "X", "A rather long value name that reaches "
@@ -65,7 +65,7 @@ FileObject RandomObject(std::mt19937& random, int index, int values)
         std::string parent = group.parent < 0 ? "" : groups[static_cast<size_t>(group.parent)].name;
         if (random() % 4 == 0)
             ++record;
-        object.values.push_back({ group.name, parent, record, kValueNames[random() % 4],
+        object.values.push_back({ group.name, parent, record, kValueNames[random() % (longNames ? 4 : 3)],
                                   std::to_string(random() % 1000), random() % 2 ? "m" : "" });
     }
     return object;
@@ -177,6 +177,7 @@ struct SideBySideCase {
     int values;           // per object
     int clicks;           // random opening and closing before the command
     Target target;
+    bool longNames = true; // some labels reach past the right edge: the view scrolls sideways
 };
 
 // The user's clicks into the tree before the command: the same in both runs.
@@ -260,7 +261,7 @@ TEST_P(SideBySide, TheCommandEndsWhereTheWalkEnds)
     std::mt19937 random(c.seed);
     std::vector<FileObject> file;
     for (int i = 0; i < c.objects; ++i)
-        file.push_back(RandomObject(random, i, c.values));
+        file.push_back(RandomObject(random, i, c.values, c.longNames));
     fixtures::TempFolder folder;
     folder.Write("random.kvd", browser_host::KvdText(file));
 
@@ -290,6 +291,11 @@ const SideBySideCase kCases[] = {
     { "ExpandNodeWithNextSibling", ID_EXPAND_NODE, 11, 5, 50, 20, Target::WithNextSibling },
     { "ExpandNodeRandom", ID_EXPAND_NODE, 12, 10, 30, 30, Target::Random },
     { "ExpandNodeInALargeTree", ID_EXPAND_NODE, 13, 50, 28, 60, Target::WithNextSibling },
+    { "ExpandTreeShortLabels", ID_EXPAND_TREE, 14, 6, 40, 20, Target::Random, false },
+    { "ExpandTreeShortLabelsUntouched", ID_EXPAND_TREE, 15, 3, 60, 0, Target::None, false },
+    { "ExpandNodeShortLabels", ID_EXPAND_NODE, 16, 6, 40, 20, Target::Random, false },
+    { "ExpandNodeShortLabelsNextSibling", ID_EXPAND_NODE, 17, 8, 40, 20, Target::WithNextSibling, false },
+    { "ExpandNodeShortLabelsLastSubtree", ID_EXPAND_NODE, 18, 4, 50, 10, Target::LastSubtree, false },
 };
 
 INSTANTIATE_TEST_SUITE_P(RandomTrees, SideBySide, ::testing::ValuesIn(kCases),
