@@ -346,8 +346,8 @@ const SideBySideCase kSideBySideCases[] = {
     { "export, many repeated names", kExport, 4, 120, 160, 16 },
     { "import, one object", kImport, 5, 1, 3, 6 },
     { "export, every candidate twice", kExport, 6, 60, 130, 14 },
-    { "import, large", kImport, 7, 400, 420, 10 },
-    { "export, large", kExport, 8, 400, 450, 10 },
+    { "import, large", kImport, 7, 250, 270, 8 },
+    { "export, large", kExport, 8, 250, 290, 8 },
 };
 
 INSTANTIATE_TEST_SUITE_P(RandomInputs, SideBySide, ::testing::ValuesIn(kSideBySideCases),
