@@ -191,7 +191,10 @@ BOOL CImpExpDialog::OnInitDialog()
             row.texts[columnAuthor] = kNewAuthor;
             newRows.push_back(row);
         }
-        AddObjectRows(m_pSelectedList, newRows);
+        {
+            CRedrawGuard redrawGuard(m_pSelectedList);
+            AddObjectRows(m_pSelectedList, newRows);
+        }
         if (!newRows.empty())
             EnableOkButton(TRUE);
     }
@@ -228,6 +231,9 @@ void CImpExpDialog::ListFileObjects()
         row.texts[columnWellId] = object.strWellId;
         rows.push_back(row);
     }
+    // Not on screen yet, but a redrawing list view still recounts its scroll bars on
+    // every insert.
+    CRedrawGuard redrawGuard(m_pAvailableList);
     AddObjectRows(m_pAvailableList, rows);
 }
 
