@@ -15,6 +15,8 @@
 
 #include <vector>
 
+#include "TreeBuilder.h"
+
 #include "kivattachment.h"
 
 class CBrowseDialog : public CDialog
@@ -37,6 +39,8 @@ protected:
     void RefreshFile();
     // Adds one item at nDepth (0: top level), finding its parent from hLastItem,
     // the item added just before, at depth *pnLastDepth; sets *pnLastDepth to nDepth.
+    // The item is kept for the tree, which gets the file's items in one go after the
+    // walk; the handle returned stands for it until then.
     HTREEITEM InsertTreeItem(HTREEITEM hLastItem, CString strText, int nDepth, int* pnLastDepth);
 
     afx_msg void OnSelchangeFileName();
@@ -61,14 +65,24 @@ private:
         closeSecondLevel   // close items that have a parent; open top-level items
     };
     void WalkInDisplayOrder(HTREEITEM hFirst, HTREEITEM hStop, WalkRule rule);
+    bool OpenSubtreeInOneGo(HTREEITEM hFirst, bool bToTheEnd);
 
     void WalkObjectValues(HTREEITEM hObjectItem);
     void ShowOpeningView();
     void RefillFileCombo();
 
-    // The last inserted item and its ancestors, top level first: the parents that
-    // InsertTreeItem would otherwise climb to one tree view call at a time.
-    std::vector<HTREEITEM> m_lastItemChain;
+    // The items of the file while the refresh walks it, before they go into the tree.
+    CTreeBuilder m_fileItems;
+
+    // Every item of the tree with its depth, in display order with every branch open
+    // (the order of the file): a subtree is a run of items deeper than its first.
+    // The tree commands open items in an order of their own from it.
+    struct TreeItemRecord
+    {
+        HTREEITEM hItem;
+        int nDepth;
+    };
+    std::vector<TreeItemRecord> m_treeItems;
 
     // Attached by OnInitDialog, detached when the dialog is destroyed, before the texts:
     // every file the refresh opens is opened within this one attachment.

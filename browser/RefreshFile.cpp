@@ -43,8 +43,8 @@ bool HasExchangeExtension(const char* pszName)
 void CBrowseDialog::RefreshFile()
 {
     m_pTree->DeleteAllItems();
-    // Handles of deleted items may come back for new ones: forget the old chain.
-    m_lastItemChain.clear();
+    m_treeItems.clear();
+    m_fileItems.Clear();
 
     CString strPath = m_strPathName + m_strFileName;
 
@@ -65,20 +65,30 @@ void CBrowseDialog::RefreshFile()
         return;
     }
 
+    // The walk places every item in m_fileItems; the tree gets them all at once after.
+    HTREEITEM hLastItem = NULL;
+    int nLastDepth = 0;
+    KivObjectTexts object;
+    while (KivReadNextObject(object))
+    {
+        CString strLabel = object.strName + " - " + object.strAuthor + " - " + object.strVersion
+                           + " - " + object.strWellId + " - " + KivDisplayDate(object.strDate);
+        hLastItem = InsertTreeItem(hLastItem, strLabel, 0, &nLastDepth);
+        WalkObjectValues(hLastItem);
+    }
     {
         // A visible tree repaints and recounts its rows on every insert; the whole file
         // goes in with redrawing suspended and is drawn once.
         CRedrawGuard redrawGuard(m_pTree);
-        HTREEITEM hLastItem = NULL;
-        int nLastDepth = 0;
-        KivObjectTexts object;
-        while (KivReadNextObject(object))
+        std::vector<HTREEITEM> handles = m_fileItems.InsertInto(m_pTree);
+        for (int nItem = 0; nItem < m_fileItems.GetCount(); ++nItem)
         {
-            CString strLabel = object.strName + " - " + object.strAuthor + " - " + object.strVersion
-                               + " - " + object.strWellId + " - " + KivDisplayDate(object.strDate);
-            hLastItem = InsertTreeItem(hLastItem, strLabel, 0, &nLastDepth);
-            WalkObjectValues(hLastItem);
+            if (handles[static_cast<size_t>(nItem)] == NULL)
+                continue;
+            TreeItemRecord record = { handles[static_cast<size_t>(nItem)], m_fileItems.GetDepth(nItem) };
+            m_treeItems.push_back(record);
         }
+        m_fileItems.Clear();
     }
 
     ShowOpeningView();
@@ -176,47 +186,24 @@ void CBrowseDialog::WalkObjectValues(HTREEITEM hObjectItem)
 HTREEITEM CBrowseDialog::InsertTreeItem(HTREEITEM hLastItem, CString strText, int nDepth,
                                         int* pnLastDepth)
 {
+    // The items go to m_fileItems, and the handles handed out here are their places
+    // there (one up, so that none is NULL): the parent is found by climbing from the
+    // last item in that record, never by asking the tree view.
     const int nLastDepth = *pnLastDepth;
-    // The chain is the last item's ancestry only while it ends with hLastItem at its depth.
-    const bool bChainKnown = !m_lastItemChain.empty() && m_lastItemChain.back() == hLastItem
-                             && static_cast<int>(m_lastItemChain.size()) == nLastDepth + 1;
-
-    HTREEITEM hParent = TVI_ROOT;
+    const int nLastItem = static_cast<int>(reinterpret_cast<INT_PTR>(hLastItem)) - 1;
+    int nParent = -1;
     if (nDepth > 0)
     {
-        if (nDepth > nLastDepth)
+        nParent = nLastItem;
+        if (nDepth <= nLastDepth)
         {
-            hParent = hLastItem;
-        }
-        else if (bChainKnown)
-        {
-            // The ancestor at depth nDepth - 1: what climbing nLastDepth - nDepth + 1
-            // parents from hLastItem reaches, without asking the tree view for each.
-            hParent = m_lastItemChain[nDepth - 1];
-        }
-        else
-        {
-            HTREEITEM hItem = hLastItem;
-            for (int nStep = 0; nStep < nLastDepth - nDepth + 1 && hItem != NULL; ++nStep)
-                hItem = m_pTree->GetParentItem(hItem);
-            // A chain that ends early (an item that failed to insert) falls back to the top level.
-            hParent = hItem != NULL ? hItem : TVI_ROOT;
+            for (int nStep = 0; nStep < nLastDepth - nDepth + 1 && nParent >= 0; ++nStep)
+                nParent = m_fileItems.GetParent(nParent);
         }
     }
-
     *pnLastDepth = nDepth;
-    HTREEITEM hItem = m_pTree->InsertItem(strText, hParent);
-
-    if (nDepth == 0 || (bChainKnown && nDepth <= nLastDepth + 1))
-    {
-        m_lastItemChain.resize(static_cast<size_t>(nDepth));
-        m_lastItemChain.push_back(hItem);
-    }
-    else
-    {
-        m_lastItemChain.clear();
-    }
-    return hItem;
+    const int nItem = m_fileItems.Add(strText, nParent);
+    return reinterpret_cast<HTREEITEM>(static_cast<INT_PTR>(nItem) + 1);
 }
 
 void CBrowseDialog::ShowOpeningView()

@@ -5,7 +5,9 @@
 
 void CBrowseDialog::OnExpandTree()
 {
-    WalkInDisplayOrder(m_pTree->GetRootItem(), NULL, openEveryItem);
+    HTREEITEM hRoot = m_pTree->GetRootItem();
+    if (!OpenSubtreeInOneGo(hRoot, true))
+        WalkInDisplayOrder(hRoot, NULL, openEveryItem);
 }
 
 void CBrowseDialog::OnCollapseTree()
@@ -27,7 +29,8 @@ void CBrowseDialog::OnExpandNode()
     for (HTREEITEM hItem = hSelected; hItem != NULL && hStop == NULL; hItem = m_pTree->GetParentItem(hItem))
         hStop = m_pTree->GetNextSiblingItem(hItem);
 
-    WalkInDisplayOrder(hSelected, hStop, openEveryItem);
+    if (!OpenSubtreeInOneGo(hSelected, false))
+        WalkInDisplayOrder(hSelected, hStop, openEveryItem);
 }
 
 // Opens hFirst and scrolls it into view, gives the tree the focus, then walks on in
@@ -49,4 +52,61 @@ void CBrowseDialog::WalkInDisplayOrder(HTREEITEM hFirst, HTREEITEM hStop, WalkRu
         m_pTree->Expand(hItem, nCode);
         m_pTree->EnsureVisible(hItem);
     }
+}
+
+// What the walk in display order from hFirst leaves when it opens every item of
+// hFirst's subtree (bToTheEnd: every item from hFirst to the end of the tree),
+// without its window work.
+// The walk opens each item while it is on screen, and every opening and scroll
+// recounts the visible rows and repaints. Here the items open deepest first, each
+// while its parent is still closed, which costs the tree view no window work at
+// all; the tree is hidden while the walk's scroll requests are then made in the
+// walk's order, so the rows and the horizontal position end as the walk leaves them.
+// Returns false, having done nothing, when the items the refresh made are not (or
+// no longer) the tree's: the walk must then do the work itself.
+bool CBrowseDialog::OpenSubtreeInOneGo(HTREEITEM hFirst, bool bToTheEnd)
+{
+    if (hFirst == NULL || m_treeItems.size() != m_pTree->GetCount())
+        return false;
+    size_t nFirst = 0;
+    while (nFirst < m_treeItems.size() && m_treeItems[nFirst].hItem != hFirst)
+        ++nFirst;
+    if (nFirst == m_treeItems.size())
+        return false;
+    // The subtree: the run of items deeper than its first.
+    size_t nEnd = nFirst + 1;
+    while (nEnd < m_treeItems.size() && (bToTheEnd || m_treeItems[nEnd].nDepth > m_treeItems[nFirst].nDepth))
+        ++nEnd;
+
+    if (bToTheEnd)
+    {
+        // The walk's first step puts the first item (the first top-level item) at the
+        // top and focuses the tree, which selects the top row when nothing is selected.
+        m_pTree->EnsureVisible(hFirst);
+        m_pTree->SetFocus();
+    }
+    const BOOL bShown = ::IsWindowVisible(m_pTree->m_hWnd);
+    if (bShown)
+        m_pTree->ShowWindow(SW_HIDE);
+    for (size_t nItem = nEnd; nItem-- > nFirst;)
+        m_pTree->Expand(m_treeItems[nItem].hItem, TVE_EXPAND);
+    if (::GetWindowLongA(m_pTree->m_hWnd, GWL_STYLE) & WS_HSCROLL)
+    {
+        // Each scroll request may also scroll sideways to show its item's text, so
+        // where the view ends sideways depends on every request: make them all.
+        for (size_t nItem = nFirst; nItem < nEnd; ++nItem)
+            m_pTree->EnsureVisible(m_treeItems[nItem].hItem);
+    }
+    else
+    {
+        // Nothing reaches past the right edge, so the requests only scroll down, each
+        // just far enough to show its item at the bottom: the first and the last
+        // leave the view where all of them do.
+        m_pTree->EnsureVisible(hFirst);
+        m_pTree->EnsureVisible(m_treeItems[nEnd - 1].hItem);
+    }
+    if (bShown)
+        m_pTree->ShowWindow(SW_SHOW);
+    m_pTree->SetFocus();
+    return true;
 }

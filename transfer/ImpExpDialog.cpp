@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "SortedListOrder.h"
 #include "WarningDialog.h"
 #include "kivattachment.h"
 #include "kivtexts.h"
@@ -181,12 +182,21 @@ BOOL CImpExpDialog::OnInitDialog()
     }
     else
     {
+        // Taken from the tail, as the rows of new objects are listed.
+        std::vector<ObjectRowTexts> newRows;
         while (!m_pNameList->IsEmpty())
         {
-            AddObjectRow(m_pSelectedList, m_pNameList->RemoveTail(), kNewAuthor, CString(), CString(),
-                         CString());
-            EnableOkButton(TRUE);
+            ObjectRowTexts row;
+            row.texts[columnObject] = m_pNameList->RemoveTail();
+            row.texts[columnAuthor] = kNewAuthor;
+            newRows.push_back(row);
         }
+        {
+            CRedrawGuard redrawGuard(m_pSelectedList);
+            AddObjectRows(m_pSelectedList, newRows);
+        }
+        if (!newRows.empty())
+            EnableOkButton(TRUE);
     }
 
     kiv.Detach();
@@ -205,6 +215,7 @@ BOOL CImpExpDialog::OnInitDialog()
 void CImpExpDialog::ListFileObjects()
 {
     CCandidateIndex candidates(*m_pNameList);
+    std::vector<ObjectRowTexts> rows;
     KivObjectTexts object;
     while (KivReadNextObject(object))
     {
@@ -212,8 +223,34 @@ void CImpExpDialog::ListFileObjects()
         if (candidate == NULL)
             continue;  // not a candidate: neither shown nor its date converted
         m_pNameList->RemoveAt(candidate);
-        AddObjectRow(m_pAvailableList, object.strName, object.strAuthor, object.strVersion,
-                     KivDisplayDate(object.strDate), object.strWellId);
+        ObjectRowTexts row;
+        row.texts[columnObject] = object.strName;
+        row.texts[columnAuthor] = object.strAuthor;
+        row.texts[columnVersion] = object.strVersion;
+        row.texts[columnDate] = KivDisplayDate(object.strDate);
+        row.texts[columnWellId] = object.strWellId;
+        rows.push_back(row);
+    }
+    // Not on screen yet, but a redrawing list view still recounts its scroll bars on
+    // every insert.
+    CRedrawGuard redrawGuard(m_pAvailableList);
+    AddObjectRows(m_pAvailableList, rows);
+}
+
+// Adds rows to a sorted list so that it ends exactly as adding them one by one in
+// the given order leaves it (equal names included), in the order that costs the
+// list view least: the greatest name first, so each row lands at the top at once.
+void CImpExpDialog::AddObjectRows(CListCtrl* pList, const std::vector<ObjectRowTexts>& rows)
+{
+    std::vector<CString> names;
+    names.reserve(rows.size());
+    for (const ObjectRowTexts& row : rows)
+        names.push_back(row.texts[columnObject]);
+    for (size_t nIndex : CheapestSortedInsertOrder(names))
+    {
+        const ObjectRowTexts& row = rows[nIndex];
+        AddObjectRow(pList, row.texts[columnObject], row.texts[columnAuthor], row.texts[columnVersion],
+                     row.texts[columnDate], row.texts[columnWellId]);
     }
 }
 
@@ -308,15 +345,26 @@ void CImpExpDialog::MoveRows(CListCtrl* pSource, CListCtrl* pTarget, UINT nFlags
 
     CRedrawGuard sourceGuard(pSource);
     CRedrawGuard targetGuard(pTarget);
-    while (nRow >= 0)
+    // Moving the rows one at a time, top row first, each searched for again from the
+    // top, costs a scan of the source per row and of the target per insert. The same
+    // end state comes from one pass that collects them, the cheapest insert order
+    // into the target, and the deletions in the same order as one at a time: the top
+    // row first, so that the focus, when its row goes, passes over the same rows and
+    // scrolls the list as far.
+    std::vector<int> movingRows;
+    std::vector<ObjectRowTexts> movingTexts;
+    for (; nRow >= 0; nRow = pSource->GetNextItem(nRow, nFlags))
     {
-        int nNewRow = InsertItemText(pTarget, 0, columnObject, pSource->GetItemText(nRow, columnObject));
-        for (int nColumn = columnAuthor; nColumn < kColumnCount; ++nColumn)
-            InsertItemText(pTarget, nNewRow, nColumn, pSource->GetItemText(nRow, nColumn));
-        pSource->DeleteItem(nRow);
-        // Deleting renumbered the rows below: search again from the top.
-        nRow = pSource->GetNextItem(-1, nFlags);
+        ObjectRowTexts row;
+        for (int nColumn = columnObject; nColumn < kColumnCount; ++nColumn)
+            row.texts[nColumn] = pSource->GetItemText(nRow, nColumn);
+        movingRows.push_back(nRow);
+        movingTexts.push_back(row);
     }
+    AddObjectRows(pTarget, movingTexts);
+    int nDeleted = 0;
+    for (int nMovingRow : movingRows)
+        pSource->DeleteItem(nMovingRow - nDeleted++);
 }
 
 // OK is enabled exactly when the selected list holds a row.

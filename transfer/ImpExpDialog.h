@@ -14,6 +14,8 @@
 #include <afxcmn.h>
 #include <afxext.h>
 
+#include <vector>
+
 class CImpExpDialog : public CDialog
 {
 public:
@@ -48,12 +50,19 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // The five texts of one object row, column 0 first.
+    struct ObjectRowTexts
+    {
+        CString texts[5];
+    };
+
     void MoveRows(CListCtrl* pSource, CListCtrl* pTarget, UINT nFlags, BOOL bDisableOkFirst = FALSE);
     void UpdateOkButton();
     void EnableOkButton(BOOL bEnable);
     void ListFileObjects();
     void AddObjectRow(CListCtrl* pList, const CString& name, const CString& author,
                       const CString& version, const CString& date, const CString& wellId);
+    void AddObjectRows(CListCtrl* pList, const std::vector<ObjectRowTexts>& rows);
 
     int m_bImport;                  // nonzero: import mode; never changes
     CStringList* m_pNameList;       // the host's object name list; not owned

@@ -1,16 +1,24 @@
 // bench_browser: how fast the browser shows a large exchange file and runs its tree
-// commands, against what the platform needs for the same work, in the same run.
+// commands, against the plain way of doing the same work with the platform's tree
+// view, in the same run.
 //
 //   refresh:   a pick in the file name combo box of the visible browser, from the
 //              WM_COMMAND until the dialog has repainted, against the floor: the same
 //              file read through Kiv.dll plus the same items inserted straight into a
-//              tree view of the same styles and size in a visible window, redrawing
-//              suspended (the fastest the platform does it). A second floor adds one
-//              TVGN_PARENT request per item, the price of finding each parent by
-//              asking the tree view for it.
+//              tree view of the same styles and size in a visible window, each after
+//              the one before in the order of the file, redrawing suspended. A second
+//              floor adds one TVGN_PARENT request per item, the price of finding each
+//              parent by asking the tree view for it.
+//   away:      the pick of a small file right after the large one: the time to let go
+//              of the large tree, beside the refresh that showed it, and beside what
+//              the floor's tree (made in the order of the file) takes to let go of
+//              its items.
 //   commands:  Expand Tree and Expand Node (on the one object of a file) in the
-//              visible browser, scrolling item by item with redrawing on as they are
-//              meant to, beside the bare TVM_EXPAND of every item with redrawing suspended.
+//              visible browser, against the plain walk that the commands are told:
+//              every item in display order opened and scrolled into view in turn, on
+//              the same dialog's tree, with redrawing on (Wine's tree view ignores
+//              WM_SETREDRAW there). Above 10,000 items the plain walk takes many
+//              minutes; there only the commands are measured.
 //
 // Files hold objects of 100 values: a top-level group with records of four values,
 // a group nested in each record, and a group nested in that, so the refresh climbs
@@ -18,15 +26,13 @@
 //
 // Wine's tree view looks every item handle up by a linear scan of all items, so each
 // insert under a parent costs O(items) and filling a tree is quadratic for the
-// platform itself; the ratios say what the browser adds to that. The commands take
-// tens of milliseconds per item on a visible tree (each open and scroll repaints),
-// so on a loaded machine the command part runs for many minutes.
+// platform itself; the ratios say what the browser adds to that, or saves.
 //
-//   bench_browser                  everything: refresh at 10,000, 30,000, 100,000 values,
-//                                  commands at 10,000 and 30,000 items
-//   bench_browser quick            refresh at 10,000 and 30,000, the commands
+//   bench_browser                  everything: refresh at 30,000, 100,000, 300,000 values,
+//                                  commands at 3,000, 10,000 and 30,000 items
+//   bench_browser quick            refresh at 10,000 and 30,000, commands at 3,000 and 10,000
 //   bench_browser refresh N...     the refresh at these sizes only
-//   bench_browser trace N          N values (and N/15 records for the commands), each phase on stderr
+//   bench_browser commands N...    the commands at these item counts only
 #include <windows.h>
 #include <commctrl.h>
 
@@ -192,7 +198,7 @@ HTREEITEM Insert(HWND tree, HTREEITEM parent, const std::string& text)
 
 // The items into a visible tree, redrawing suspended; askParent adds a TVGN_PARENT
 // request per item, as finding each parent through the tree view would.
-double FloorInsert(const Workload& w, SIZE treeSize, bool askParent, FloorWindow* keep = nullptr)
+double FloorInsert(const Workload& w, SIZE treeSize, bool askParent, double* destroyed = nullptr)
 {
     FloorWindow window = MakeFloorWindow(treeSize);
     std::vector<HTREEITEM> handles(w.items.size());
@@ -208,37 +214,11 @@ double FloorInsert(const Workload& w, SIZE treeSize, bool askParent, FloorWindow
     SendMessageA(window.tree, WM_SETREDRAW, TRUE, 0);
     RedrawWindow(window.frame, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     double elapsed = Now() - start;
-    if (keep)
-        *keep = window;
-    else
-        DestroyWindow(window.frame);
-    return elapsed;
-}
-
-// TVM_EXPAND of every item with redrawing suspended: what opening them costs at least.
-double FloorExpandAll(const Workload& w, SIZE treeSize)
-{
-    FloorWindow window;
-    std::vector<HTREEITEM> handles;
-    {
-        window = MakeFloorWindow(treeSize);
-        SendMessageA(window.tree, WM_SETREDRAW, FALSE, 0);
-        handles.resize(w.items.size());
-        for (size_t i = 0; i < w.items.size(); ++i) {
-            HTREEITEM parent = w.items[i].parent < 0 ? TVI_ROOT : handles[static_cast<size_t>(w.items[i].parent)];
-            handles[i] = Insert(window.tree, parent, w.items[i].text);
-        }
-        SendMessageA(window.tree, WM_SETREDRAW, TRUE, 0);
-        RedrawWindow(window.frame, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    }
-    double start = Now();
-    SendMessageA(window.tree, WM_SETREDRAW, FALSE, 0);
-    for (HTREEITEM item : handles)
-        SendMessageA(window.tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
-    SendMessageA(window.tree, WM_SETREDRAW, TRUE, 0);
-    RedrawWindow(window.frame, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    double elapsed = Now() - start;
+    // Letting go of the items: the tree view deletes them one by one, children first.
+    double destroyStart = Now();
     DestroyWindow(window.frame);
+    if (destroyed)
+        *destroyed = Now() - destroyStart;
     return elapsed;
 }
 
@@ -249,12 +229,17 @@ enum class Play { PickBig, Commands };
 
 struct BrowserRun {
     Play play = Play::PickBig;
+    bool plainWalks = true;     // also time the plain walks
     bool done = false;
     double refresh = -1;
+    double away = -1;           // the pick of the small file after the big one
     double expandTree = -1;
     double expandNode = -1;
+    double plainExpandTree = -1;
+    double plainExpandNode = -1;
     int items = -1;
     int expandedItems = -1;
+    int plainExpandedItems = -1;
     SIZE treeSize = {};
 };
 BrowserRun* g_run = nullptr;
@@ -281,6 +266,23 @@ double Pick(HWND dialog, const char* name)
     return Timed(dialog, MAKEWPARAM(IDC_FILE_COMBO, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
 }
 
+// The plain walk the commands are told: open first, scroll it into view, focus the
+// tree, then every next visible item opened and scrolled into view, up to stop.
+double PlainWalk(HWND dialog, HTREEITEM first, HTREEITEM stop)
+{
+    HWND tree = GetDlgItem(dialog, IDC_TREE);
+    double start = Now();
+    SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(first));
+    SendMessageA(tree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(first));
+    SetFocus(tree);
+    for (HTREEITEM item = first; (item = TreeView_GetNextVisible(tree, item)) != nullptr && item != stop;) {
+        SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+        SendMessageA(tree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item));
+    }
+    RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    return Now() - start;
+}
+
 int CountExpanded(HWND tree)
 {
     // Walks the open items only through TVGN_NEXTVISIBLE: after Expand Tree that is all of them.
@@ -304,11 +306,23 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         if (g_run->play == Play::PickBig) {
             g_run->refresh = Pick(dialog, "big.kvd");
             g_run->items = static_cast<int>(SendMessageA(tree, TVM_GETCOUNT, 0, 0));
+            g_run->away = Pick(dialog, "a-start.kvd");
         } else {
             g_run->items = static_cast<int>(SendMessageA(tree, TVM_GETCOUNT, 0, 0));
+            if (g_run->plainWalks) {
+                g_run->plainExpandTree = PlainWalk(dialog, TreeView_GetRoot(tree), nullptr);
+                g_run->plainExpandedItems = CountExpanded(tree);
+                Pick(dialog, "big.kvd");   // back to the opening view
+            }
             g_run->expandTree = Click(dialog, ID_EXPAND_TREE);
             g_run->expandedItems = CountExpanded(tree);
-            Pick(dialog, "big.kvd");   // back to the opening view
+            if (g_run->plainWalks) {
+                Pick(dialog, "big.kvd");
+                TreeView_SelectItem(tree, TreeView_GetRoot(tree));
+                // The one object is the last subtree: the walk runs to the end of the tree.
+                g_run->plainExpandNode = PlainWalk(dialog, TreeView_GetRoot(tree), nullptr);
+            }
+            Pick(dialog, "big.kvd");
             TreeView_SelectItem(tree, TreeView_GetRoot(tree));
             g_run->expandNode = Click(dialog, ID_EXPAND_NODE);
         }
@@ -317,10 +331,11 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-BrowserRun RunBrowser(const std::string& folder, const char* fileName, Play play)
+BrowserRun RunBrowser(const std::string& folder, const char* fileName, Play play, bool plainWalks = true)
 {
     BrowserRun run;
     run.play = play;
+    run.plainWalks = plainWalks;
     g_run = &run;
     KivBrowseDialog(folder.c_str(), fileName);
     g_run = nullptr;
@@ -346,21 +361,23 @@ int main(int argc, char** argv)
     CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
     INITCOMMONCONTROLSEX icc = { sizeof icc, ICC_TREEVIEW_CLASSES };
     InitCommonControlsEx(&icc);
-    // "bench_browser quick" measures the two smaller sizes only; "bench_browser trace N"
-    // measures N values and reports each phase on stderr.
-    bool quick = argc > 1 && std::string(argv[1]) == "quick";
-    bool trace = argc > 2 && std::string(argv[1]) == "trace";
-    // "bench_browser refresh N..." measures the refresh at these sizes and no commands.
-    bool refreshOnly = argc > 2 && std::string(argv[1]) == "refresh";
-    std::vector<int> sizes = { 10000, 30000, 100000 };
-    if (quick)
+    std::string mode = argc > 1 ? argv[1] : "";
+    std::vector<int> sizes = { 30000, 100000, 300000 };
+    std::vector<int> commandItems = { 3000, 10000, 30000 };
+    if (mode == "quick") {
         sizes = { 10000, 30000 };
-    if (trace)
-        sizes = { std::atoi(argv[2]) };
-    if (refreshOnly) {
+        commandItems = { 3000, 10000 };
+    }
+    std::vector<int> listed;
+    for (int i = 2; i < argc; ++i)
+        listed.push_back(std::atoi(argv[i]));
+    if (mode == "refresh") {
+        sizes = listed;
+        commandItems.clear();
+    }
+    if (mode == "commands") {
+        commandItems = listed;
         sizes.clear();
-        for (int i = 2; i < argc; ++i)
-            sizes.push_back(std::atoi(argv[i]));
     }
 
     WNDCLASSA wc = {};
@@ -393,13 +410,13 @@ int main(int argc, char** argv)
 
     std::printf("Refresh from a combo box pick (best of the runs, ms)\n");
     std::fflush(stdout);
-    std::printf("%7s %7s | %9s %9s %9s | %9s %6s | %11s %6s\n", "values", "items", "Kiv read", "inserts",
-                "floor", "refresh", "ratio", "floor+climb", "ratio");
+    std::printf("%7s %7s | %9s %9s %9s | %9s %6s | %11s %6s | %9s %11s\n", "values", "items", "Kiv read",
+                "inserts", "floor", "refresh", "ratio", "floor+climb", "ratio", "away", "floor away");
     for (int values : sizes) {
         Workload w = MakeWorkload(values / 100, 10);
         WriteFileBytes(folder + "big.kvd", w.kvd);
         const int reps = values >= 100000 ? 1 : 2;
-        double read = 1e30, inserts = 1e30, refresh = 1e30, climb = 1e30;
+        double read = 1e30, inserts = 1e30, refresh = 1e30, climb = 1e30, away = 1e30, floorAway = 1e30;
         for (int rep = 0; rep < reps; ++rep) {
             BrowserRun run = RunBrowser(folder, "a-start.kvd", Play::PickBig);
             if (run.items != static_cast<int>(w.items.size())) {
@@ -408,52 +425,48 @@ int main(int argc, char** argv)
                 return 1;
             }
             refresh = std::min(refresh, run.refresh);
-            if (trace)
-                std::fprintf(stderr, "refresh %.1f ms\n", run.refresh);
+            away = std::min(away, run.away);
             int valuesRead = 0;
             read = std::min(read, FloorRead(folder + "big.kvd", &valuesRead));
-            if (trace)
-                std::fprintf(stderr, "read %.1f ms\n", read);
             if (valuesRead != w.values) {
                 std::fprintf(stderr, "bench_browser: read %d values, expected %d\n", valuesRead, w.values);
                 return 1;
             }
-            inserts = std::min(inserts, FloorInsert(w, run.treeSize, false));
-            climb = std::min(climb, FloorInsert(w, run.treeSize, true));
-            if (trace)
-                std::fprintf(stderr, "inserts %.1f ms, with climbing %.1f ms\n", inserts, climb);
+            double destroyed = 0;
+            inserts = std::min(inserts, FloorInsert(w, run.treeSize, false, &destroyed));
+            floorAway = std::min(floorAway, destroyed);
+            // Climbing costs a second look-up per item: measured at the smaller sizes only.
+            climb = values <= 100000 ? std::min(climb, FloorInsert(w, run.treeSize, true)) : -1;
         }
         double floor = read + inserts;
-        std::printf("%7d %7zu | %9.1f %9.1f %9.1f | %9.1f %5.2fx | %11.1f %5.2fx\n", w.values, w.items.size(), read,
-                    inserts, floor, refresh, refresh / floor, read + climb, (read + climb) / floor);
+        std::printf("%7d %7zu | %9.1f %9.1f %9.1f | %9.1f %5.2fx | %11.1f %5.2fx | %9.1f %11.1f\n", w.values,
+                    w.items.size(), read, inserts, floor, refresh, refresh / floor, climb < 0 ? -1 : read + climb,
+                    climb < 0 ? 0 : (read + climb) / floor, away, floorAway);
         std::fflush(stdout);
     }
 
-    if (refreshOnly)
-        sizes = {};
-    std::printf("\nTree commands on one object, item by item with redrawing on (ms)\n");
-    std::printf("%7s | %11s %9s | %11s %9s | %14s\n", "items", "Expand Tree", "us/item", "Expand Node", "us/item",
-                "TVM_EXPAND all");
-    for (int records : { 666, 2000 }) {
-        if (refreshOnly)
-            break;
-        if (trace)
-            records = sizes[0] / 15;
-        Workload w = MakeWorkload(1, records);
+    std::printf("\nTree commands on one object, visible tree (ms; ratio command/plain walk)\n");
+    std::printf("%7s | %11s %11s %7s | %11s %11s %7s\n", "items", "plain walk", "Expand Tree", "ratio",
+                "plain walk", "Expand Node", "ratio");
+    for (int items : commandItems) {
+        Workload w = MakeWorkload(1, std::max(1, items / 15));
         WriteFileBytes(folder + "big.kvd", w.kvd);
-        BrowserRun run = RunBrowser(folder, "big.kvd", Play::Commands);
-        if (run.items != static_cast<int>(w.items.size()) || run.expandedItems != run.items) {
-            std::fprintf(stderr, "bench_browser: %d items, %d open after Expand Tree, expected %zu\n", run.items,
-                         run.expandedItems, w.items.size());
+        const bool plain = items <= 10000;
+        BrowserRun run = RunBrowser(folder, "big.kvd", Play::Commands, plain);
+        if (run.items != static_cast<int>(w.items.size()) || run.expandedItems != run.items
+            || (plain && run.plainExpandedItems != run.items)) {
+            std::fprintf(stderr, "bench_browser: %d items, %d open after Expand Tree (%d after the walk), expected %zu\n",
+                         run.items, run.expandedItems, run.plainExpandedItems, w.items.size());
             return 1;
         }
-        double floor = FloorExpandAll(w, run.treeSize);
-        std::printf("%7zu | %11.1f %9.1f | %11.1f %9.1f | %14.1f\n", w.items.size(), run.expandTree,
-                    1000.0 * run.expandTree / static_cast<double>(w.items.size()), run.expandNode,
-                    1000.0 * run.expandNode / static_cast<double>(w.items.size()), floor);
+        if (plain)
+            std::printf("%7zu | %11.1f %11.1f %6.3fx | %11.1f %11.1f %6.3fx\n", w.items.size(), run.plainExpandTree,
+                        run.expandTree, run.expandTree / run.plainExpandTree, run.plainExpandNode, run.expandNode,
+                        run.expandNode / run.plainExpandNode);
+        else
+            std::printf("%7zu | %11s %11.1f %7s | %11s %11.1f %7s\n", w.items.size(), "-", run.expandTree, "-", "-",
+                        run.expandNode, "-");
         std::fflush(stdout);
-        if (trace)
-            break;
     }
 
     RemoveLastFileKey();
