@@ -72,6 +72,35 @@ void PutMessage(char** message, const std::string& text)
 constexpr const char* kOutOfMemory =
     "The exchange library ran out of memory. Close other programs and try again.";
 
+// One write call: an empty message when `step` succeeds, the writer's own message
+// when it refuses, and the writing abandoned when it throws.
+template <typename Step>
+int WriteStep(char** message, Step step)
+{
+    try {
+        if (step()) {
+            Put(message, g_empty);
+            return 1;
+        }
+        PutMessage(message, Session().Writer().Message());
+    } catch (...) {
+        Session().Writer().Abandon();
+        Put(message, kOutOfMemory);
+    }
+    return 0;
+}
+
+// A step whose failure and whose exception both just mean "nothing delivered".
+template <typename Step>
+bool Quietly(Step step)
+{
+    try {
+        return step();
+    } catch (...) {
+        return false;
+    }
+}
+
 }  // namespace
 
 extern "C" {
@@ -107,12 +136,7 @@ KIVAPI int KIVCALL KivGetNextObject(char** name, char** author, char** version, 
                                     char** date)
 {
     KivSession::Object object = {};
-    bool delivered = false;
-    try {
-        delivered = Session().NextObject(object);
-    } catch (...) {
-        delivered = false;
-    }
+    bool delivered = Quietly([&] { return Session().NextObject(object); });
     if (!delivered)
         object = KivSession::Object();
     Put(name, Shown(object.name, 0));
@@ -128,12 +152,7 @@ KIVAPI int KIVCALL KivGetNextValue(char** groupName, char** valueName, char** ex
                                    int* recordNumber)
 {
     KivSession::Value value = {};
-    bool delivered = false;
-    try {
-        delivered = Session().NextValue(value);
-    } catch (...) {
-        delivered = false;
-    }
+    bool delivered = Quietly([&] { return Session().NextValue(value); });
     if (!delivered)
         value = KivSession::Value();
     Put(groupName, Shown(value.groupName, 0));
@@ -169,70 +188,34 @@ KIVAPI void KIVCALL KivDetach(void)
 
 KIVAPI int KIVCALL KivBeginWrite(const char* path, char** message, int mode)
 {
-    try {
-        if (Session().Writer().Begin(path, mode)) {
-            Put(message, g_empty);
-            return 1;
-        }
-        PutMessage(message, Session().Writer().Message());
-    } catch (...) {
-        Session().Writer().Abandon();
-        Put(message, kOutOfMemory);
-    }
-    return 0;
+    return WriteStep(message, [&] { return Session().Writer().Begin(path, mode); });
 }
 
 KIVAPI int KIVCALL KivPutObject(const char* name, const char* author, const char* version, const char* wellId,
                                 const char* date, char** message)
 {
-    try {
+    return WriteStep(message, [&] {
         std::string s[5];
-        if (Session().Writer().PutObject(Utf8(name, s[0]), Utf8(author, s[1]), Utf8(version, s[2]),
-                                         Utf8(wellId, s[3]), Utf8(date, s[4]))) {
-            Put(message, g_empty);
-            return 1;
-        }
-        PutMessage(message, Session().Writer().Message());
-    } catch (...) {
-        Session().Writer().Abandon();
-        Put(message, kOutOfMemory);
-    }
-    return 0;
+        return Session().Writer().PutObject(Utf8(name, s[0]), Utf8(author, s[1]), Utf8(version, s[2]),
+                                            Utf8(wellId, s[3]), Utf8(date, s[4]));
+    });
 }
 
 KIVAPI int KIVCALL KivPutValue(const char* groupName, const char* parentGroupName, int recordNumber,
                                const char* valueName, const char* valueText, const char* suffixText,
                                const char* extraText, char** message)
 {
-    try {
+    return WriteStep(message, [&] {
         std::string s[6];
-        if (Session().Writer().PutValue(Utf8(groupName, s[0]), Utf8(parentGroupName, s[1]), recordNumber,
-                                        Utf8(valueName, s[2]), Utf8(valueText, s[3]), Utf8(suffixText, s[4]),
-                                        Utf8(extraText, s[5]))) {
-            Put(message, g_empty);
-            return 1;
-        }
-        PutMessage(message, Session().Writer().Message());
-    } catch (...) {
-        Session().Writer().Abandon();
-        Put(message, kOutOfMemory);
-    }
-    return 0;
+        return Session().Writer().PutValue(Utf8(groupName, s[0]), Utf8(parentGroupName, s[1]), recordNumber,
+                                           Utf8(valueName, s[2]), Utf8(valueText, s[3]), Utf8(suffixText, s[4]),
+                                           Utf8(extraText, s[5]));
+    });
 }
 
 KIVAPI int KIVCALL KivCommitWrite(char** message)
 {
-    try {
-        if (Session().CommitWrite()) {
-            Put(message, g_empty);
-            return 1;
-        }
-        PutMessage(message, Session().Writer().Message());
-    } catch (...) {
-        Session().Writer().Abandon();
-        Put(message, kOutOfMemory);
-    }
-    return 0;
+    return WriteStep(message, [&] { return Session().CommitWrite(); });
 }
 
 KIVAPI void KIVCALL KivAbandonWrite(void)
