@@ -6,6 +6,44 @@
 #include <cstddef>
 #include <cstdint>
 
+// The value of a digit of a text's \xHH escape; -1 for any other byte.
+inline int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// How many bytes the UTF-8 sequence that `c` leads has (0: `c` leads none of two or
+// more), and the range its second byte must fall in: the tighter ranges after E0,
+// ED, F0 and F4 keep out overlong forms, surrogates and code points above U+10FFFF.
+inline unsigned Utf8Lead(unsigned char c, unsigned char& low, unsigned char& high)
+{
+    low = 0x80;
+    high = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF)
+        return 2;
+    if (c >= 0xE0 && c <= 0xEF) {
+        if (c == 0xE0)
+            low = 0xA0;
+        if (c == 0xED)
+            high = 0x9F;
+        return 3;
+    }
+    if (c >= 0xF0 && c <= 0xF4) {
+        if (c == 0xF0)
+            low = 0x90;
+        if (c == 0xF4)
+            high = 0x8F;
+        return 4;
+    }
+    return 0;
+}
+
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 class Utf8Check {
 public:

@@ -78,17 +78,6 @@ inline char* SkipBlanks(char* s)
     return s;
 }
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 std::string ByteName(unsigned char c)
 {
     if (c == 0)
