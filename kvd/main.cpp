@@ -3,6 +3,7 @@
 // the tool's answers are the library's own (the same messages as the dialogs,
 // the same objects and values in the same order, in the same code page).
 #include <kivapi.h>
+#include <kivnext.h>
 
 #include <cstdio>
 #include <cstring>
@@ -110,15 +111,7 @@ struct ObjectTexts {
 
 bool NextObject(ObjectTexts& object)
 {
-    char *name = nullptr, *author = nullptr, *version = nullptr, *wellId = nullptr, *date = nullptr;
-    if (!KivGetNextObject(&name, &author, &version, &wellId, &date))
-        return false;
-    object.name = Text(name);
-    object.author = Text(author);
-    object.version = Text(version);
-    object.wellId = Text(wellId);
-    object.date = Text(date);
-    return true;
+    return KivCopyNextObject(object.name, object.author, object.version, object.wellId, object.date);
 }
 
 struct ValueTexts {
