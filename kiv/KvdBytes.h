@@ -23,25 +23,11 @@ inline int HexDigit(char c)
 // ED, F0 and F4 keep out overlong forms, surrogates and code points above U+10FFFF.
 inline unsigned Utf8Lead(unsigned char c, unsigned char& low, unsigned char& high)
 {
-    low = 0x80;
-    high = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF)
-        return 2;
-    if (c >= 0xE0 && c <= 0xEF) {
-        if (c == 0xE0)
-            low = 0xA0;
-        if (c == 0xED)
-            high = 0x9F;
-        return 3;
-    }
-    if (c >= 0xF0 && c <= 0xF4) {
-        if (c == 0xF0)
-            low = 0x90;
-        if (c == 0xF4)
-            high = 0x8F;
-        return 4;
-    }
-    return 0;
+    low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+    high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+    if (c < 0xC2 || c > 0xF4)
+        return 0;
+    return c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
 }
 
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
