@@ -5,8 +5,10 @@
 #include "kivapi.h"
 
 #include <cstring>
+#include <initializer_list>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "KivCodePage.h"
 #include "KivSession.h"
@@ -61,6 +63,14 @@ inline void Put(int* out, int number)
 {
     if (out != nullptr)
         *out = number;
+}
+
+// Texts of the open file into the wanted out-pointers, each in its own slot.
+void PutShown(std::initializer_list<std::pair<char**, const char*>> texts)
+{
+    int slot = 0;
+    for (const auto& [out, text] : texts)
+        Put(out, Shown(text, slot++));
 }
 
 void PutMessage(char** message, const std::string& text)
@@ -139,10 +149,7 @@ KIVAPI int KIVCALL KivGetNextObject(char** name, char** author, char** version, 
     bool delivered = Quietly([&] { return Session().NextObject(object); });
     if (!delivered)
         object = KivSession::Object();
-    Put(name, Shown(object.name, 0));
-    Put(author, Shown(object.author, 1));
-    Put(version, Shown(object.version, 2));
-    Put(wellId, Shown(object.wellId, 3));
+    PutShown({{name, object.name}, {author, object.author}, {version, object.version}, {wellId, object.wellId}});
     Put(date, object.date);  // digits and separators only
     return delivered ? 1 : 0;
 }
@@ -155,12 +162,12 @@ KIVAPI int KIVCALL KivGetNextValue(char** groupName, char** valueName, char** ex
     bool delivered = Quietly([&] { return Session().NextValue(value); });
     if (!delivered)
         value = KivSession::Value();
-    Put(groupName, Shown(value.groupName, 0));
-    Put(valueName, Shown(value.valueName, 1));
-    Put(extraText, Shown(value.extraText, 2));
-    Put(suffixText, Shown(value.suffixText, 3));
-    Put(valueText, Shown(value.valueText, 4));
-    Put(parentGroupName, Shown(value.parentGroupName, 5));
+    PutShown({{groupName, value.groupName},
+              {valueName, value.valueName},
+              {extraText, value.extraText},
+              {suffixText, value.suffixText},
+              {valueText, value.valueText},
+              {parentGroupName, value.parentGroupName}});
     Put(recordNumber, value.recordNumber);
     return delivered ? 1 : 0;
 }
