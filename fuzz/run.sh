@@ -19,8 +19,8 @@ command -v "$CXX" >/dev/null || { echo "fuzz: $CXX is missing (apt-get install c
 FLAGS=(-std=c++17 -O2 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
        -fno-omit-frame-pointer -I"$ROOT/exchange" -I"$ROOT/kiv")
 LIBRARY=("$ROOT"/kiv/KvdBytes.cpp "$ROOT"/kiv/KvdDate.cpp "$ROOT"/kiv/KvdReader.cpp "$ROOT"/kiv/KvdWriter.cpp
-         "$ROOT"/kiv/KvdWriteSession.cpp "$ROOT"/kiv/KvdDiskPosix.cpp "$ROOT"/kiv/KivSession.cpp
-         "$ROOT"/kiv/KivCalls.cpp "$ROOT"/kiv/KivCodePage.cpp)
+         "$ROOT"/kiv/KvdWriteSession.cpp "$ROOT"/kiv/KvdDisk.cpp "$ROOT"/kiv/KvdDiskPosix.cpp
+         "$ROOT"/kiv/KivSession.cpp "$ROOT"/kiv/KivCalls.cpp "$ROOT"/kiv/KivCodePage.cpp)
 
 status=0
 for target in ${FUZZ_TARGETS:-reader date writer}; do

@@ -5,8 +5,10 @@
 #include "kivapi.h"
 
 #include <cstring>
+#include <initializer_list>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "KivCodePage.h"
 #include "KivSession.h"
@@ -63,6 +65,14 @@ inline void Put(int* out, int number)
         *out = number;
 }
 
+// Texts of the open file into the wanted out-pointers, each in its own slot.
+void PutShown(std::initializer_list<std::pair<char**, const char*>> texts)
+{
+    int slot = 0;
+    for (const auto& [out, text] : texts)
+        Put(out, Shown(text, slot++));
+}
+
 void PutMessage(char** message, const std::string& text)
 {
     g_message = MessageToAnsi(text);
@@ -71,6 +81,35 @@ void PutMessage(char** message, const std::string& text)
 
 constexpr const char* kOutOfMemory =
     "The exchange library ran out of memory. Close other programs and try again.";
+
+// One write call: an empty message when `step` succeeds, the writer's own message
+// when it refuses, and the writing abandoned when it throws.
+template <typename Step>
+int WriteStep(char** message, Step step)
+{
+    try {
+        if (step()) {
+            Put(message, g_empty);
+            return 1;
+        }
+        PutMessage(message, Session().Writer().Message());
+    } catch (...) {
+        Session().Writer().Abandon();
+        Put(message, kOutOfMemory);
+    }
+    return 0;
+}
+
+// A step whose failure and whose exception both just mean "nothing delivered".
+template <typename Step>
+bool Quietly(Step step)
+{
+    try {
+        return step();
+    } catch (...) {
+        return false;
+    }
+}
 
 }  // namespace
 
@@ -107,18 +146,10 @@ KIVAPI int KIVCALL KivGetNextObject(char** name, char** author, char** version, 
                                     char** date)
 {
     KivSession::Object object = {};
-    bool delivered = false;
-    try {
-        delivered = Session().NextObject(object);
-    } catch (...) {
-        delivered = false;
-    }
+    bool delivered = Quietly([&] { return Session().NextObject(object); });
     if (!delivered)
         object = KivSession::Object();
-    Put(name, Shown(object.name, 0));
-    Put(author, Shown(object.author, 1));
-    Put(version, Shown(object.version, 2));
-    Put(wellId, Shown(object.wellId, 3));
+    PutShown({{name, object.name}, {author, object.author}, {version, object.version}, {wellId, object.wellId}});
     Put(date, object.date);  // digits and separators only
     return delivered ? 1 : 0;
 }
@@ -128,20 +159,15 @@ KIVAPI int KIVCALL KivGetNextValue(char** groupName, char** valueName, char** ex
                                    int* recordNumber)
 {
     KivSession::Value value = {};
-    bool delivered = false;
-    try {
-        delivered = Session().NextValue(value);
-    } catch (...) {
-        delivered = false;
-    }
+    bool delivered = Quietly([&] { return Session().NextValue(value); });
     if (!delivered)
         value = KivSession::Value();
-    Put(groupName, Shown(value.groupName, 0));
-    Put(valueName, Shown(value.valueName, 1));
-    Put(extraText, Shown(value.extraText, 2));
-    Put(suffixText, Shown(value.suffixText, 3));
-    Put(valueText, Shown(value.valueText, 4));
-    Put(parentGroupName, Shown(value.parentGroupName, 5));
+    PutShown({{groupName, value.groupName},
+              {valueName, value.valueName},
+              {extraText, value.extraText},
+              {suffixText, value.suffixText},
+              {valueText, value.valueText},
+              {parentGroupName, value.parentGroupName}});
     Put(recordNumber, value.recordNumber);
     return delivered ? 1 : 0;
 }
@@ -169,70 +195,34 @@ KIVAPI void KIVCALL KivDetach(void)
 
 KIVAPI int KIVCALL KivBeginWrite(const char* path, char** message, int mode)
 {
-    try {
-        if (Session().Writer().Begin(path, mode)) {
-            Put(message, g_empty);
-            return 1;
-        }
-        PutMessage(message, Session().Writer().Message());
-    } catch (...) {
-        Session().Writer().Abandon();
-        Put(message, kOutOfMemory);
-    }
-    return 0;
+    return WriteStep(message, [&] { return Session().Writer().Begin(path, mode); });
 }
 
 KIVAPI int KIVCALL KivPutObject(const char* name, const char* author, const char* version, const char* wellId,
                                 const char* date, char** message)
 {
-    try {
+    return WriteStep(message, [&] {
         std::string s[5];
-        if (Session().Writer().PutObject(Utf8(name, s[0]), Utf8(author, s[1]), Utf8(version, s[2]),
-                                         Utf8(wellId, s[3]), Utf8(date, s[4]))) {
-            Put(message, g_empty);
-            return 1;
-        }
-        PutMessage(message, Session().Writer().Message());
-    } catch (...) {
-        Session().Writer().Abandon();
-        Put(message, kOutOfMemory);
-    }
-    return 0;
+        return Session().Writer().PutObject(Utf8(name, s[0]), Utf8(author, s[1]), Utf8(version, s[2]),
+                                            Utf8(wellId, s[3]), Utf8(date, s[4]));
+    });
 }
 
 KIVAPI int KIVCALL KivPutValue(const char* groupName, const char* parentGroupName, int recordNumber,
                                const char* valueName, const char* valueText, const char* suffixText,
                                const char* extraText, char** message)
 {
-    try {
+    return WriteStep(message, [&] {
         std::string s[6];
-        if (Session().Writer().PutValue(Utf8(groupName, s[0]), Utf8(parentGroupName, s[1]), recordNumber,
-                                        Utf8(valueName, s[2]), Utf8(valueText, s[3]), Utf8(suffixText, s[4]),
-                                        Utf8(extraText, s[5]))) {
-            Put(message, g_empty);
-            return 1;
-        }
-        PutMessage(message, Session().Writer().Message());
-    } catch (...) {
-        Session().Writer().Abandon();
-        Put(message, kOutOfMemory);
-    }
-    return 0;
+        return Session().Writer().PutValue(Utf8(groupName, s[0]), Utf8(parentGroupName, s[1]), recordNumber,
+                                           Utf8(valueName, s[2]), Utf8(valueText, s[3]), Utf8(suffixText, s[4]),
+                                           Utf8(extraText, s[5]));
+    });
 }
 
 KIVAPI int KIVCALL KivCommitWrite(char** message)
 {
-    try {
-        if (Session().CommitWrite()) {
-            Put(message, g_empty);
-            return 1;
-        }
-        PutMessage(message, Session().Writer().Message());
-    } catch (...) {
-        Session().Writer().Abandon();
-        Put(message, kOutOfMemory);
-    }
-    return 0;
+    return WriteStep(message, [&] { return Session().CommitWrite(); });
 }
 
 KIVAPI void KIVCALL KivAbandonWrite(void)

@@ -1,6 +1,7 @@
 // KivCodePage.cpp - MultiByteToWideChar and WideCharToMultiByte on Windows; the
 // identity elsewhere.
 #include "KivCodePage.h"
+#include "KvdBytes.h"
 
 #include <cstring>
 
@@ -51,27 +52,9 @@ std::string Narrow(UINT codePage, const std::wstring& wide)
 // Length of the UTF-8 sequence of two or more bytes at p (0: none there).
 size_t Utf8SequenceAt(const unsigned char* p, const unsigned char* end)
 {
-    unsigned char c = *p;
-    size_t n;
-    unsigned char low = 0x80, high = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) {
-        n = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3;
-        if (c == 0xE0)
-            low = 0xA0;
-        if (c == 0xED)
-            high = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4;
-        if (c == 0xF0)
-            low = 0x90;
-        if (c == 0xF4)
-            high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (static_cast<size_t>(end - p) < n || p[1] < low || p[1] > high)
+    unsigned char low, high;
+    size_t n = Utf8Lead(*p, low, high);
+    if (n == 0 || static_cast<size_t>(end - p) < n || p[1] < low || p[1] > high)
         return 0;
     for (size_t i = 2; i < n; ++i)
         if (p[i] < 0x80 || p[i] > 0xBF)

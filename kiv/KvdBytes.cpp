@@ -35,27 +35,11 @@ void Utf8Check::Feed(const char* data, size_t size)
             unsigned char c = *p++;
             if (c < 0x80)
                 continue;
-            low_ = 0x80;
-            high_ = 0xBF;
-            if (c < 0xC2) {
-                valid_ = false;  // a continuation byte alone, or an overlong two-byte form
-            } else if (c < 0xE0) {
-                need_ = 1;
-            } else if (c < 0xF0) {
-                need_ = 2;
-                if (c == 0xE0)
-                    low_ = 0xA0;  // overlong
-                if (c == 0xED)
-                    high_ = 0x9F;  // surrogates
-            } else if (c < 0xF5) {
-                need_ = 3;
-                if (c == 0xF0)
-                    low_ = 0x90;  // overlong
-                if (c == 0xF4)
-                    high_ = 0x8F;  // above U+10FFFF
-            } else {
-                valid_ = false;
-            }
+            unsigned length = Utf8Lead(c, low_, high_);
+            if (length == 0)
+                valid_ = false;  // a continuation byte alone, an overlong two-byte form, or no lead byte
+            else
+                need_ = length - 1;
         } else {
             unsigned char c = *p++;
             if (c < low_ || c > high_)

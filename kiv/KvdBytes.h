@@ -6,6 +6,30 @@
 #include <cstddef>
 #include <cstdint>
 
+// The value of a digit of a text's \xHH escape; -1 for any other byte.
+inline int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// How many bytes the UTF-8 sequence that `c` leads has (0: `c` leads none of two or
+// more), and the range its second byte must fall in: the tighter ranges after E0,
+// ED, F0 and F4 keep out overlong forms, surrogates and code points above U+10FFFF.
+inline unsigned Utf8Lead(unsigned char c, unsigned char& low, unsigned char& high)
+{
+    low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+    high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+    if (c < 0xC2 || c > 0xF4)
+        return 0;
+    return c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+}
+
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 class Utf8Check {
 public:

@@ -1,6 +1,7 @@
-// KvdDisk.h - the few file operations that a safe write needs, one implementation
-// per platform (KvdDiskPosix.cpp, KvdDiskWindows.cpp): a file's stamp, a new file
-// written and flushed to the disk, and one step that puts it in another's place.
+// KvdDisk.h - the few file operations that a safe write needs: a file's stamp, a new
+// file written and flushed to the disk, and one step that puts it in another's place.
+// KvdDisk.cpp holds what every platform shares; the system calls under it are in one
+// file per platform (KvdDiskPosix.cpp, KvdDiskWindows.cpp).
 #pragma once
 
 #include <cstddef>

@@ -1,8 +1,8 @@
-// KvdDiskPosix.cpp - the safe write's file operations on POSIX systems: open(2)
+// KvdDiskPosix.cpp - the safe write's system calls on POSIX systems: open(2)
 // with O_EXCL, fsync(2), rename(2) and an fsync of the folder for the rename.
 #include "KvdDisk.h"
+#include "KvdDiskSystem.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -60,99 +60,47 @@ bool GetStamp(const std::string& path, Stamp& stamp, Error& error)
     return true;
 }
 
-std::string TemporaryPathBeside(const std::string& target)
+namespace systemcalls {
+
+int CreateNew(const std::string& path, Error& error)
 {
-    static std::atomic<unsigned> counter{0};
-    return target + ".~" + std::to_string(getpid()) + "-" + std::to_string(++counter) + ".tmp";
-}
-
-NewFile::NewFile() = default;
-
-NewFile::~NewFile() { Remove(); }
-
-bool NewFile::Create(const std::string& path, Error& error)
-{
-    Remove();
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
-        return Fail(error, errno);
-    fd_ = fd;
-    path_ = path;
-    if (!buffer_)
-        buffer_.reset(new char[kBuffer]);
-    used_ = 0;
-    written_ = started_ = 0;
-    return true;
+        Fail(error, errno);
+    return fd;
 }
 
-bool NewFile::Drain(Error& error)
+bool WriteAll(int fd, const char* data, size_t size, Error& error)
 {
-#ifdef SYNC_FILE_RANGE_WRITE
-    // Start the disk on what is written so far, without waiting: the final flush
-    // then finds most of a big file on the disk already, instead of all of it in
-    // memory, and writing the rest overlaps with making it.
-    if (written_ - started_ >= kStartEvery) {
-        sync_file_range(fd_, static_cast<off_t>(started_), static_cast<off_t>(written_ - started_),
-                        SYNC_FILE_RANGE_WRITE);
-        started_ = written_;
-    }
-#endif
-    written_ += used_;
-    const char* p = buffer_.get();
-    size_t left = used_;
-    while (left > 0) {
-        ssize_t n = ::write(fd_, p, left);
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
             return Fail(error, errno);
         }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    used_ = 0;
-    return true;
-}
-
-bool NewFile::WriteSlow(const char* data, size_t size, Error& error)
-{
-    while (size > 0) {
-        if (used_ == kBuffer && !Drain(error))
-            return false;
-        size_t take = kBuffer - used_ < size ? kBuffer - used_ : size;
-        std::memcpy(buffer_.get() + used_, data, take);
-        used_ += take;
-        data += take;
-        size -= take;
+        data += n;
+        size -= static_cast<size_t>(n);
     }
     return true;
 }
 
-bool NewFile::Finish(Error& error)
+void StartDisk(int fd, uint64_t from, uint64_t size)
 {
-    if (fd_ < 0)
-        return Fail(error, EBADF);
-    if (!Drain(error))
-        return false;
-    if (fsync(fd_) != 0)
-        return Fail(error, errno);
-    int fd = fd_;
-    fd_ = -1;
-    if (close(fd) != 0)
-        return Fail(error, errno);
-    return true;
+#ifdef SYNC_FILE_RANGE_WRITE
+    sync_file_range(fd, static_cast<off_t>(from), static_cast<off_t>(size), SYNC_FILE_RANGE_WRITE);
+#else
+    (void)fd, (void)from, (void)size;
+#endif
 }
 
-void NewFile::Remove()
-{
-    if (fd_ >= 0)
-        close(fd_);
-    fd_ = -1;
-    used_ = 0;
-    if (!path_.empty())
-        unlink(path_.c_str());
-    path_.clear();
-}
+bool Flush(int fd, Error& error) { return fsync(fd) == 0 || Fail(error, errno); }
+
+bool Close(int fd, Error& error) { return close(fd) == 0 || Fail(error, errno); }
+
+unsigned long ProcessId() { return static_cast<unsigned long>(getpid()); }
+
+}  // namespace systemcalls
 
 bool ReplaceWith(const std::string& from, const std::string& to, Error& error)
 {

@@ -1,11 +1,11 @@
-// KvdDiskWindows.cpp - the safe write's file operations on Windows: _open with
+// KvdDiskWindows.cpp - the safe write's system calls on Windows: _open with
 // _O_EXCL, _commit (FlushFileBuffers), and MoveFileExA with
 // MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH for the one step.
 #include "KvdDisk.h"
+#include "KvdDiskSystem.h"
 
 #include <windows.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -83,86 +83,39 @@ bool GetStamp(const std::string& path, Stamp& stamp, Error& error)
     return true;
 }
 
-std::string TemporaryPathBeside(const std::string& target)
+namespace systemcalls {
+
+int CreateNew(const std::string& path, Error& error)
 {
-    static std::atomic<unsigned> counter{0};
-    return target + ".~" + std::to_string(_getpid()) + "-" + std::to_string(++counter) + ".tmp";
-}
-
-NewFile::NewFile() = default;
-
-NewFile::~NewFile() { Remove(); }
-
-bool NewFile::Create(const std::string& path, Error& error)
-{
-    Remove();
-    int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                   _S_IREAD | _S_IWRITE);
+    int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
     if (fd < 0)
-        return FailErrno(error, errno);
-    fd_ = fd;
-    path_ = path;
-    if (!buffer_)
-        buffer_.reset(new char[kBuffer]);
-    used_ = 0;
-    return true;
+        FailErrno(error, errno);
+    return fd;
 }
 
-bool NewFile::Drain(Error& error)
-{
-    const char* p = buffer_.get();
-    size_t left = used_;
-    while (left > 0) {
-        unsigned piece = left > (1u << 30) ? (1u << 30) : static_cast<unsigned>(left);
-        int n = _write(fd_, p, piece);
-        if (n <= 0)
-            return FailErrno(error, n < 0 ? errno : ENOSPC);
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    used_ = 0;
-    return true;
-}
-
-bool NewFile::WriteSlow(const char* data, size_t size, Error& error)
+bool WriteAll(int fd, const char* data, size_t size, Error& error)
 {
     while (size > 0) {
-        if (used_ == kBuffer && !Drain(error))
-            return false;
-        size_t take = kBuffer - used_ < size ? kBuffer - used_ : size;
-        std::memcpy(buffer_.get() + used_, data, take);
-        used_ += take;
-        data += take;
-        size -= take;
+        unsigned piece = size > (1u << 30) ? (1u << 30) : static_cast<unsigned>(size);
+        int n = _write(fd, data, piece);
+        if (n <= 0)
+            return FailErrno(error, n < 0 ? errno : ENOSPC);
+        data += n;
+        size -= static_cast<size_t>(n);
     }
     return true;
 }
 
-bool NewFile::Finish(Error& error)
-{
-    if (fd_ < 0)
-        return FailErrno(error, EBADF);
-    if (!Drain(error))
-        return false;
-    if (_commit(fd_) != 0)  // FlushFileBuffers
-        return FailErrno(error, errno);
-    int fd = fd_;
-    fd_ = -1;
-    if (_close(fd) != 0)
-        return FailErrno(error, errno);
-    return true;
-}
+// No call starts the disk without waiting for it here; the final flush does it all.
+void StartDisk(int /*fd*/, uint64_t /*from*/, uint64_t /*size*/) {}
 
-void NewFile::Remove()
-{
-    if (fd_ >= 0)
-        _close(fd_);
-    fd_ = -1;
-    used_ = 0;
-    if (!path_.empty())
-        DeleteFileA(path_.c_str());
-    path_.clear();
-}
+bool Flush(int fd, Error& error) { return _commit(fd) == 0 || FailErrno(error, errno); }  // FlushFileBuffers
+
+bool Close(int fd, Error& error) { return _close(fd) == 0 || FailErrno(error, errno); }
+
+unsigned long ProcessId() { return static_cast<unsigned long>(_getpid()); }
+
+}  // namespace systemcalls
 
 bool ReplaceWith(const std::string& from, const std::string& to, Error& error)
 {

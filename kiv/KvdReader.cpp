@@ -44,30 +44,25 @@ inline uint64_t BytesEqual(uint64_t v, unsigned c)
     return (x - kOnes) & ~x & kHighs;
 }
 
-// First byte that cannot be part of a bare text: a blank, tab, control byte, line
-// end, '"' or '\'. The line end always stops the scan.
-inline char* ScanBare(char* s)
+// First byte below `kBelow`, or '"' or '\'. The line end always stops the scan.
+template <unsigned kBelow>
+inline char* ScanUntil(char* s)
 {
     for (;;) {
         uint64_t v = Load8(s);
-        uint64_t m = BytesBelow(v, 0x21) | BytesEqual(v, '"') | BytesEqual(v, '\\');
+        uint64_t m = BytesBelow(v, kBelow) | BytesEqual(v, '"') | BytesEqual(v, '\\');
         if (m)
             return s + (__builtin_ctzll(m) >> 3);
         s += 8;
     }
 }
 
+// First byte that cannot be part of a bare text: a blank, tab, control byte, line
+// end, '"' or '\'.
+inline char* ScanBare(char* s) { return ScanUntil<0x21>(s); }
+
 // First byte inside quotes that needs a look: '"', '\', a tab or another control byte.
-inline char* ScanQuoted(char* s)
-{
-    for (;;) {
-        uint64_t v = Load8(s);
-        uint64_t m = BytesBelow(v, 0x20) | BytesEqual(v, '"') | BytesEqual(v, '\\');
-        if (m)
-            return s + (__builtin_ctzll(m) >> 3);
-        s += 8;
-    }
-}
+inline char* ScanQuoted(char* s) { return ScanUntil<0x20>(s); }
 
 inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -76,17 +71,6 @@ inline char* SkipBlanks(char* s)
     while (IsBlank(*s))
         ++s;
     return s;
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 std::string ByteName(unsigned char c)

@@ -89,17 +89,6 @@ private:
     ContentHash hash_;
 };
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // The first text at s, decoded (bare or quoted). False when there is none.
 bool DecodeText(const char* s, const char* end, std::string& text)
 {

@@ -3,9 +3,11 @@
 // the tool's answers are the library's own (the same messages as the dialogs,
 // the same objects and values in the same order, in the same code page).
 #include <kivapi.h>
+#include <kivnext.h>
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -109,15 +111,7 @@ struct ObjectTexts {
 
 bool NextObject(ObjectTexts& object)
 {
-    char *name = nullptr, *author = nullptr, *version = nullptr, *wellId = nullptr, *date = nullptr;
-    if (!KivGetNextObject(&name, &author, &version, &wellId, &date))
-        return false;
-    object.name = Text(name);
-    object.author = Text(author);
-    object.version = Text(version);
-    object.wellId = Text(wellId);
-    object.date = Text(date);
-    return true;
+    return KivCopyNextObject(object.name, object.author, object.version, object.wellId, object.date);
 }
 
 struct ValueTexts {
@@ -207,11 +201,23 @@ int DumpTree(const std::string& file)
     return kExitOk;
 }
 
-void AppendJsonMember(std::string& out, const char* key, const std::string& text)
+struct JsonMember {
+    const char* key;
+    const std::string& text;
+};
+
+// `"key":"text"` members, separated by commas, each text turned into UTF-8.
+void AppendJsonMembers(std::string& out, std::initializer_list<JsonMember> members)
 {
-    AppendJsonString(out, key);
-    out += ':';
-    AppendJsonString(out, Utf8FromLibraryText(text));
+    bool first = true;
+    for (const JsonMember& member : members) {
+        if (!first)
+            out += ',';
+        first = false;
+        AppendJsonString(out, member.key);
+        out += ':';
+        AppendJsonString(out, Utf8FromLibraryText(member.text));
+    }
 }
 
 int DumpJson(const std::string& file)
@@ -223,15 +229,11 @@ int DumpJson(const std::string& file)
     std::string line;
     while (NextObject(object)) {
         line = "{";
-        AppendJsonMember(line, "name", object.name);
-        line += ',';
-        AppendJsonMember(line, "author", object.author);
-        line += ',';
-        AppendJsonMember(line, "version", object.version);
-        line += ',';
-        AppendJsonMember(line, "wellId", object.wellId);
-        line += ',';
-        AppendJsonMember(line, "date", object.date);
+        AppendJsonMembers(line, {{"name", object.name},
+                                 {"author", object.author},
+                                 {"version", object.version},
+                                 {"wellId", object.wellId},
+                                 {"date", object.date}});
         line += ",\"values\":[";
         bool first = true;
         while (NextValue(value)) {
@@ -239,17 +241,12 @@ int DumpJson(const std::string& file)
                 line += ',';
             first = false;
             line += '{';
-            AppendJsonMember(line, "groupName", value.group);
-            line += ',';
-            AppendJsonMember(line, "parentGroupName", value.parentGroup);
+            AppendJsonMembers(line, {{"groupName", value.group}, {"parentGroupName", value.parentGroup}});
             line += ",\"recordNumber\":" + std::to_string(value.record) + ',';
-            AppendJsonMember(line, "valueName", value.name);
-            line += ',';
-            AppendJsonMember(line, "valueText", value.text);
-            line += ',';
-            AppendJsonMember(line, "suffixText", value.suffix);
-            line += ',';
-            AppendJsonMember(line, "extraText", value.extra);
+            AppendJsonMembers(line, {{"valueName", value.name},
+                                     {"valueText", value.text},
+                                     {"suffixText", value.suffix},
+                                     {"extraText", value.extra}});
             line += '}';
             // An object may hold millions of values: its line goes out in pieces.
             if (line.size() > 65536) {

@@ -18,6 +18,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "../common/bench_sizes.h"
 #include "KvdWriter.h"
 #include "kivapi.h"
 
@@ -181,11 +182,8 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    const char* folder = std::getenv("KIV_BENCH_DIR");
-    std::string dir = folder != nullptr ? folder : (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
-    std::vector<long long> sizes = {100};
-    if (const char* big = std::getenv("KIV_BENCH_GIB"); big != nullptr && std::atoi(big) > 0)
-        sizes.push_back(1024LL * std::atoi(big));
+    const std::string dir = BenchFolder();
+    const std::vector<long long> sizes = BenchSizesMiB();
     g_runs.reserve(sizes.size());
     for (long long mib : sizes) {
         g_runs.push_back(SizeRun{mib, dir + "/kiv_reader_bench_" + std::to_string(mib) + "MiB.kvd"});

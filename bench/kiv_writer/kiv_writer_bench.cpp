@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "../common/bench_sizes.h"
 #include "kivapi.h"
 
 namespace {
@@ -193,11 +194,8 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    const char* folder = std::getenv("KIV_BENCH_DIR");
-    std::string dir = folder != nullptr ? folder : (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
-    std::vector<long long> sizes = {100};
-    if (const char* big = std::getenv("KIV_BENCH_GIB"); big != nullptr && std::atoi(big) > 0)
-        sizes.push_back(1024LL * std::atoi(big));
+    const std::string dir = BenchFolder();
+    const std::vector<long long> sizes = BenchSizesMiB();
     std::vector<SizeRun> runs;
     for (long long mib : sizes) {
         // The file, its copy and the update's temporary file, with room to spare.

@@ -2,6 +2,7 @@
 #include "kivtexts.h"
 
 #include <kivapi.h>
+#include <kivnext.h>
 
 CString KivText(const char* pszText)
 {
@@ -10,19 +11,10 @@ CString KivText(const char* pszText)
 
 BOOL KivReadNextObject(KivObjectTexts& object)
 {
-    char* pszName = NULL;
-    char* pszAuthor = NULL;
-    char* pszVersion = NULL;
-    char* pszWellId = NULL;
-    char* pszDate = NULL;
-    if (!KivGetNextObject(&pszName, &pszAuthor, &pszVersion, &pszWellId, &pszDate))
-        return FALSE;
-    object.strName = KivText(pszName);
-    object.strAuthor = KivText(pszAuthor);
-    object.strVersion = KivText(pszVersion);
-    object.strWellId = KivText(pszWellId);
-    object.strDate = KivText(pszDate);
-    return TRUE;
+    return KivCopyNextObject(object.strName, object.strAuthor, object.strVersion, object.strWellId,
+                             object.strDate)
+               ? TRUE
+               : FALSE;
 }
 
 CString KivDisplayDate(const CString& strDate)

@@ -12,6 +12,7 @@
 #include <random>
 #include <signal.h>
 #include <sstream>
+#include <utility>
 #include <string>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -923,6 +924,39 @@ TEST(KvdBytes, Utf8CheckFedInAnyPieces)
             EXPECT_EQ(check.Valid(), c.valid) << c.name << ", cut at " << cut;
         }
     }
+}
+
+TEST(KvdBytes, Utf8LeadBytesAtTheEdgesOfTheirRanges)
+{
+    struct Case {
+        unsigned char lead;
+        unsigned length;
+        unsigned char low, high;  // of the second byte, when there is one
+    };
+    const Case cases[] = {
+        {0x7F, 0, 0, 0},       {0x80, 0, 0, 0},       {0xC1, 0, 0, 0},       {0xC2, 2, 0x80, 0xBF},
+        {0xDF, 2, 0x80, 0xBF}, {0xE0, 3, 0xA0, 0xBF}, {0xE1, 3, 0x80, 0xBF}, {0xED, 3, 0x80, 0x9F},
+        {0xEF, 3, 0x80, 0xBF}, {0xF0, 4, 0x90, 0xBF}, {0xF3, 4, 0x80, 0xBF}, {0xF4, 4, 0x80, 0x8F},
+        {0xF5, 0, 0, 0},       {0xFF, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        unsigned char low = 0, high = 0;
+        unsigned length = Utf8Lead(c.lead, low, high);
+        EXPECT_EQ(length, c.length) << "lead byte 0x" << std::hex << unsigned(c.lead);
+        if (c.length != 0) {
+            EXPECT_EQ(unsigned(low), unsigned(c.low)) << "lead byte 0x" << std::hex << unsigned(c.lead);
+            EXPECT_EQ(unsigned(high), unsigned(c.high)) << "lead byte 0x" << std::hex << unsigned(c.lead);
+        }
+    }
+}
+
+TEST(KvdBytes, HexDigitsOfAnEscape)
+{
+    const std::pair<char, int> cases[] = {{'0', 0},  {'9', 9},   {'A', 10}, {'F', 15}, {'a', 10}, {'f', 15},
+                                          {'/', -1}, {':', -1}, {'@', -1}, {'G', -1}, {'`', -1}, {'g', -1},
+                                          {' ', -1}, {'\0', -1}};
+    for (const auto& [digit, value] : cases)
+        EXPECT_EQ(HexDigit(digit), value) << "byte " << int(digit);
 }
 
 TEST(KvdBytes, ContentHashDependsOnTheBytesNotOnThePieces)

@@ -1,0 +1,23 @@
+// kivnext.h - for our own C++ callers of the exchange library (the dialogs, the kvd
+// tool): the next object's texts copied at once into the caller's own strings, since
+// the library's texts change with its next call.
+#ifndef KIVNEXT_H
+#define KIVNEXT_H
+
+#include "kivapi.h"
+
+// Any string type that can be assigned a const char*; a NULL text reads as empty.
+// False at the end of the file or with no file open, and the strings stay as they were.
+template <typename String>
+bool KivCopyNextObject(String& name, String& author, String& version, String& wellId, String& date)
+{
+    char* texts[5] = {nullptr, nullptr, nullptr, nullptr, nullptr};
+    if (!KivGetNextObject(&texts[0], &texts[1], &texts[2], &texts[3], &texts[4]))
+        return false;
+    String* copies[5] = {&name, &author, &version, &wellId, &date};
+    for (int i = 0; i < 5; ++i)
+        *copies[i] = texts[i] != nullptr ? texts[i] : "";
+    return true;
+}
+
+#endif
