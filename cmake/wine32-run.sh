@@ -1,0 +1,66 @@
+#!/bin/sh
+# Runs one 32-bit Windows program under Debian's 32-bit Wine, emulated by
+# qemu-i386 (laid out by wine32-setup.sh); the machine's native 64-bit
+# wineserver, which speaks the same protocol, serves the 32-bit processes.
+# Usage: wine32-run.sh WINE32_DIR PREFIX_DIR PROGRAM.exe [ARGS...]
+# The prefix is created on first use (8 to 12 minutes emulated); a creation
+# that fails is retried once from nothing. Without DISPLAY a private Xvfb is
+# started for this one program and stopped afterwards.
+set -eu
+wine32=$(realpath -m "$1"); prefix=$(realpath -m "$2"); shift 2
+WINE="$wine32/sysroot/usr/lib/wine/wine"
+WINESERVER=/usr/lib/wine/wineserver64
+[ -x "$WINE" ] || { echo "wine32-run.sh: no 32-bit Wine in $wine32 (run ./derar.sh test-i686)" >&2; exit 1; }
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32 WINESERVER
+
+own_xvfb=
+if [ -z "${DISPLAY:-}" ]; then
+    fdfile=$(mktemp)
+    exec 9>"$fdfile"
+    Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    own_xvfb=$!
+    exec 9>&-
+    n=
+    for _ in $(seq 200); do n=$(cat "$fdfile" 2>/dev/null || true); [ -n "$n" ] && break; sleep 0.05; done
+    rm -f "$fdfile"
+    [ -n "$n" ] || { echo "wine32-run.sh: Xvfb did not start" >&2; exit 1; }
+    export DISPLAY=":$n"
+fi
+cleanup() { [ -n "$own_xvfb" ] && kill "$own_xvfb" 2>/dev/null || true; }
+trap cleanup EXIT
+
+make_prefix() {
+    rm -rf "$prefix"
+    mkdir -p "$prefix"
+    "$WINE" wineboot -i >/dev/null 2>&1 || true
+    # Without a window manager, hiding a top-level window otherwise waits 2 s for a withdrawn state.
+    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || return 1
+    if [ -d /usr/share/wine/fonts ]; then
+        mkdir -p "$prefix/drive_c/windows/Fonts"
+        cp -n /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+    fi
+    "$WINESERVER" -w
+    # An auxiliary process may die while the prefix is made; the prefix is whole when these exist.
+    [ -f "$prefix/system.reg" ] && [ -f "$prefix/user.reg" ] && [ -f "$prefix/drive_c/windows/system32/kernel32.dll" ]
+}
+
+if [ ! -f "$prefix/.derar-ready" ]; then
+    mkdir -p "$(dirname "$prefix")"
+    (
+        flock 8
+        if [ ! -f "$prefix/.derar-ready" ]; then
+            started=$(date +%s)
+            if ! make_prefix; then
+                echo "wine32-run.sh: the 32-bit prefix was not made whole; making it again" >&2
+                make_prefix || { echo "wine32-run.sh: the 32-bit prefix could not be made" >&2; exit 1; }
+            fi
+            touch "$prefix/.derar-ready"
+            echo "wine32-run.sh: 32-bit prefix made in $(( $(date +%s) - started )) s" >&2
+        fi
+    ) 8>"${prefix%/}.lock"
+fi
+
+set +e
+"$WINE" "$@"
+rc=$?
+exit $rc
