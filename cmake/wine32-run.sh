@@ -2,8 +2,8 @@
 # Runs one 32-bit Windows program under Debian's 32-bit Wine, emulated by
 # qemu-i386 (laid out by wine32-setup.sh); the machine's native 64-bit
 # wineserver, which speaks the same protocol, serves the 32-bit processes.
-# Usage: wine32-run.sh WINE32_DIR PREFIX_DIR PROGRAM.exe [ARGS...]
-# The prefix is created on first use (8 to 12 minutes emulated); a creation
+# Usage: wine32-run.sh WINE32_DIR PREFIX_DIR [PROGRAM.exe [ARGS...]]
+# Without a program only the prefix is made. The prefix is created on first use (8 to 12 minutes emulated); a creation
 # that fails is retried once from nothing. Without DISPLAY a private Xvfb is
 # started for this one program and stopped afterwards.
 set -eu
@@ -12,6 +12,9 @@ WINE="$wine32/sysroot/usr/lib/wine/wine"
 WINESERVER=/usr/lib/wine/wineserver64
 [ -x "$WINE" ] || { echo "wine32-run.sh: no 32-bit Wine in $wine32 (run ./derar.sh test-i686)" >&2; exit 1; }
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32 WINESERVER
+# Dialogs come some 30 times later than under the native Wine: the dialog driver's
+# watchdogs wait that much longer.
+export DERAR_DRIVER_TIME_SCALE="${DERAR_DRIVER_TIME_SCALE:-30}"
 
 own_xvfb=
 if [ -z "${DISPLAY:-}" ]; then
@@ -60,6 +63,7 @@ if [ ! -f "$prefix/.derar-ready" ]; then
     ) 8>"${prefix%/}.lock"
 fi
 
+[ $# -eq 0 ] && exit 0
 set +e
 "$WINE" "$@"
 rc=$?

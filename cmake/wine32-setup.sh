@@ -45,6 +45,8 @@ for deb in "$apt"/archives/*.deb; do dpkg-deb -x "$deb" "$root"; done
 
 qemu="$root/usr/bin/qemu-i386-static"
 [ -x "$qemu" ] || { echo "wine32-setup.sh: qemu-i386-static is missing" >&2; exit 1; }
+# Only the i386 emulator is needed; the package brings one for every processor (350 MB).
+find "$root/usr/bin" -name 'qemu-*' ! -name qemu-i386-static -delete
 # The guest's own library cache, so that its dynamic loader finds the i386 libraries.
 ldconfig -r "$root" -X
 
