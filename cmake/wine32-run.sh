@@ -32,19 +32,39 @@ fi
 cleanup() { [ -n "$own_xvfb" ] && kill "$own_xvfb" 2>/dev/null || true; }
 trap cleanup EXIT
 
+# Each step of making the prefix, with its exit status, goes to PREFIX.log.
+log="${prefix%/}.log"
+note() { echo "$(date +%T) $*" >>"$log"; }
+# The prefix is whole when these exist (an emulated auxiliary process may die
+# while it is made, and the next start of Wine would then finish the job slowly).
+whole() {
+    for f in system.reg user.reg drive_c/windows/system32/kernel32.dll drive_c/windows/system32/user32.dll; do
+        [ -f "$prefix/$f" ] || { note "missing: $f"; return 1; }
+    done
+}
+# wineboot STEP (-i: make, -u: bring up to date), then wait for every process of the prefix to end.
+boot() {
+    note "wineboot $1"
+    "$WINE" wineboot "$1" >>"$log" 2>&1; note "wineboot $1: exit $?"
+    "$WINESERVER" -w; note "the wineserver has ended"
+}
 make_prefix() {
     rm -rf "$prefix"
     mkdir -p "$prefix"
-    "$WINE" wineboot -i >/dev/null 2>&1 || true
-    # Without a window manager, hiding a top-level window otherwise waits 2 s for a withdrawn state.
-    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || return 1
+    boot -i
+    if ! whole; then
+        echo "wine32-run.sh: the 32-bit prefix was not made whole; finishing it once more" >&2
+        boot -u
+        whole || return 1
+    fi
+    # Without a window manager, hiding a top-level window otherwise waits 2 s for a withdrawn
+    # state. Written straight into the saved registry (the server has ended): a reg process
+    # would cost minutes emulated.
+    printf '\n[Software\\\\Wine\\\\X11 Driver] %s\n"Managed"="N"\n' "$(date +%s)" >>"$prefix/user.reg"
     if [ -d /usr/share/wine/fonts ]; then
         mkdir -p "$prefix/drive_c/windows/Fonts"
         cp -n /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
     fi
-    "$WINESERVER" -w
-    # An auxiliary process may die while the prefix is made; the prefix is whole when these exist.
-    [ -f "$prefix/system.reg" ] && [ -f "$prefix/user.reg" ] && [ -f "$prefix/drive_c/windows/system32/kernel32.dll" ]
 }
 
 if [ ! -f "$prefix/.derar-ready" ]; then
@@ -53,10 +73,7 @@ if [ ! -f "$prefix/.derar-ready" ]; then
         flock 8
         if [ ! -f "$prefix/.derar-ready" ]; then
             started=$(date +%s)
-            if ! make_prefix; then
-                echo "wine32-run.sh: the 32-bit prefix was not made whole; making it again" >&2
-                make_prefix || { echo "wine32-run.sh: the 32-bit prefix could not be made" >&2; exit 1; }
-            fi
+            make_prefix || { echo "wine32-run.sh: the 32-bit prefix could not be made (see $log)" >&2; exit 1; }
             touch "$prefix/.derar-ready"
             echo "wine32-run.sh: 32-bit prefix made in $(( $(date +%s) - started )) s" >&2
         fi
