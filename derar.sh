@@ -95,8 +95,13 @@ run_tests() {
 # The i686 build under Debian's own 32-bit Wine, run by qemu-i386 user-mode emulation
 # (this machine's processor cannot enter 32-bit code). Everything lives in
 # $BUILD/i686: wine32/ (the packages, unpacked) and wineprefix/ (made once, kept).
+I686_PREFIX=
+stop_i686_wineserver() {
+    [ -n "$I686_PREFIX" ] && WINEPREFIX="$I686_PREFIX" /usr/lib/wine/wineserver64 -k 2>/dev/null || true
+}
 run_i686_smoke() {
     local wine32="$ROOT/$BUILD/i686/wine32" prefix="$ROOT/$BUILD/i686/wineprefix"
+    I686_PREFIX=$prefix
     local begin stage_start
     begin=$(date +%s); stage_start=$begin
     stage_done() {
@@ -112,7 +117,7 @@ run_i686_smoke() {
     configure_build i686 smoke_tests
     stage_done "build"
     start_xvfb
-    trap 'WINEPREFIX="$prefix" /usr/lib/wine/wineserver64 -k 2>/dev/null || true; stop_xvfb' EXIT
+    trap 'stop_i686_wineserver; stop_xvfb' EXIT
     log "the 32-bit prefix (made once, 8 to 12 minutes)"
     "$ROOT/cmake/wine32-run.sh" "$wine32" "$prefix"
     stage_done "prefix"
