@@ -12,7 +12,7 @@ WINE="$wine32/sysroot/usr/lib/wine/wine"
 WINESERVER=/usr/lib/wine/wineserver64
 [ -x "$WINE" ] || { echo "wine32-run.sh: no 32-bit Wine in $wine32 (run ./derar.sh test-i686)" >&2; exit 1; }
 # No debugger for a crashed auxiliary process and no menu builder: emulated, each takes minutes.
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winedbg.exe,winemenubuilder.exe=" WINEARCH=win32 WINESERVER
+export WINEPREFIX="$prefix" WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml,winedbg.exe,winemenubuilder.exe=" WINEARCH=win32 WINESERVER
 # Dialogs come some 30 times later than under the native Wine: the dialog driver's
 # watchdogs wait that much longer.
 export DERAR_DRIVER_TIME_SCALE="${DERAR_DRIVER_TIME_SCALE:-30}"
