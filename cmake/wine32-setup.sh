@@ -6,7 +6,7 @@
 # Usage: wine32-setup.sh DIR   (DIR/sysroot is the result; DIR/.ready marks it done)
 set -eu
 dir=$(realpath -m "$1")
-[ -f "$dir/.ready" ] && exit 0
+[ -f "$dir/.ready" ] && grep -q "Wine builtin DLL" "$dir/sysroot/usr/lib/i386-linux-gnu/wine/i386-windows/zlib1.dll" 2>/dev/null && exit 0
 
 apt="$dir/apt"
 root="$dir/sysroot"
@@ -60,9 +60,13 @@ exec "$qemu" -L "$root" -0 "\$0" "$loader.elf" "\$@"
 EOF
 chmod +x "$loader"
 
-# Wine's zlib1.dll is MinGW's, copied in as Debian's libwine does after installing.
-for d in "$root"/usr/lib/i386-linux-gnu/wine/i386-windows; do
-    z="$root/usr/i686-w64-mingw32/lib/zlib1.dll"
-    [ -f "$z" ] && [ -d "$d" ] && cp "$z" "$d/zlib1.dll"
-done
+# Wine's zlib1.dll is MinGW's, marked as one of Wine's own DLLs (64 bytes of its DOS
+# header, then the marker "Wine builtin DLL" and 16 zero bytes in place of bytes 65 to
+# 96), as Debian's libwine does after installing: without the mark the loader passes
+# over it, and user32.dll, which needs it, cannot load.
+z="$root/usr/i686-w64-mingw32/lib/zlib1.dll"
+out="$root/usr/lib/i386-linux-gnu/wine/i386-windows/zlib1.dll"
+[ -f "$z" ] || { echo "wine32-setup.sh: MinGW's zlib1.dll is missing" >&2; exit 1; }
+rm -f "$out"
+{ head -c 64 "$z"; printf 'Wine builtin DLL'; head -c 16 /dev/zero; tail -c +97 "$z"; } >"$out"
 touch "$dir/.ready"
