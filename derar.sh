@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # derar's one entry point. Each command installs what a fresh Debian machine lacks.
 #   ./derar.sh test    build both architectures and the native reader, run every test
+#   ./derar.sh test-i686  run the i686 smoke program under Debian's 32-bit Wine, emulated (slow)
 #   ./derar.sh demo    run the demo host (a real window with a display, else a tour saving PNGs)
 #   ./derar.sh build   configure and build x86_64, i686 and native
 #   ./derar.sh bench   run the benchmarks
@@ -92,6 +93,43 @@ run_tests() {
     return $rc
 }
 
+# The i686 build under Debian's own 32-bit Wine, run by qemu-i386 user-mode emulation
+# (this machine's processor cannot enter 32-bit code). Everything lives in
+# $BUILD/i686: wine32/ (the packages, unpacked) and wineprefix/ (made once, kept).
+I686_PREFIX=
+stop_i686_wineserver() {
+    [ -n "$I686_PREFIX" ] && WINEPREFIX="$I686_PREFIX" /usr/lib/wine/wineserver64 -k 2>/dev/null || true
+}
+run_i686_smoke() {
+    local wine32="$ROOT/$BUILD/i686/wine32" prefix="$ROOT/$BUILD/i686/wineprefix"
+    I686_PREFIX=$prefix
+    local begin stage_start
+    begin=$(date +%s); stage_start=$begin
+    stage_done() {
+        local now; now=$(date +%s)
+        log "$1: $(( now - stage_start )) s"
+        stage_start=$now
+    }
+    install_deps
+    log "the 32-bit Wine (Debian's packages, unpacked into $BUILD/i686/wine32)"
+    "$ROOT/cmake/wine32-setup.sh" "$wine32"
+    stage_done "setup"
+    log "building the i686 smoke program"
+    configure_build i686 smoke_tests
+    stage_done "build"
+    start_xvfb
+    trap 'stop_i686_wineserver; stop_xvfb' EXIT
+    log "the 32-bit prefix (made once, 8 to 12 minutes)"
+    "$ROOT/cmake/wine32-run.sh" "$wine32" "$prefix"
+    stage_done "prefix"
+    log "the smoke program (its first process starts Wine's services emulated: several minutes)"
+    local rc=0
+    timeout 5400 "$ROOT/cmake/wine32-run.sh" "$wine32" "$prefix" "$ROOT/$BUILD/i686/bin/smoke_tests.exe" || rc=$?
+    stage_done "suite"
+    log "total: $(( $(date +%s) - begin )) s"
+    return $rc
+}
+
 # The demo shows its samples from a neutral folder of its prefix, as a user's machine would.
 DEMO_SAMPLES='C:\Wells'
 
@@ -144,6 +182,7 @@ run_soak() {
 
 case "${1:-}" in
     test)  run_tests ;;
+    test-i686) run_i686_smoke ;;
     demo)  run_demo ;;
     build) build_all ;;
     bench) run_bench ;;

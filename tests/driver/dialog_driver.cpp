@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <sstream>
@@ -462,11 +463,24 @@ struct Step {
     ScriptedUser::Action action;
 };
 
+// DERAR_DRIVER_TIME_SCALE=N in the environment stretches every time limit N times
+// (1 to 1000), for a platform that runs everything slower: the 32-bit Wine
+// emulated by qemu-i386 shows a dialog some 30 times later than the native one.
+namespace {
+DWORD TimeScale()
+{
+    char text[16] = "";
+    DWORD length = GetEnvironmentVariableA("DERAR_DRIVER_TIME_SCALE", text, sizeof text);
+    long scale = length > 0 && length < sizeof text ? std::strtol(text, nullptr, 10) : 1;
+    return scale >= 1 && scale <= 1000 ? static_cast<DWORD>(scale) : 1;
+}
+}  // namespace
+
 struct ScriptedUser::State {
     std::vector<Step> steps;
     size_t next = 0;            // the step that runs next
-    DWORD stepTimeout = 10000;
-    DWORD hangLimit = 60000;
+    DWORD stepTimeout = 10000 * TimeScale();
+    DWORD hangLimit = 60000 * TimeScale();
     DWORD lastProgress = 0;     // tick count of the last step start or end
     bool inTick = false;        // bookkeeping of one tick (not a step's action)
     bool timedOut = false;
@@ -737,8 +751,8 @@ ScriptedUser& ScriptedUser::When(const WindowMatch& match, Action action)
     return *this;
 }
 
-void ScriptedUser::SetStepTimeout(DWORD milliseconds) { m_state->stepTimeout = milliseconds; }
-void ScriptedUser::SetHangLimit(DWORD milliseconds) { m_state->hangLimit = milliseconds; }
+void ScriptedUser::SetStepTimeout(DWORD milliseconds) { m_state->stepTimeout = milliseconds * TimeScale(); }
+void ScriptedUser::SetHangLimit(DWORD milliseconds) { m_state->hangLimit = milliseconds * TimeScale(); }
 
 void ScriptedUser::Run(const std::function<void()>& hostCall)
 {

@@ -1,0 +1,72 @@
+#!/bin/sh
+# Lays out Debian's own 32-bit Wine in a private folder, run under qemu-i386
+# user-mode emulation: this machine's processor cannot enter 32-bit code, so
+# the i686 build can only run this way. Nothing is installed system-wide and
+# the 64-bit Wine is left untouched.
+# Usage: wine32-setup.sh DIR   (DIR/sysroot is the result; DIR/.ready marks it done)
+set -eu
+dir=$(realpath -m "$1")
+[ -f "$dir/.ready" ] && grep -q "Wine builtin DLL" "$dir/sysroot/usr/lib/i386-linux-gnu/wine/i386-windows/zlib1.dll" 2>/dev/null && exit 0
+
+apt="$dir/apt"
+root="$dir/sysroot"
+mkdir -p "$apt/lists/partial" "$apt/archives/partial" "$apt/parts" "$apt/prefs"
+: >"$apt/status"
+# The machine's own Debian release and mirror, both architectures (qemu-user-static is amd64).
+suite=$(. /etc/os-release && echo "$VERSION_CODENAME")
+cat >"$apt/sources.list" <<EOF
+deb [arch=i386,amd64 signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian $suite main
+deb [arch=i386,amd64 signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian $suite-updates main
+deb [arch=i386,amd64 signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian-security $suite-security main
+EOF
+cat >"$apt/apt.conf" <<EOF
+Dir::State "$apt";
+Dir::State::lists "$apt/lists";
+Dir::State::status "$apt/status";
+Dir::Cache "$apt";
+Dir::Cache::archives "$apt/archives";
+Dir::Etc::sourcelist "$apt/sources.list";
+Dir::Etc::sourceparts "$apt/parts";
+Dir::Etc::preferencesparts "$apt/prefs";
+APT::Architecture "amd64";
+APT::Architectures { "amd64"; "i386"; };
+APT::Install-Recommends "false";
+APT::Sandbox::User "root";
+Debug::NoLocking "true";
+EOF
+export APT_CONFIG="$apt/apt.conf"
+apt-get -qq update
+# With an empty package status the whole dependency closure is downloaded, down to the C library.
+apt-get -qq -y --download-only install wine32:i386 libwine:i386 qemu-user-static:amd64 libz-mingw-w64 >/dev/null
+
+rm -rf "$root"
+mkdir -p "$root"
+for deb in "$apt"/archives/*.deb; do dpkg-deb -x "$deb" "$root"; done
+
+qemu="$root/usr/bin/qemu-i386-static"
+[ -x "$qemu" ] || { echo "wine32-setup.sh: qemu-i386-static is missing" >&2; exit 1; }
+# Only the i386 emulator is needed; the package brings one for every processor (350 MB).
+find "$root/usr/bin" -name 'qemu-*' ! -name qemu-i386-static -delete
+# The guest's own library cache, so that its dynamic loader finds the i386 libraries.
+ldconfig -r "$root" -X
+
+# Wine starts each new Windows process by running its loader again, and there is no
+# binfmt_misc here to hand an i386 binary to qemu: the loader becomes a script that does.
+loader="$root/usr/lib/wine/wine"
+[ -f "$loader.elf" ] || mv "$loader" "$loader.elf"
+cat >"$loader" <<EOF
+#!/bin/sh
+exec "$qemu" -L "$root" -0 "\$0" "$loader.elf" "\$@"
+EOF
+chmod +x "$loader"
+
+# Wine's zlib1.dll is MinGW's, marked as one of Wine's own DLLs (64 bytes of its DOS
+# header, then the marker "Wine builtin DLL" and 16 zero bytes in place of bytes 65 to
+# 96), as Debian's libwine does after installing: without the mark the loader passes
+# over it, and user32.dll, which needs it, cannot load.
+z="$root/usr/i686-w64-mingw32/lib/zlib1.dll"
+out="$root/usr/lib/i386-linux-gnu/wine/i386-windows/zlib1.dll"
+[ -f "$z" ] || { echo "wine32-setup.sh: MinGW's zlib1.dll is missing" >&2; exit 1; }
+rm -f "$out"
+{ head -c 64 "$z"; printf 'Wine builtin DLL'; head -c 16 /dev/zero; tail -c +97 "$z"; } >"$out"
+touch "$dir/.ready"
