@@ -3,9 +3,10 @@
 # qemu-i386 (laid out by wine32-setup.sh); the machine's native 64-bit
 # wineserver, which speaks the same protocol, serves the 32-bit processes.
 # Usage: wine32-run.sh WINE32_DIR PREFIX_DIR [PROGRAM.exe [ARGS...]]
-# Without a program only the prefix is made. The prefix is created on first use (8 to 12 minutes emulated); a creation
-# that fails is retried once from nothing. Without DISPLAY a private Xvfb is
-# started for this one program and stopped afterwards.
+# Without a program only the prefix is made. The prefix is created on first use
+# (8 to 12 minutes emulated); a half-made one is finished in place once, and a
+# creation that still fails is tried once more from nothing. Without DISPLAY a
+# private Xvfb is started for this one program and stopped afterwards.
 set -eu
 wine32=$(realpath -m "$1"); prefix=$(realpath -m "$2"); shift 2
 WINE="$wine32/sysroot/usr/lib/wine/wine"
@@ -17,21 +18,8 @@ export WINEPREFIX="$prefix" WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscor
 # watchdogs wait that much longer.
 export DERAR_DRIVER_TIME_SCALE="${DERAR_DRIVER_TIME_SCALE:-30}"
 
-own_xvfb=
-if [ -z "${DISPLAY:-}" ]; then
-    fdfile=$(mktemp)
-    exec 9>"$fdfile"
-    Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    own_xvfb=$!
-    exec 9>&-
-    n=
-    for _ in $(seq 200); do n=$(cat "$fdfile" 2>/dev/null || true); [ -n "$n" ] && break; sleep 0.05; done
-    rm -f "$fdfile"
-    [ -n "$n" ] || { echo "wine32-run.sh: Xvfb did not start" >&2; exit 1; }
-    export DISPLAY=":$n"
-fi
-cleanup() { [ -n "$own_xvfb" ] && kill "$own_xvfb" 2>/dev/null || true; }
-trap cleanup EXIT
+me=wine32-run.sh
+. "$(dirname "$0")/wine-common.sh"
 
 # Each step of making the prefix, with its exit status, goes to PREFIX.log.
 log="${prefix%/}.log"
@@ -62,10 +50,7 @@ make_prefix() {
     # state. Written straight into the saved registry (the server has ended): a reg process
     # would cost minutes emulated.
     printf '\n[Software\\\\Wine\\\\X11 Driver] %s\n"Managed"="N"\n' "$(date +%s)" >>"$prefix/user.reg"
-    if [ -d /usr/share/wine/fonts ]; then
-        mkdir -p "$prefix/drive_c/windows/Fonts"
-        cp -n /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
-    fi
+    copy_fonts "$prefix"
 }
 
 if [ ! -f "$prefix/.derar-ready" ]; then
@@ -74,7 +59,10 @@ if [ ! -f "$prefix/.derar-ready" ]; then
         flock 8
         if [ ! -f "$prefix/.derar-ready" ]; then
             started=$(date +%s)
-            make_prefix || { echo "wine32-run.sh: the 32-bit prefix could not be made (see $log)" >&2; exit 1; }
+            if ! make_prefix; then
+                echo "wine32-run.sh: the 32-bit prefix could not be made; trying once more from nothing" >&2
+                make_prefix || { echo "wine32-run.sh: the 32-bit prefix could not be made (see $log)" >&2; exit 1; }
+            fi
             touch "$prefix/.derar-ready"
             echo "wine32-run.sh: 32-bit prefix made in $(( $(date +%s) - started )) s" >&2
         fi
