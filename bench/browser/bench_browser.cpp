@@ -8,11 +8,14 @@
 //              tree view of the same styles and size in a visible window, each after
 //              the one before in the order of the file, redrawing suspended. A second
 //              floor adds one TVGN_PARENT request per item, the price of finding each
-//              parent by asking the tree view for it.
+//              parent by asking the tree view for it. A third floor is the tree view
+//              alone, filled in the browser's own order by its tree builder: the part
+//              of the refresh that no order of asking can save.
 //   away:      the pick of a small file right after the large one: the time to let go
 //              of the large tree, beside the refresh that showed it, and beside what
-//              the floor's tree (made in the order of the file) takes to let go of
-//              its items.
+//              the floors' trees take to let go of their items: made in the order of
+//              the file (the cheapest to delete: each item is found at once) and in
+//              the browser's order.
 //   commands:  Expand Tree and Expand Node (on the one object of a file) in the
 //              visible browser, against the plain walk that the commands are told:
 //              every item in display order opened and scrolled into view in turn, on
@@ -45,7 +48,9 @@
 #include <string>
 #include <vector>
 
+#include "../common/bench_host.h"
 #include "KvdWriter.h"
+#include "TreeBuilder.h"
 #include "resource.h"
 
 namespace {
@@ -131,14 +136,6 @@ Workload MakeWorkload(int objects, int records)
     return w;
 }
 
-void WriteFileBytes(const std::string& path, const std::string& bytes)
-{
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(h);
-}
-
 // ---------------------------------------------------------------------------
 // The floor.
 
@@ -196,30 +193,56 @@ HTREEITEM Insert(HWND tree, HTREEITEM parent, const std::string& text)
     return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
 }
 
-// The items into a visible tree, redrawing suspended; askParent adds a TVGN_PARENT
-// request per item, as finding each parent through the tree view would.
-double FloorInsert(const Workload& w, SIZE treeSize, bool askParent, double* destroyed = nullptr)
+// A bare tree view of the dialog's tree's size in a visible window, filled by fill
+// with redrawing suspended and drawn once: the time to fill and draw it, and in
+// *destroyed the time the tree view then takes to let go of its items (children
+// first, one by one).
+template <typename Fill>
+double FloorTree(SIZE treeSize, Fill fill, double* destroyed = nullptr)
 {
     FloorWindow window = MakeFloorWindow(treeSize);
-    std::vector<HTREEITEM> handles(w.items.size());
     double start = Now();
     SendMessageA(window.tree, WM_SETREDRAW, FALSE, 0);
-    HTREEITEM last = nullptr;
-    for (size_t i = 0; i < w.items.size(); ++i) {
-        HTREEITEM parent = w.items[i].parent < 0 ? TVI_ROOT : handles[static_cast<size_t>(w.items[i].parent)];
-        if (askParent && last)
-            SendMessageA(window.tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(last));
-        last = handles[i] = Insert(window.tree, parent, w.items[i].text);
-    }
+    fill(window.tree);
     SendMessageA(window.tree, WM_SETREDRAW, TRUE, 0);
     RedrawWindow(window.frame, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     double elapsed = Now() - start;
-    // Letting go of the items: the tree view deletes them one by one, children first.
     double destroyStart = Now();
     DestroyWindow(window.frame);
     if (destroyed)
         *destroyed = Now() - destroyStart;
     return elapsed;
+}
+
+// The items in the order of the file, each after the one before; askParent adds a
+// TVGN_PARENT request per item, as finding each parent through the tree view would.
+double FloorInsert(const Workload& w, SIZE treeSize, bool askParent, double* destroyed = nullptr)
+{
+    return FloorTree(treeSize, [&](HWND tree) {
+        std::vector<HTREEITEM> handles(w.items.size());
+        HTREEITEM last = nullptr;
+        for (size_t i = 0; i < w.items.size(); ++i) {
+            HTREEITEM parent = w.items[i].parent < 0 ? TVI_ROOT : handles[static_cast<size_t>(w.items[i].parent)];
+            if (askParent && last)
+                SendMessageA(tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(last));
+            last = handles[i] = Insert(tree, parent, w.items[i].text);
+        }
+    }, destroyed);
+}
+
+// The items in the order the browser makes them (its own tree builder), and nothing
+// else: what the tree view alone costs for that order.
+double FloorInsertInBrowserOrder(const Workload& w, SIZE treeSize, double* destroyed)
+{
+    CTreeBuilder builder;
+    for (const Item& item : w.items)
+        builder.Add(item.text.c_str(), item.parent);
+    return FloorTree(treeSize, [&](HWND tree) {
+        CTreeCtrl control;
+        control.Attach(tree);
+        builder.InsertInto(&control);
+        control.Detach();
+    }, destroyed);
 }
 
 // ---------------------------------------------------------------------------
@@ -342,13 +365,6 @@ BrowserRun RunBrowser(const std::string& folder, const char* fileName, Play play
     return run;
 }
 
-DWORD WINAPI Watchdog(LPVOID)
-{
-    Sleep(60 * 60 * 1000);
-    std::fprintf(stderr, "bench_browser: no end after 60 minutes\n");
-    ExitProcess(3);
-}
-
 void RemoveLastFileKey()
 {
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\DerAR\\LastKiv");
@@ -358,7 +374,7 @@ void RemoveLastFileKey()
 
 int main(int argc, char** argv)
 {
-    CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
+    StartBenchWatchdog();
     INITCOMMONCONTROLSEX icc = { sizeof icc, ICC_TREEVIEW_CLASSES };
     InitCommonControlsEx(&icc);
     std::string mode = argc > 1 ? argv[1] : "";
@@ -380,20 +396,9 @@ int main(int argc, char** argv)
         sizes.clear();
     }
 
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = HostProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "DerarBenchHost";
-    RegisterClassA(&wc);
-    HWND host = CreateWindowExA(0, wc.lpszClassName, "bench host", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
-                                nullptr, wc.hInstance, nullptr);
-    ShowWindow(host, SW_SHOW);
-    SetActiveWindow(host);
+    HWND host = MakeBenchHost(HostProc);
 
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    std::string folder = std::string(temp) + "derar-bench-browser\\";
-    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string folder = BenchTempFolder("derar-bench-browser");
     WriteFileBytes(folder + "a-start.kvd", MakeWorkload(1, 1).kvd);
 
     // A first small run loads and warms what every later run uses.
@@ -410,13 +415,15 @@ int main(int argc, char** argv)
 
     std::printf("Refresh from a combo box pick (best of the runs, ms)\n");
     std::fflush(stdout);
-    std::printf("%7s %7s | %9s %9s %9s | %9s %6s | %11s %6s | %9s %11s\n", "values", "items", "Kiv read",
-                "inserts", "floor", "refresh", "ratio", "floor+climb", "ratio", "away", "floor away");
+    std::printf("%7s %7s | %9s %9s %9s | %9s %6s | %11s %6s | %11s %6s | %9s %11s %11s\n", "values", "items",
+                "Kiv read", "inserts", "floor", "refresh", "ratio", "floor+climb", "ratio", "tree alone", "ratio",
+                "away", "floor away", "alone away");
     for (int values : sizes) {
         Workload w = MakeWorkload(values / 100, 10);
         WriteFileBytes(folder + "big.kvd", w.kvd);
         const int reps = values >= 100000 ? 1 : 2;
-        double read = 1e30, inserts = 1e30, refresh = 1e30, climb = 1e30, away = 1e30, floorAway = 1e30;
+        double read = 1e30, inserts = 1e30, refresh = 1e30, climb = 1e30, away = 1e30, floorAway = 1e30,
+               alone = 1e30, aloneAway = 1e30;
         for (int rep = 0; rep < reps; ++rep) {
             BrowserRun run = RunBrowser(folder, "a-start.kvd", Play::PickBig);
             if (run.items != static_cast<int>(w.items.size())) {
@@ -435,13 +442,16 @@ int main(int argc, char** argv)
             double destroyed = 0;
             inserts = std::min(inserts, FloorInsert(w, run.treeSize, false, &destroyed));
             floorAway = std::min(floorAway, destroyed);
+            alone = std::min(alone, FloorInsertInBrowserOrder(w, run.treeSize, &destroyed));
+            aloneAway = std::min(aloneAway, destroyed);
             // Climbing costs a second look-up per item: measured at the smaller sizes only.
             climb = values <= 100000 ? std::min(climb, FloorInsert(w, run.treeSize, true)) : -1;
         }
         double floor = read + inserts;
-        std::printf("%7d %7zu | %9.1f %9.1f %9.1f | %9.1f %5.2fx | %11.1f %5.2fx | %9.1f %11.1f\n", w.values,
-                    w.items.size(), read, inserts, floor, refresh, refresh / floor, climb < 0 ? -1 : read + climb,
-                    climb < 0 ? 0 : (read + climb) / floor, away, floorAway);
+        std::printf("%7d %7zu | %9.1f %9.1f %9.1f | %9.1f %5.2fx | %11.1f %5.2fx | %11.1f %5.2fx | %9.1f %11.1f %11.1f\n",
+                    w.values, w.items.size(), read, inserts, floor, refresh, refresh / floor,
+                    climb < 0 ? -1 : read + climb, climb < 0 ? 0 : (read + climb) / floor, read + alone,
+                    (read + alone) / floor, away, floorAway, aloneAway);
         std::fflush(stdout);
     }
 

@@ -1,0 +1,53 @@
+// bench_host.h - what the dialog benchmarks share: the host window that owns the
+// dialogs, a watchdog, and the files they are shown.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+// A visible, active top-level window whose procedure sees the dialog loop's
+// WM_ENTERIDLE: the owner of the dialogs a benchmark runs.
+inline HWND MakeBenchHost(WNDPROC proc)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "DerarBenchHost";
+    RegisterClassA(&wc);
+    HWND host = CreateWindowExA(0, wc.lpszClassName, "bench host", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
+                                nullptr, wc.hInstance, nullptr);
+    ShowWindow(host, SW_SHOW);
+    SetActiveWindow(host);
+    return host;
+}
+
+// Ends the process with exit code 3 when the benchmark has not ended after an hour:
+// a dialog that never reports idle must not hang the run.
+inline void StartBenchWatchdog()
+{
+    CreateThread(nullptr, 0, [](LPVOID) -> DWORD {
+        Sleep(60 * 60 * 1000);
+        std::fprintf(stderr, "benchmark: no end after an hour\n");
+        ExitProcess(3);
+    }, nullptr, 0, nullptr);
+}
+
+// A folder of this benchmark's own under the temporary folder, ending in a backslash.
+inline std::string BenchTempFolder(const char* name)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string folder = std::string(temp) + name + "\\";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+inline void WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(h);
+}
