@@ -360,6 +360,7 @@ BrowserRun RunBrowser(const std::string& folder, const char* fileName, Play play
     run.play = play;
     run.plainWalks = plainWalks;
     g_run = &run;
+    ActivateBenchHost();
     KivBrowseDialog(folder.c_str(), fileName);
     g_run = nullptr;
     return run;

@@ -7,6 +7,12 @@
 #include <cstdio>
 #include <string>
 
+inline HWND& BenchHost()
+{
+    static HWND host = nullptr;
+    return host;
+}
+
 // A visible, active top-level window whose procedure sees the dialog loop's
 // WM_ENTERIDLE: the owner of the dialogs a benchmark runs.
 inline HWND MakeBenchHost(WNDPROC proc)
@@ -20,7 +26,17 @@ inline HWND MakeBenchHost(WNDPROC proc)
                                 nullptr, wc.hInstance, nullptr);
     ShowWindow(host, SW_SHOW);
     SetActiveWindow(host);
+    BenchHost() = host;
     return host;
+}
+
+// Each dialog is owned by the window active when it is called, and only its owner
+// hears that it is idle: the host is made active again before every run, as another
+// program on the same desktop may have taken the activation.
+inline void ActivateBenchHost()
+{
+    SetForegroundWindow(BenchHost());
+    SetActiveWindow(BenchHost());
 }
 
 // Ends the process with exit code 3 when the benchmark has not ended after an hour:

@@ -322,6 +322,7 @@ DialogRun RunDialog(const std::string& folder, const std::vector<Row>& rows, boo
     DialogRun run;
     run.measureMoves = measureMoves;
     g_run = &run;
+    ActivateBenchHost();
     run.start = Now();
     KivImpExpDialog(1, folder.c_str(), "bench.kvd", "jdoe", "W-001", names.data(), &count);
     g_run = nullptr;
