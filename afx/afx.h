@@ -51,6 +51,9 @@ class AFX_CLASS_EXPORT CString
 public:
     CString();
     CString(const CString& stringSrc);
+    // Takes the other's bytes without copying them; the other is left empty. Texts in
+    // containers and temporaries then move instead of being copied byte by byte.
+    CString(CString&& stringSrc) noexcept;
     CString(LPCSTR lpsz);               // NULL gives the empty text
     CString(LPCSTR lpch, int nLength);  // exactly nLength bytes (may include zeros)
     // One character, repeated. A template only so that CString(NULL) stays the empty text
@@ -69,6 +72,7 @@ public:
     operator LPCSTR() const { return m_pchData; }
 
     const CString& operator=(const CString& stringSrc);
+    const CString& operator=(CString&& stringSrc) noexcept;
     const CString& operator=(LPCSTR lpsz);
     template <class Ch, class = typename std::enable_if<std::is_same<Ch, char>::value>::type>
     const CString& operator=(Ch ch) { return *this = CString(ch); }

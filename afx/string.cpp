@@ -58,6 +58,11 @@ CString::CString(const CString& stringSrc) : m_pchData(EmptyData())
     AllocCopy(stringSrc.m_pchData, stringSrc.GetLength());
 }
 
+CString::CString(CString&& stringSrc) noexcept : m_pchData(stringSrc.m_pchData)
+{
+    stringSrc.m_pchData = EmptyData();
+}
+
 CString::CString(LPCSTR lpsz) : m_pchData(EmptyData())
 {
     AllocCopy(lpsz, SafeLength(lpsz));
@@ -159,6 +164,17 @@ const CString& CString::operator=(const CString& stringSrc)
 {
     if (this != &stringSrc)
         AllocCopy(stringSrc.m_pchData, stringSrc.GetLength());
+    return *this;
+}
+
+const CString& CString::operator=(CString&& stringSrc) noexcept
+{
+    if (this != &stringSrc)
+    {
+        FreeData(m_pchData);
+        m_pchData = stringSrc.m_pchData;
+        stringSrc.m_pchData = EmptyData();
+    }
     return *this;
 }
 

@@ -41,7 +41,7 @@ protected:
     // the item added just before, at depth *pnLastDepth; sets *pnLastDepth to nDepth.
     // The item is kept for the tree, which gets the file's items in one go after the
     // walk; the handle returned stands for it until then.
-    HTREEITEM InsertTreeItem(HTREEITEM hLastItem, CString strText, int nDepth, int* pnLastDepth);
+    HTREEITEM InsertTreeItem(HTREEITEM hLastItem, const CString& strText, int nDepth, int* pnLastDepth);
 
     afx_msg void OnSelchangeFileName();
     afx_msg void OnBrowseFile();

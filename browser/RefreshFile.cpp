@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <io.h>
 
 #include <kivapi.h>
@@ -14,13 +15,21 @@
 
 namespace {
 
-// Name, ": ", value, one blank, and "[suffix]" only when there is a suffix.
-CString ValueLabel(const CString& strName, const CString& strValue, const CString& strSuffix)
+// Name, ": ", value, one blank, and "[suffix]" only when there is a suffix; built in
+// one piece, as it is made for every value of the file.
+CString ValueLabel(const CString& strName, const char* pszValue, const char* pszSuffix)
 {
-    CString strLabel = strName + ": " + strValue + " ";
-    if (!strSuffix.IsEmpty())
-        strLabel += "[" + strSuffix + "]";
-    return strLabel;
+    std::string label(static_cast<LPCSTR>(strName), static_cast<size_t>(strName.GetLength()));
+    label += ": ";
+    label += pszValue != NULL ? pszValue : "";
+    label += ' ';
+    if (pszSuffix != NULL && *pszSuffix != '\0')
+    {
+        label += '[';
+        label += pszSuffix;
+        label += ']';
+    }
+    return CString(label.c_str(), static_cast<int>(label.size()));
 }
 
 CString RecordLabel(int nRecord)
@@ -121,8 +130,7 @@ void CBrowseDialog::WalkObjectValues(HTREEITEM hObjectItem)
         CString strGroup = KivText(pszGroup);
         CString strValueName = KivText(pszValueName);
         CString strParentGroup = KivText(pszParentGroup);
-        CString strRecordLabel = RecordLabel(nRecord);
-        CString strValueLabel = ValueLabel(strValueName, KivText(pszValue), KivText(pszSuffix));
+        CString strValueLabel = ValueLabel(strValueName, pszValue, pszSuffix);
 
         const bool bOnPath = groupPath.Find(strGroup) != NULL;
         const bool bParentOnPath = groupPath.Find(strParentGroup) != NULL;
@@ -135,7 +143,7 @@ void CBrowseDialog::WalkObjectValues(HTREEITEM hObjectItem)
         {
             // A new top-level group.
             hLastItem = InsertTreeItem(hLastItem, strGroup, 1, &nLastDepth);
-            hLastItem = InsertTreeItem(hLastItem, strRecordLabel, 2, &nLastDepth);
+            hLastItem = InsertTreeItem(hLastItem, RecordLabel(nRecord), 2, &nLastDepth);
             hLastItem = InsertTreeItem(hLastItem, strValueLabel, 3, &nLastDepth);
             groupPath.RemoveAll();
             groupPath.AddTail(strGroup);
@@ -146,7 +154,7 @@ void CBrowseDialog::WalkObjectValues(HTREEITEM hObjectItem)
         {
             // The same group: the value that opened the record opens the next one.
             if (strValueName == strFirstValueName)
-                hLastItem = InsertTreeItem(hLastItem, strRecordLabel, nValueDepth - 1, &nLastDepth);
+                hLastItem = InsertTreeItem(hLastItem, RecordLabel(nRecord), nValueDepth - 1, &nLastDepth);
             hLastItem = InsertTreeItem(hLastItem, strValueLabel, nValueDepth, &nLastDepth);
         }
         else if (!bOnPath)
@@ -159,7 +167,7 @@ void CBrowseDialog::WalkObjectValues(HTREEITEM hObjectItem)
                 nDepth -= 2;
             }
             hLastItem = InsertTreeItem(hLastItem, strGroup, nDepth + 1, &nLastDepth);
-            hLastItem = InsertTreeItem(hLastItem, strRecordLabel, nDepth + 2, &nLastDepth);
+            hLastItem = InsertTreeItem(hLastItem, RecordLabel(nRecord), nDepth + 2, &nLastDepth);
             hLastItem = InsertTreeItem(hLastItem, strValueLabel, nDepth + 3, &nLastDepth);
             groupPath.AddTail(strGroup);
             strFirstValueName = strValueName;
@@ -174,7 +182,7 @@ void CBrowseDialog::WalkObjectValues(HTREEITEM hObjectItem)
                 groupPath.RemoveTail();
                 nDepth -= 2;
             }
-            hLastItem = InsertTreeItem(hLastItem, strRecordLabel, nDepth, &nLastDepth);
+            hLastItem = InsertTreeItem(hLastItem, RecordLabel(nRecord), nDepth, &nLastDepth);
             hLastItem = InsertTreeItem(hLastItem, strValueLabel, nDepth + 1, &nLastDepth);
             strFirstValueName = strValueName;
             nValueDepth = nDepth + 1;
@@ -183,7 +191,7 @@ void CBrowseDialog::WalkObjectValues(HTREEITEM hObjectItem)
     }
 }
 
-HTREEITEM CBrowseDialog::InsertTreeItem(HTREEITEM hLastItem, CString strText, int nDepth,
+HTREEITEM CBrowseDialog::InsertTreeItem(HTREEITEM hLastItem, const CString& strText, int nDepth,
                                         int* pnLastDepth)
 {
     // The items go to m_fileItems, and the handles handed out here are their places

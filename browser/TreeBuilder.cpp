@@ -8,8 +8,7 @@ void CTreeBuilder::Clear()
 
 int CTreeBuilder::Add(const CString& strText, int nParent)
 {
-    Item item = { strText, nParent };
-    m_items.push_back(item);
+    m_items.push_back(Item{ strText, nParent });
     return static_cast<int>(m_items.size()) - 1;
 }
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -147,6 +149,30 @@ TEST(CString, AssignmentReplacesTheText)
     EXPECT_EQ(Bytes(s), "assigned");
     s = s.Mid(2);   // from a part of itself
     EXPECT_EQ(Bytes(s), "signed");
+}
+
+TEST(CString, MovingHandsTheBytesOverAndLeavesTheSourceEmpty)
+{
+    CString source("moved text");
+    LPCSTR bytes = source;
+    CString moved(std::move(source));
+    EXPECT_EQ(static_cast<LPCSTR>(moved), bytes) << "the bytes themselves, not a copy";
+    EXPECT_TRUE(source.IsEmpty());
+    source += "usable again";   // an emptied text is an ordinary empty text
+    EXPECT_EQ(Bytes(source), "usable again");
+
+    CString target("old text");
+    target = std::move(moved);
+    EXPECT_EQ(static_cast<LPCSTR>(target), bytes);
+    EXPECT_TRUE(moved.IsEmpty());
+    target = std::move(target);   // onto itself: unchanged
+    EXPECT_EQ(Bytes(target), "moved text");
+
+    std::vector<CString> texts;
+    for (int i = 0; i < 100; ++i)   // the vector grows by moving its texts
+        texts.push_back(CString('x', i));
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(texts[static_cast<size_t>(i)].GetLength(), i);
 }
 
 TEST(CString, ComparisonIsByteForByte)
