@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "resource.h"
+#include "test_fixtures.h"
 
 namespace browser_host {
 
@@ -63,6 +64,27 @@ std::string MarkedTree(const dialog_driver::TreeView& tree)
         text += item.text + "\n";
     }
     return text;
+}
+
+std::string WithMarks(std::string outline, const std::string& marks)
+{
+    size_t next = 0;
+    for (char mark : marks) {
+        next = outline.find('?', next);
+        outline[next] = mark;
+    }
+    return outline;
+}
+
+void ExpectLastFileKey(const std::string& pathName, const std::string& fileName)
+{
+    auto path = fixtures::last_file_key::GetRaw("PathName");
+    auto name = fixtures::last_file_key::GetRaw("FileName");
+    ASSERT_TRUE(path && name) << "the last file key holds both texts";
+    EXPECT_EQ(path->type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(path->bytes, pathName + std::string(1, '\0'));
+    EXPECT_EQ(name->type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(name->bytes, fileName + std::string(1, '\0'));
 }
 
 bool IsInView(const dialog_driver::TreeView& tree, HTREEITEM item)

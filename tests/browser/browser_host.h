@@ -47,6 +47,14 @@ std::string IndentedTree(const dialog_driver::TreeView& tree);
 // "+ " before closed ones, nothing before leaves; indented two blanks per depth.
 std::string MarkedTree(const dialog_driver::TreeView& tree);
 
+// An expected MarkedTree written with "?" for every mark: each "?" in turn becomes the
+// next of marks ("-" open, "+" closed).
+std::string WithMarks(std::string outline, const std::string& marks);
+
+// Expects the last file key to hold these two texts, each stored as REG_SZ: the text,
+// then exactly one terminating zero.
+void ExpectLastFileKey(const std::string& pathName, const std::string& fileName);
+
 // True when the item's row lies inside the tree's client area.
 bool IsInView(const dialog_driver::TreeView& tree, HTREEITEM item);
 

@@ -42,11 +42,7 @@ std::string Shape(const std::string& marks)
         "    ? 2\n      a: 3 \n  ? Z\n    ? 1\n      z: 9 \n"
         "? {Two}\n  ? C\n    ? 1\n      c: 4 \n"
         "? {Three}\n  ? D\n    ? 1\n      d: 5 \n      ? E\n        ? 1\n          e: 6 \n";
-    size_t next = 0;
-    for (char mark : marks) {
-        next = text.find('?', next);
-        text[next] = mark;
-    }
+    text = browser_host::WithMarks(text, marks);
     for (const char* name : { "One", "Two", "Three" }) {
         std::string token = std::string("{") + name + "}";
         text.replace(text.find(token), token.size(), Label(name));

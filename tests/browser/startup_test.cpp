@@ -55,14 +55,7 @@ TEST_F(Startup, HostTextsShowTheFileAndOverwriteTheKey)
     EXPECT_EQ(view.openTree, std::string("- ") + kCasingLabel + "\n  + G\n");
     EXPECT_EQ(view.directory, folder.Path());
     EXPECT_EQ(view.selectedFile, "casing.kvd");
-    // Stored as REG_SZ: the text, then exactly one terminating zero.
-    auto path = key::GetRaw("PathName");
-    auto name = key::GetRaw("FileName");
-    ASSERT_TRUE(path && name);
-    EXPECT_EQ(path->type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(path->bytes, folder.Path() + std::string(1, '\0'));
-    EXPECT_EQ(name->type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(name->bytes, std::string("casing.kvd", 11));
+    browser_host::ExpectLastFileKey(folder.Path(), "casing.kvd");
 }
 
 TEST_F(Startup, NoTextsAndNoKeyCreateAnEmptyKeyAndShowNothing)

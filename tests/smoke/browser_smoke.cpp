@@ -37,12 +37,7 @@ std::string Marked(const std::string& marks)
                        "  ? Casing\n"
                        "    ? 1\n"
                        "      Size: 7 [in]\n";
-    size_t next = 0;
-    for (char mark : marks) {
-        next = text.find('?', next);
-        text[next] = mark;
-    }
-    return text;
+    return browser_host::WithMarks(text, marks);
 }
 
 // Marks in item order: object, Survey 1 2 Point 1 2, Casing 1.
@@ -134,13 +129,7 @@ TEST_F(BrowserSmoke, TheLastFileKeyIsWrittenAndReadBack)
     browser_host::View first = browser_host::OpenAndLook(folder.Path(), kFile);
     EXPECT_EQ(first.openTree, std::string("- ") + kObject + "\n  + Survey\n  + Casing\n");
 
-    auto path = key::GetRaw("PathName");
-    auto name = key::GetRaw("FileName");
-    ASSERT_TRUE(path && name);
-    EXPECT_EQ(path->type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(path->bytes, folder.Path() + std::string(1, '\0'));
-    EXPECT_EQ(name->type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(name->bytes, std::string(kFile) + std::string(1, '\0'));
+    browser_host::ExpectLastFileKey(folder.Path(), kFile);
 
     browser_host::View again = browser_host::OpenAndLook("", "");
     EXPECT_EQ(again.directory, folder.Path());
