@@ -39,15 +39,19 @@ inline void ActivateBenchHost()
     SetActiveWindow(BenchHost());
 }
 
+inline DWORD WINAPI BenchWatchdog(LPVOID)
+{
+    Sleep(60 * 60 * 1000);
+    std::fprintf(stderr, "benchmark: no end after an hour\n");
+    ExitProcess(3);
+}
+
 // Ends the process with exit code 3 when the benchmark has not ended after an hour:
-// a dialog that never reports idle must not hang the run.
+// a dialog that never reports idle must not hang the run. (A named WINAPI function:
+// in 32 bits a lambda converts only to a function of the C calling convention.)
 inline void StartBenchWatchdog()
 {
-    CreateThread(nullptr, 0, [](LPVOID) -> DWORD {
-        Sleep(60 * 60 * 1000);
-        std::fprintf(stderr, "benchmark: no end after an hour\n");
-        ExitProcess(3);
-    }, nullptr, 0, nullptr);
+    CreateThread(nullptr, 0, BenchWatchdog, nullptr, 0, nullptr);
 }
 
 // A folder of this benchmark's own under the temporary folder, ending in a backslash.
