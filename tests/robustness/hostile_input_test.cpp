@@ -438,13 +438,7 @@ TEST(MissingControls, TheTransferCommandsGoOnWithoutThem)
 {
     fixtures::TempFolder folder;
     folder.Write("gone.kvd", transfer_host::KvdText({ Obj("Alpha"), Obj("Beta") }));
-    transfer_host::Call call;
-    call.mode = kExport;
-    call.directory = folder.Path();
-    call.fileName = "gone.kvd";
-    call.currentAuthor = "jdoe";
-    call.currentWellId = "W-17";
-    call.candidates = { "Alpha", "Beta" };
+    transfer_host::Call call(kExport, folder.Path(), "gone.kvd", { "Alpha", "Beta" }, "jdoe", "W-17");
     const struct {
         const char* name;
         int goneId;

@@ -141,13 +141,7 @@ TEST_F(TransferSmoke, ListingAddAllAndAnOkPassInBothModes)
                 w.Click(answer.button);
             });
         }
-        Call call;
-        call.mode = c.mode;
-        call.directory = folder.Path();
-        call.fileName = "wells.kvd";
-        call.currentAuthor = "jdoe";
-        call.currentWellId = "W-17";
-        call.candidates = c.candidates;
+        Call call(c.mode, folder.Path(), "wells.kvd", c.candidates, "jdoe", "W-17");
         Outcome outcome;
         user.Run([&] { outcome = transfer_host::CallImpExp(call); });
 
@@ -188,13 +182,7 @@ TEST_F(TransferSmoke, TheWarningTextsByteForByte)
             texts.push_back(w.Text(IDC_WARNING_TEXT));
             w.Click(IDYES);
         });
-    Call call;
-    call.mode = kExport;
-    call.directory = folder.Path();
-    call.fileName = "wells.kvd";
-    call.currentAuthor = "jdoe";
-    call.currentWellId = "W-17";
-    call.candidates = { "Beta", "Delta" };
+    Call call(kExport, folder.Path(), "wells.kvd", { "Beta", "Delta" }, "jdoe", "W-17");
     user.Run([&] { transfer_host::CallImpExp(call); });
     ASSERT_EQ(texts.size(), 2u);
     EXPECT_EQ(texts[0], std::string("Object = Beta\nObject date = ") + kShownDate +
@@ -253,13 +241,7 @@ TEST_F(TransferSmoke, ARefusedFileShowsTheLibrarysMessage)
             buttons = box.ButtonTexts();
             box.ClickButton("OK");
         });
-        Call call;
-        call.mode = mode;
-        call.directory = folder.Path();
-        call.fileName = "refused.kvd";
-        call.currentAuthor = "jdoe";
-        call.currentWellId = "W-17";
-        call.candidates = { "Zeta", "Alpha" };
+        Call call(mode, folder.Path(), "refused.kvd", { "Zeta", "Alpha" }, "jdoe", "W-17");
         Outcome outcome;
         user.Run([&] { outcome = transfer_host::CallImpExp(call); });
         EXPECT_EQ(shown, expected);
