@@ -117,6 +117,16 @@ std::string ProgramFolder()
     return path.substr(0, path.find_last_of("\\/") + 1);
 }
 
+std::string SamplePath(const std::string& relative)
+{
+    std::string path = std::string("Z:") + DERAR_SAMPLES_DIR + "/" + relative;
+    for (char& c : path) {
+        if (c == '/')
+            c = '\\';
+    }
+    return path;
+}
+
 namespace last_file_key {
 
 const char* const kPath = "Software\\DerAR\\LastKiv";

@@ -39,6 +39,10 @@ std::string ReadFile(const std::string& path);
 // The folder of the running program, with its trailing backslash.
 std::string ProgramFolder();
 
+// The Windows path of a bundled sample file under demo/samples ("worked_example.kvd",
+// "damaged/bad-date.kvd"), reached in the source tree through Wine's Z: drive.
+std::string SamplePath(const std::string& relative);
+
 // The last file key, HKCU\Software\DerAR\LastKiv, read and written raw so tests
 // can set up any content (any type, with or without terminating zero) and see
 // exactly what the browser stored.

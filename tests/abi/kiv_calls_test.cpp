@@ -1,8 +1,9 @@
-// Every call of Kiv.dll, made directly with hostile input: NULL pointers, texts far
-// longer than any buffer, a damaged file, calls out of order. Each must return its
-// documented result, set every wanted out-parameter and leave the caller's stack
-// as it found it (a call whose definition and declaration disagree on who removes
-// the arguments moves the stack pointer on i686).
+// Every call of Kiv.dll as a host makes it, across the module boundary: by its plain
+// name, many times over, with hostile input (NULL pointers, texts far longer than any
+// buffer, a damaged file, calls out of order). Each must return its documented
+// result, set every wanted out-parameter and leave the caller's stack as it found it:
+// a call whose definition and declaration disagree on who removes the arguments
+// moves the stack pointer on i686, and only there.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "smoke_files.h"
 #include "test_fixtures.h"
 
 namespace {
@@ -36,7 +36,7 @@ Function Export(const char* name)
 const char kUnset[] = "unset";
 char* Unset() { return const_cast<char*>(kUnset); }
 
-class KivCallsSmoke : public ::testing::Test {
+class KivCalls : public ::testing::Test {
 protected:
     void SetUp() override { KivDetach(); }
     void TearDown() override { KivDetach(); }
@@ -45,7 +45,7 @@ protected:
 
 // The six plain names are exported, and each call through them removes exactly
 // its own arguments from the stack, many times over.
-TEST_F(KivCallsSmoke, PlainNamesAndABalancedStack)
+TEST_F(KivCalls, PlainNamesAndABalancedStack)
 {
     auto attach = Export<decltype(&KivAttach)>("KivAttach");
     auto open = Export<decltype(&KivOpen)>("KivOpen");
@@ -55,7 +55,7 @@ TEST_F(KivCallsSmoke, PlainNamesAndABalancedStack)
     auto detach = Export<decltype(&KivDetach)>("KivDetach");
     ASSERT_TRUE(attach && open && nextObject && nextValue && toDate && detach);
 
-    std::string path = folder.CopyIn(smoke::SamplePath("worked_example.kvd"), "w.kvd");
+    std::string path = folder.CopyIn(fixtures::SamplePath("worked_example.kvd"), "w.kvd");
     char *a = nullptr, *b = nullptr, *c = nullptr, *d = nullptr, *e = nullptr, *f = nullptr;
     int record = 0, y = 0, mo = 0, da = 0, h = 0, mi = 0;
     // Few rounds with a file (each open reads it twice), many of the cheap date call.
@@ -85,10 +85,45 @@ TEST_F(KivCallsSmoke, PlainNamesAndABalancedStack)
     EXPECT_EQ((std::vector<int>{ y, mo, da, h, mi }), (std::vector<int>{ 1987, 3, 14, 9, 30 }));
 }
 
-// Calls out of order and with every out-pointer NULL: no crash, the documented result.
-TEST_F(KivCallsSmoke, NullPointersAndCallsOutOfOrder)
+// The five write calls the same way: a whole write per round, through the plain names.
+TEST_F(KivCalls, WriteCallsByPlainNameLeaveTheStackBalanced)
 {
-    std::string good = folder.CopyIn(smoke::SamplePath("worked_example.kvd"), "good.kvd");
+    auto attach = Export<decltype(&KivAttach)>("KivAttach");
+    auto begin = Export<decltype(&KivBeginWrite)>("KivBeginWrite");
+    auto putObject = Export<decltype(&KivPutObject)>("KivPutObject");
+    auto putValue = Export<decltype(&KivPutValue)>("KivPutValue");
+    auto commit = Export<decltype(&KivCommitWrite)>("KivCommitWrite");
+    auto abandon = Export<decltype(&KivAbandonWrite)>("KivAbandonWrite");
+    auto detach = Export<decltype(&KivDetach)>("KivDetach");
+    ASSERT_TRUE(attach && begin && putObject && putValue && commit && abandon && detach);
+
+    const std::string path = folder.File("written.kvd");
+    const int kRounds = 20;
+    int unbalanced = 0, committed = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        char* message = nullptr;
+        uintptr_t before = 0, after = 0;
+        READ_STACK_POINTER(before);
+        attach(&message);
+        int ok = begin(path.c_str(), &message, round % 2 == 0 ? KIV_WRITE_REPLACE : KIV_WRITE_UPDATE);
+        ok = ok && putObject("Survey", "jdoe", "1", "W-17", "1987-03-14 09:30", &message);
+        ok = ok && putValue("Depth", "", round + 1, "MD", "1200", "m", "", &message);
+        ok = ok && commit(&message);
+        abandon();
+        detach();
+        READ_STACK_POINTER(after);
+        unbalanced += before != after;
+        committed += ok;
+    }
+    EXPECT_EQ(unbalanced, 0) << "rounds whose calls left the stack pointer moved";
+    EXPECT_EQ(committed, kRounds);
+    EXPECT_NE(fixtures::ReadFile(path).find("Survey"), std::string::npos);
+}
+
+// Calls out of order and with every out-pointer NULL: no crash, the documented result.
+TEST_F(KivCalls, NullPointersAndCallsOutOfOrder)
+{
+    std::string good = folder.CopyIn(fixtures::SamplePath("worked_example.kvd"), "good.kvd");
     struct Case {
         const char* name;
         int (*call)(const std::string& good);
@@ -145,7 +180,7 @@ TEST_F(KivCallsSmoke, NullPointersAndCallsOutOfOrder)
 }
 
 // Out-parameters on failure: texts "" (never NULL), numbers 0.
-TEST_F(KivCallsSmoke, EveryWantedOutParameterIsSetOnFailure)
+TEST_F(KivCalls, EveryWantedOutParameterIsSetOnFailure)
 {
     char *name = Unset(), *author = Unset(), *version = Unset(), *wellId = Unset(), *date = Unset();
     EXPECT_EQ(KivGetNextObject(&name, &author, &version, &wellId, &date), 0);
@@ -190,10 +225,10 @@ TEST_F(KivCallsSmoke, EveryWantedOutParameterIsSetOnFailure)
 
 // Paths that cannot be opened, and a damaged file: 0, and a message that names the
 // file; no file stays open.
-TEST_F(KivCallsSmoke, RefusedPathsAndADamagedFile)
+TEST_F(KivCalls, RefusedPathsAndADamagedFile)
 {
-    std::string damaged = folder.CopyIn(smoke::SamplePath("damaged/bad-date.kvd"), "damaged.kvd");
-    std::string zeroed = folder.CopyIn(smoke::SamplePath("damaged/zeroed-file.kvd"), "zeroed.kvd");
+    std::string damaged = folder.CopyIn(fixtures::SamplePath("damaged/bad-date.kvd"), "damaged.kvd");
+    std::string zeroed = folder.CopyIn(fixtures::SamplePath("damaged/zeroed-file.kvd"), "zeroed.kvd");
     struct Case {
         const char* name;
         std::string path;
