@@ -46,9 +46,11 @@ configure_build() {   # preset [target...]
 
 build_all() {
     install_deps
+    local begin; begin=$(date +%s)
     log "building x86_64";  configure_build x86_64
     log "building i686";    configure_build i686
     log "building native";  configure_build native
+    log "the three builds took $(( $(date +%s) - begin )) s"
 }
 
 # Starts a private Xvfb on a free display and exports DISPLAY; stopped by stop_xvfb.
@@ -80,8 +82,10 @@ launcher_of() {
     esac
 }
 setup_wine32() {
+    local begin; begin=$(date +%s)
     log "the 32-bit Wine (Debian's packages, unpacked into $BUILD/i686/wine32 once)"
     "$ROOT/cmake/wine32-setup.sh" "$ROOT/$BUILD/i686/wine32"
+    log "the 32-bit Wine is ready after $(( $(date +%s) - begin )) s"
 }
 # Both architectures' wineservers speak one protocol: the 64-bit one serves either.
 stop_wineservers() {
@@ -106,6 +110,7 @@ run_wine_suite() {
         begin=$(date +%s)
         log "$arch tests under Wine"
         keep_wineserver "$arch"
+        log "$arch: the prefix and Wine's services are up after $(( $(date +%s) - begin )) s"
         # On a loaded machine a Wine program now and then ends before its first line runs
         # (no output at all); such a test gets one more run, and the log keeps the first.
         if ctest --test-dir "$BUILD/$arch" --output-on-failure --timeout 900 --repeat until-pass:2; then
