@@ -1,8 +1,7 @@
-// Texts of the exchange library as both dialogs show them.
+// The exchange library's calls as both dialogs make them.
 #include "kivtexts.h"
 
 #include <kivapi.h>
-#include <kivnext.h>
 
 CString KivText(const char* pszText)
 {
@@ -11,10 +10,47 @@ CString KivText(const char* pszText)
 
 BOOL KivReadNextObject(KivObjectTexts& object)
 {
-    return KivCopyNextObject(object.strName, object.strAuthor, object.strVersion, object.strWellId,
-                             object.strDate)
-               ? TRUE
-               : FALSE;
+    char* pszName = NULL;
+    char* pszAuthor = NULL;
+    char* pszVersion = NULL;
+    char* pszWellId = NULL;
+    char* pszDate = NULL;
+    if (!KivGetNextObject(&pszName, &pszAuthor, &pszVersion, &pszWellId, &pszDate))
+        return FALSE;
+    object.strName = KivText(pszName);
+    object.strAuthor = KivText(pszAuthor);
+    object.strVersion = KivText(pszVersion);
+    object.strWellId = KivText(pszWellId);
+    object.strDate = KivText(pszDate);
+    return TRUE;
+}
+
+BOOL KivReadNextValue(KivValueTexts& value)
+{
+    char* pszGroup = NULL;
+    char* pszName = NULL;
+    char* pszExtra = NULL;
+    char* pszSuffix = NULL;
+    char* pszValue = NULL;
+    char* pszParentGroup = NULL;
+    int nRecord = 0;
+    if (!KivGetNextValue(&pszGroup, &pszName, &pszExtra, &pszSuffix, &pszValue, &pszParentGroup, &nRecord))
+        return FALSE;
+    value.strGroup = KivText(pszGroup);
+    value.strName = KivText(pszName);
+    value.strSuffix = KivText(pszSuffix);
+    value.strValue = KivText(pszValue);
+    value.strParentGroup = KivText(pszParentGroup);
+    value.nRecord = nRecord;
+    return TRUE;
+}
+
+BOOL KivOpenFile(const CString& strPath, CString& strMessage)
+{
+    char* pszMessage = NULL;
+    const BOOL bOpened = KivOpen(strPath, &pszMessage, 0) != 0;
+    strMessage = bOpened ? CString() : KivText(pszMessage);
+    return bOpened;
 }
 
 CString KivDisplayDate(const CString& strDate)

@@ -1,8 +1,6 @@
 // ImpExpDialog.cpp - the transfer dialog (template 22677): listing, commands, OK pass.
 #include "ImpExpDialog.h"
 
-#include <kivapi.h>
-
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -146,10 +144,9 @@ BOOL CImpExpDialog::OnInitDialog()
 
     CString strPath = m_strDirectory + m_strFileName;
     CFileStatus status;
-    char* pszMessage = NULL;
-    if (CFile::GetStatus(strPath, status) && !KivOpen(strPath, &pszMessage, 0))
+    if (CFile::GetStatus(strPath, status) && !KivOpenFile(strPath, strMessage))
     {
-        AfxMessageBox(KivText(pszMessage), MB_OK, 0);
+        AfxMessageBox(strMessage, MB_OK, 0);
         kiv.Detach();
         CDialog::OnCancel();
         return FALSE;
