@@ -20,6 +20,7 @@ public:
     // sub-item's column must exist (Wine refuses it otherwise).
     BOOL SetItem(const LVITEMA* pItem);
     BOOL GetItem(LVITEMA* pItem) const;
+    // LVM_SETITEMA with LVIF_TEXT, as MFC 4.2 sets a cell (not LVM_SETITEMTEXTA).
     BOOL SetItemText(int nItem, int nSubItem, LPCSTR lpszText);
     // The whole text of one cell, however long (empty for a row or column that does not exist).
     CString GetItemText(int nItem, int nSubItem) const;
@@ -28,7 +29,9 @@ public:
     // Each insert or delete in a visible list repaints its scroll bar: suspend redrawing around many.
     BOOL DeleteItem(int nItem);
     BOOL DeleteAllItems();
-    int InsertColumn(int nCol, const LVCOLUMNA* pColumn);
+    // LVCF_FMT | LVCF_TEXT, with LVCF_WIDTH unless nWidth is -1 and LVCF_SUBITEM unless nSubItem is -1.
+    int InsertColumn(int nCol, LPCSTR lpszColumnHeading, int nFormat = LVCFMT_LEFT, int nWidth = -1,
+                     int nSubItem = -1);
 };
 
 // Every call that takes an item handle makes Wine's tree view validate it by a linear scan

@@ -188,6 +188,8 @@ public:
 
     BOOL EnableWindow(BOOL bEnable = TRUE);   // TRUE when the window was disabled before
     BOOL IsWindowEnabled() const;
+    BOOL IsWindowVisible() const;
+    DWORD GetStyle() const;   // GWL_STYLE
     BOOL ShowWindow(int nCmdShow);
     void SetRedraw(BOOL bRedraw = TRUE);   // WM_SETREDRAW
     void Invalidate(BOOL bErase = TRUE);
@@ -204,6 +206,10 @@ public:
     void CenterWindow(CWnd* pAlternateOwner = NULL);
 
     virtual BOOL DestroyWindow();
+
+    // WinHelpA for this window. MFC's takes the help file from the application; a DLL's
+    // dialogs name their own, so the file comes first here, as in WTL's CWindow::WinHelp.
+    BOOL WinHelp(LPCSTR lpszHelp, UINT nCmd = HELP_CONTEXT, DWORD_PTR dwData = 0);
 
     // Default WM_HELP handling: not handled (FALSE), so the platform passes the request on.
     afx_msg BOOL OnHelpInfo(HELPINFO* pHelpInfo);

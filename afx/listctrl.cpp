@@ -42,11 +42,12 @@ BOOL CListCtrl::GetItem(LVITEMA* pItem) const
 
 BOOL CListCtrl::SetItemText(int nItem, int nSubItem, LPCSTR lpszText)
 {
-    ASSERT(::IsWindow(m_hWnd));
     LVITEMA item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = nItem;
     item.iSubItem = nSubItem;
     item.pszText = const_cast<LPSTR>(lpszText);
-    return (BOOL)::SendMessageA(m_hWnd, LVM_SETITEMTEXTA, (WPARAM)nItem, reinterpret_cast<LPARAM>(&item));
+    return SetItem(&item);
 }
 
 CString CListCtrl::GetItemText(int nItem, int nSubItem) const
@@ -97,8 +98,22 @@ BOOL CListCtrl::DeleteAllItems()
     return (BOOL)::SendMessageA(m_hWnd, LVM_DELETEALLITEMS, 0, 0);
 }
 
-int CListCtrl::InsertColumn(int nCol, const LVCOLUMNA* pColumn)
+int CListCtrl::InsertColumn(int nCol, LPCSTR lpszColumnHeading, int nFormat, int nWidth, int nSubItem)
 {
     ASSERT(::IsWindow(m_hWnd));
-    return (int)::SendMessageA(m_hWnd, LVM_INSERTCOLUMNA, (WPARAM)nCol, reinterpret_cast<LPARAM>(pColumn));
+    LVCOLUMNA column = {};
+    column.mask = LVCF_FMT | LVCF_TEXT;
+    column.fmt = nFormat;
+    column.pszText = const_cast<LPSTR>(lpszColumnHeading);
+    if (nWidth != -1)
+    {
+        column.mask |= LVCF_WIDTH;
+        column.cx = nWidth;
+    }
+    if (nSubItem != -1)
+    {
+        column.mask |= LVCF_SUBITEM;
+        column.iSubItem = nSubItem;
+    }
+    return (int)::SendMessageA(m_hWnd, LVM_INSERTCOLUMNA, (WPARAM)nCol, reinterpret_cast<LPARAM>(&column));
 }

@@ -374,6 +374,14 @@ void CWnd::GetWindowText(CString& rString) const
 int CWnd::GetWindowTextLength() const { ASSERT(::IsWindow(m_hWnd)); return ::GetWindowTextLengthA(m_hWnd); }
 BOOL CWnd::EnableWindow(BOOL bEnable) { ASSERT(::IsWindow(m_hWnd)); return ::EnableWindow(m_hWnd, bEnable); }
 BOOL CWnd::IsWindowEnabled() const { ASSERT(::IsWindow(m_hWnd)); return ::IsWindowEnabled(m_hWnd); }
+BOOL CWnd::IsWindowVisible() const { ASSERT(::IsWindow(m_hWnd)); return ::IsWindowVisible(m_hWnd); }
+DWORD CWnd::GetStyle() const { ASSERT(::IsWindow(m_hWnd)); return (DWORD)::GetWindowLongA(m_hWnd, GWL_STYLE); }
+
+BOOL CWnd::WinHelp(LPCSTR lpszHelp, UINT nCmd, DWORD_PTR dwData)
+{
+    ASSERT(::IsWindow(m_hWnd));
+    return ::WinHelpA(m_hWnd, lpszHelp, nCmd, dwData);
+}
 BOOL CWnd::ShowWindow(int nCmdShow) { ASSERT(::IsWindow(m_hWnd)); return ::ShowWindow(m_hWnd, nCmdShow); }
 
 void CWnd::SetDlgItemText(int nID, LPCSTR lpszString)

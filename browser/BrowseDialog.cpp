@@ -105,7 +105,7 @@ void CBrowseDialog::OnBrowseFile()
 
 void CBrowseDialog::OnHelp()
 {
-    ::WinHelpA(m_hWnd, DERAR_HELP_FILE, HELP_CONTEXT, HELP_CONTEXT_BROWSE);
+    WinHelp(DERAR_HELP_FILE, HELP_CONTEXT, HELP_CONTEXT_BROWSE);
 }
 
 BOOL CBrowseDialog::OnHelpInfo(HELPINFO* /*pHelpInfo*/)

@@ -189,14 +189,10 @@ TEST(ListCtrl, EachWrapperSendsItsMessage)
     DuringInitialisation([](CTestDialog& dlg) {
         CListCtrl* pList = static_cast<CListCtrl*>(dlg.GetDlgItem(IDC_LIST));
         ASSERT_NE(pList, nullptr);
-        LVCOLUMNA column = {};
-        column.mask = LVCF_WIDTH | LVCF_TEXT;
-        column.cx = 60;
-        column.pszText = const_cast<char*>("Name");
-
         PlayCalls<CListCtrl, int>(*pList, {
-            { "InsertColumn first", [&](CListCtrl& l) { return l.InsertColumn(0, &column); }, 0, "" },
-            { "InsertColumn past the end lands last", [&](CListCtrl& l) { return l.InsertColumn(7, &column); }, 1, "" },
+            { "InsertColumn first", [&](CListCtrl& l) { return l.InsertColumn(0, "Name", LVCFMT_LEFT, 60); }, 0, "" },
+            { "InsertColumn past the end lands last",
+              [&](CListCtrl& l) { return l.InsertColumn(7, "Name", LVCFMT_LEFT, 60); }, 1, "" },
             { "InsertItem into an empty list", [](CListCtrl& l) { return l.InsertItem(0, "b"); }, 0, "b|" },
             { "InsertItem past the last row appends",
               [](CListCtrl& l) {
@@ -250,6 +246,42 @@ TEST(ListCtrl, EachWrapperSendsItsMessage)
             { "DeleteAllItems", [](CListCtrl& l) { return l.DeleteAllItems(); }, TRUE, "" },
             { "GetNextItem in an empty list", [](CListCtrl& l) { return l.GetNextItem(-1, LVNI_ALL); }, -1, "" },
         }, ListRows);
+    });
+}
+
+TEST(ListCtrl, InsertColumnSetsWhatItIsGiven)
+{
+    DuringInitialisation([](CTestDialog& dlg) {
+        CListCtrl* pList = static_cast<CListCtrl*>(dlg.GetDlgItem(IDC_LIST));
+        ASSERT_NE(pList, nullptr);
+        struct Case
+        {
+            const char* name;
+            int nFormat, nWidth, nSubItem;
+            int expectedWidth;     // -1: whatever the list view chose
+            int expectedSubItem;
+        } cases[] = {
+            { "every field given", LVCFMT_LEFT, 125, 0, 125, 0 },
+            { "a sub-item other than the index", LVCFMT_RIGHT, 40, 3, 40, 3 },
+            { "no width, no sub-item", LVCFMT_LEFT, -1, -1, -1, 0 },
+        };
+        int nColumn = 0;
+        for (const Case& c : cases)
+        {
+            EXPECT_EQ(pList->InsertColumn(nColumn, "Title", c.nFormat, c.nWidth, c.nSubItem), nColumn) << c.name;
+            char szText[16] = "";
+            LVCOLUMNA col = {};
+            col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+            col.pszText = szText;
+            col.cchTextMax = sizeof(szText);
+            ASSERT_TRUE(SendMessageA(pList->m_hWnd, LVM_GETCOLUMNA, nColumn, (LPARAM)&col)) << c.name;
+            EXPECT_EQ(std::string(szText), "Title") << c.name;
+            EXPECT_EQ(col.fmt & LVCFMT_JUSTIFYMASK, c.nFormat) << c.name;
+            if (c.expectedWidth >= 0)
+                EXPECT_EQ(col.cx, c.expectedWidth) << c.name;
+            EXPECT_EQ(col.iSubItem, c.expectedSubItem) << c.name;
+            ++nColumn;
+        }
     });
 }
 
