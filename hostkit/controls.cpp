@@ -1,12 +1,10 @@
 // Reading and driving the common controls the way a person's eyes and hands do.
 // Every text is read with a buffer that grows until the whole text fits.
-#include "dialog_driver.h"
-
-#include <gtest/gtest.h>
+#include "scripted_user.h"
 
 #include <cstring>
 
-namespace dialog_driver {
+namespace hostkit {
 
 // ---------------------------------------------------------------------------
 // List view
@@ -153,7 +151,7 @@ void ListView::DoubleClick(int row) const
     RECT rect = {};
     rect.left = LVIR_LABEL;
     if (!SendMessageA(m_hwnd, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect))) {
-        ADD_FAILURE() << "row " << row << " of the list cannot be double-clicked: it does not exist";
+        Failure() << "row " << row << " of the list cannot be double-clicked: it does not exist";
         return;
     }
     // The mouse's messages for a double-click in the middle of the row's label.
@@ -334,4 +332,4 @@ bool ComboBox::Pick(const std::string& text) const
     return false;
 }
 
-}  // namespace dialog_driver
+}  // namespace hostkit

@@ -1,14 +1,11 @@
 // The scripted user: a thread timer that advances the steps inside any modal
-// loop, a CBT hook that records the dialogs and message boxes of the thread, and
-// two watchdogs.
-#include "dialog_driver.h"
-
-#include <gtest/gtest.h>
+// loop, a CBT hook that records the dialogs and message boxes of the thread, two
+// watchdogs, and the failure reporter.
+#include "scripted_user.h"
 
 #include <dlgs.h>
 
-#include <help_observer.h>
-#include <window_picture.h>
+#include "window_picture.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -17,7 +14,7 @@
 #include <mutex>
 #include <sstream>
 
-namespace dialog_driver {
+namespace hostkit {
 namespace {
 
 const UINT kTickMs = 15;
@@ -132,6 +129,36 @@ bool Matches(const WindowMatch& match, HWND hwnd)
 }  // namespace
 
 // ---------------------------------------------------------------------------
+// The failure reporter
+
+namespace {
+FailureReporter& Reporter()
+{
+    static FailureReporter reporter = { [](const std::string& message) {
+                                           std::fprintf(stderr, "scripted user: %s\n", message.c_str());
+                                           std::fflush(stderr);
+                                       },
+                                        nullptr };
+    return reporter;
+}
+bool ReporterStopped()
+{
+    return Reporter().stopped && Reporter().stopped();
+}
+}  // namespace
+
+void SetFailureReporter(FailureReporter reporter)
+{
+    Reporter() = std::move(reporter);
+}
+
+void ReportFailure(const std::string& message)
+{
+    if (Reporter().fail)
+        Reporter().fail(message);
+}
+
+// ---------------------------------------------------------------------------
 // Dialog
 
 std::string Dialog::Caption() const { return WindowText(m_hwnd); }
@@ -148,7 +175,7 @@ HWND ItemOrFail(const Dialog& dialog, int id, const char* what)
 {
     HWND item = dialog.Item(id);
     if (!item)
-        ADD_FAILURE() << Quote(dialog.Caption()) << " has no control " << id << " to " << what;
+        Failure() << Quote(dialog.Caption()) << " has no control " << id << " to " << what;
     return item;
 }
 }  // namespace
@@ -248,11 +275,26 @@ void Dialog::Click(int id) const
         return;
     std::string why = WhyNotClickable(button);
     if (!why.empty()) {
-        ADD_FAILURE() << Quote(Caption()) << ": control " << id << " " << Quote(WindowText(button)) << " is "
+        Failure() << Quote(Caption()) << ": control " << id << " " << Quote(WindowText(button)) << " is "
                       << why << " and cannot be clicked";
         return;
     }
     SendMessageA(button, BM_CLICK, 0, 0);
+}
+
+bool Dialog::PostClick(int id) const
+{
+    HWND button = ItemOrFail(*this, id, "click");
+    if (!button)
+        return false;
+    std::string why = WhyNotClickable(button);
+    if (!why.empty()) {
+        Failure() << Quote(Caption()) << ": control " << id << " " << Quote(WindowText(button)) << " is " << why
+                  << " and cannot be clicked";
+        return false;
+    }
+    PostMessageA(m_hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    return true;
 }
 
 bool Dialog::TryClick(int id) const
@@ -277,7 +319,7 @@ void Dialog::ClickButton(const std::string& text) const
         if (caption == text || plain(caption) == plain(text)) {
             std::string why = WhyNotClickable(child);
             if (!why.empty()) {
-                ADD_FAILURE() << Quote(Caption()) << ": button " << Quote(caption) << " is " << why
+                Failure() << Quote(Caption()) << ": button " << Quote(caption) << " is " << why
                               << " and cannot be clicked";
                 return;
             }
@@ -285,7 +327,7 @@ void Dialog::ClickButton(const std::string& text) const
             return;
         }
     }
-    ADD_FAILURE() << Quote(Caption()) << " has no button " << Quote(text);
+    Failure() << Quote(Caption()) << " has no button " << Quote(text);
 }
 
 void Dialog::Close() const
@@ -338,7 +380,7 @@ bool Dialog::TypeFileName(const std::string& name) const
     if (!box)
         box = GetDlgItem(m_hwnd, edt1);
     if (!box) {
-        ADD_FAILURE() << Quote(Caption()) << " has no file name box";
+        Failure() << Quote(Caption()) << " has no file name box";
         return false;
     }
     HWND edit = box;
@@ -356,7 +398,7 @@ void Dialog::SaveScreenshot(const std::string& pngPath) const
 {
     std::string error;
     if (!hostkit::SaveWindowPicture(m_hwnd, pngPath, error))
-        ADD_FAILURE() << Quote(Caption()) << ": no picture saved: " << error;
+        Failure() << Quote(Caption()) << ": no picture saved: " << error;
 }
 
 hostkit::Picture Dialog::Picture(int id) const
@@ -377,7 +419,7 @@ hostkit::Picture Dialog::Picture() const
     hostkit::Picture picture;
     std::string error;
     if (!hostkit::CaptureWindow(m_hwnd, picture, error))
-        ADD_FAILURE() << Quote(Caption()) << ": no picture taken: " << error;
+        Failure() << Quote(Caption()) << ": no picture taken: " << error;
     return picture;
 }
 
@@ -433,16 +475,13 @@ SIZE TemplateSize(HMODULE module, int templateId)
     return { static_cast<short>(rect[2]), static_cast<short>(rect[3]) };
 }
 
-void ExpectTemplateFontAndSize(const Dialog& dialog, HMODULE module, int templateId)
+HWND FindThreadDialog(const WindowMatch& match)
 {
-    const SIZE units = dialog.BaseUnits();
-    EXPECT_EQ(units.cx, 6) << "pixels of 4 horizontal dialog units";
-    EXPECT_EQ(units.cy, 13) << "pixels of 8 vertical dialog units";
-    const SIZE dlu = TemplateSize(module, templateId);
-    ASSERT_GT(dlu.cx, 0) << "no dialog template " << templateId;
-    const SIZE client = dialog.ClientSize();
-    EXPECT_EQ(client.cx, MulDiv(dlu.cx, 6, 4)) << Quote(dialog.Caption()) << ": client width";
-    EXPECT_EQ(client.cy, MulDiv(dlu.cy, 13, 8)) << Quote(dialog.Caption()) << ": client height";
+    for (HWND hwnd : ThreadWindows(GetCurrentThreadId())) {
+        if (Matches(match, hwnd))
+            return hwnd;
+    }
+    return nullptr;
 }
 
 std::vector<HWND> VisibleThreadWindows()
@@ -461,6 +500,8 @@ std::vector<HWND> VisibleThreadWindows()
 struct Step {
     WindowMatch match;
     ScriptedUser::Action action;
+    std::function<bool()> poll;   // a polled step (Until) instead of match and action
+    std::string what;             // what a polled step waits for
 };
 
 // DERAR_DRIVER_TIME_SCALE=N in the environment stretches every time limit N times
@@ -498,10 +539,6 @@ struct ScriptedUser::State {
     std::string activity;
     HANDLE stopWatchdog = nullptr;
 
-    // While a script runs, help requests always find a window to go to: without
-    // one the platform would start a help viewer that blocks on a missing file.
-    std::unique_ptr<HelpObserver> helpGuard;
-
     // DERAR_DRIVER_TRACE=1 in the environment prints every step with its time.
     bool trace = GetEnvironmentVariableA("DERAR_DRIVER_TRACE", nullptr, 0) > 0;
     DWORD runStart = 0;
@@ -517,7 +554,9 @@ struct ScriptedUser::State {
     }
     std::string StepName(size_t index) const
     {
-        return "step " + std::to_string(index + 1) + " (waits for " + steps[index].match.describe() + ")";
+        const Step& step = steps[index];
+        return "step " + std::to_string(index + 1) + " (waits for " +
+               (step.poll ? step.what : step.match.describe()) + ")";
     }
     int Find(HWND hwnd) const
     {
@@ -546,6 +585,9 @@ struct ScriptedUser::State {
     }
     void Tick();
     void RunStep(HWND hwnd);
+    void Poll();
+    // After an exception or the reporter's stop in a step: the rest makes no sense.
+    void StopAfter(size_t index, bool hadStopped, const std::string& thrown);
     void Abort(const std::string& why, bool timeout);
     void CloseWindows();
 };
@@ -640,6 +682,8 @@ void ScriptedUser::State::Tick()
     DWORD now = GetTickCount();
     if (aborting) {
         CloseWindows();
+    } else if (next < steps.size() && steps[next].poll) {
+        Poll();
     } else if (next < steps.size()) {
         HWND found = nullptr;
         for (HWND hwnd : ThreadWindows(threadId)) {
@@ -668,7 +712,7 @@ void ScriptedUser::State::RunStep(HWND hwnd)
     Step& step = steps[index];
     SetActivity("running " + StepName(index));
     lastProgress = GetTickCount();
-    bool hadFatal = testing::Test::HasFatalFailure();
+    bool hadStopped = ReporterStopped();
     std::string thrown;
     Dialog dialog(hwnd);
     // Nothing may leave a timer procedure: the platform's dispatcher is no C++.
@@ -681,21 +725,51 @@ void ScriptedUser::State::RunStep(HWND hwnd)
     }
     lastProgress = GetTickCount();
     SetActivity("after " + StepName(index));
-    // After a fatal failure (an ASSERT) or an exception the rest of the script
-    // makes no sense: stop it and close what is open.
-    bool failed = !thrown.empty() || (!hadFatal && testing::Test::HasFatalFailure());
+    StopAfter(index, hadStopped, thrown);
+}
+
+// Runs the polled step once, inside the tick's bookkeeping: its ticks run nothing else.
+void ScriptedUser::State::Poll()
+{
+    size_t index = next;
+    bool hadStopped = ReporterStopped();
+    std::string thrown;
+    bool done = false;
+    try {
+        done = steps[index].poll();
+    } catch (const std::exception& e) {
+        thrown = std::string(" threw: ") + e.what();
+    } catch (...) {
+        thrown = " threw";
+    }
+    DWORD now = GetTickCount();
+    if (done || !thrown.empty()) {
+        ++next;
+        lastProgress = now;
+        SetActivity("after " + StepName(index));
+    } else if (now - lastProgress > stepTimeout) {
+        Abort(StepName(index) + " did not come within " + std::to_string(stepTimeout) + " ms", true);
+        return;
+    }
+    StopAfter(index, hadStopped, thrown);
+}
+
+void ScriptedUser::State::StopAfter(size_t index, bool hadStopped, const std::string& thrown)
+{
+    bool failed = !thrown.empty() || (!hadStopped && ReporterStopped());
     if (failed && !aborting) {
+        bool wasInTick = inTick;
         inTick = true;
         Abort(StepName(index) + (thrown.empty() ? std::string(" failed") : thrown) + "; the script stops here",
               false);
-        inTick = false;
+        inTick = wasInTick;
     }
 }
 
 void ScriptedUser::State::Abort(const std::string& why, bool timeout)
 {
     timedOut = timedOut || timeout;
-    ADD_FAILURE() << why << ". Open: " << DescribeOpenWindows()
+    Failure() << why << ". Open: " << DescribeOpenWindows()
                   << ". Closing every dialog of the thread.";
     aborting = true;
     SetActivity("closing the dialogs after: " + why);
@@ -751,6 +825,15 @@ ScriptedUser& ScriptedUser::When(const WindowMatch& match, Action action)
     return *this;
 }
 
+ScriptedUser& ScriptedUser::Until(const std::string& what, std::function<bool()> poll)
+{
+    Step step;
+    step.poll = std::move(poll);
+    step.what = what;
+    m_state->steps.push_back(std::move(step));
+    return *this;
+}
+
 void ScriptedUser::SetStepTimeout(DWORD milliseconds) { m_state->stepTimeout = milliseconds * TimeScale(); }
 void ScriptedUser::SetHangLimit(DWORD milliseconds) { m_state->hangLimit = milliseconds * TimeScale(); }
 
@@ -758,7 +841,7 @@ void ScriptedUser::Run(const std::function<void()>& hostCall)
 {
     State& st = *m_state;
     if (t_active) {
-        ADD_FAILURE() << "a scripted user is already running on this thread";
+        Failure() << "a scripted user is already running on this thread";
         return;
     }
     st.threadId = GetCurrentThreadId();
@@ -766,7 +849,6 @@ void ScriptedUser::Run(const std::function<void()>& hostCall)
     st.lastProgress = GetTickCount();
     st.SetActivity(st.steps.empty() ? std::string("no steps") : "waiting for " + st.StepName(0));
     t_active = &st;
-    st.helpGuard.reset(new HelpObserver);
     st.hook = SetWindowsHookExA(WH_CBT, CbtProc, nullptr, st.threadId);
     st.showHook = SetWindowsHookExA(WH_CALLWNDPROCRET, ShowProc, nullptr, st.threadId);
     st.timer = SetTimer(nullptr, 0, kTickMs, TimerProc);
@@ -776,9 +858,23 @@ void ScriptedUser::Run(const std::function<void()>& hostCall)
     try {
         hostCall();
     } catch (const std::exception& e) {
-        ADD_FAILURE() << "the host call threw: " << e.what();
+        Failure() << "the host call threw: " << e.what();
     } catch (...) {
-        ADD_FAILURE() << "the host call threw";
+        Failure() << "the host call threw";
+    }
+
+    // Polled steps that come after the host call's modal loops (or a call that showed
+    // nothing) run here, each bounded by the step timeout.
+    if (!st.aborting && st.next < st.steps.size() && st.steps[st.next].poll)
+        st.lastProgress = GetTickCount();
+    while (!st.aborting && st.next < st.steps.size() && st.steps[st.next].poll) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        if (st.next < st.steps.size())
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, kTickMs, QS_ALLINPUT);
     }
 
     st.SetActivity("the host call returned");
@@ -796,14 +892,13 @@ void ScriptedUser::Run(const std::function<void()>& hostCall)
         if (st.handles[i] && IsWindow(st.handles[i]))
             st.Refresh(int(i));
     }
-    st.helpGuard.reset();
     t_active = nullptr;
 
     if (!st.aborting && st.next < st.steps.size()) {
         std::string shown;
         for (const SeenWindow& w : ShownWindows())
             shown += (shown.empty() ? "" : ", ") + Quote(w.caption);
-        ADD_FAILURE() << "the host call returned before " << st.StepName(st.next)
+        Failure() << "the host call returned before " << st.StepName(st.next)
                       << " ran; dialogs shown: " << (shown.empty() ? "none" : shown);
     }
 }
@@ -832,4 +927,4 @@ std::vector<std::string> ScriptedUser::MessageBoxTexts() const
     return texts;
 }
 
-}  // namespace dialog_driver
+}  // namespace hostkit

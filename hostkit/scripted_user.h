@@ -1,4 +1,5 @@
-// dialog_driver.h - a scripted user for dialog tests.
+// scripted_user.h - a scripted user: the person in front of the screen, played from
+// inside the modal loops of this thread, for the dialog tests and the demo's tours.
 //
 // A test calls an exported dialog function exactly as a host does; while that
 // call runs its modal loop, a ScriptedUser plays the person in front of the
@@ -24,14 +25,15 @@
 // hook records every dialog and message box that is created, shown or activated,
 // so a test can also assert that a dialog ended unseen.
 //
-// While Run lasts, a help observer (tests/common/help_observer.h) receives the
-// WinHelp requests, so pressing Help never starts a help viewer; a test that
-// checks the requests keeps its own HelpObserver, which sees them too.
+// Failures (a step that waits too long, a click on a greyed button) go to the
+// failure reporter: the dialog tests report them to GoogleTest
+// (tests/driver/dialog_driver.h), the demo's tours collect them.
 //
 // Watchdogs: a step whose window does not come within the step timeout (default
 // 10 s), or a host call that does not return within that time after the last step,
-// fails the test with a message naming the step and the windows open; so does an
-// exception or a fatal failure (ASSERT) in a step. Then every dialog of the thread
+// fails the run with a message naming the step and the windows open; so does an
+// exception in a step, or a step after which the reporter says the run has stopped
+// (a test's fatal failure, ASSERT). Then every dialog of the thread
 // is ended, topmost first, a little more firmly each 150 ms: a posted Cancel
 // command, EndDialog, WM_CLOSE, DestroyWindow. If even that does not end the
 // modal loop, a last-resort thread ends the process after 60 s with a message on
@@ -43,21 +45,52 @@
 // Key presses are posted, as the keyboard's messages are: they take effect after
 // the step returns, and the next step sees their result. Clicks, list and tree
 // actions are sent and have taken effect when the call returns. A click on a
-// control that is missing, hidden or greyed fails the test, naming the control.
-#ifndef DERAR_DIALOG_DRIVER_H
-#define DERAR_DIALOG_DRIVER_H
+// control that is missing, hidden or greyed fails the run, naming the control.
+#ifndef HOSTKIT_SCRIPTED_USER_H
+#define HOSTKIT_SCRIPTED_USER_H
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include <window_picture.h>
+#include "window_picture.h"
 
-namespace dialog_driver {
+namespace hostkit {
+
+// ---------------------------------------------------------------------------
+// Where failures go.
+
+struct FailureReporter {
+    std::function<void(const std::string& message)> fail;
+    // True when the code that runs the script has stopped (a test's fatal failure):
+    // the script stops after the step that brought it. May be empty.
+    std::function<bool()> stopped;
+};
+// Replaces the process's reporter; the default one prints to stderr.
+void SetFailureReporter(FailureReporter reporter);
+void ReportFailure(const std::string& message);
+
+// Builds a failure's message with << and reports it when the statement ends.
+class Failure {
+public:
+    Failure() = default;
+    Failure(const Failure&) = delete;
+    ~Failure() { ReportFailure(m_text.str()); }
+    template <typename T>
+    Failure& operator<<(const T& value)
+    {
+        m_text << value;
+        return *this;
+    }
+
+private:
+    std::ostringstream m_text;
+};
 
 // ---------------------------------------------------------------------------
 // Controls, read and driven as a person would.
@@ -187,9 +220,13 @@ public:
     ComboBox Combo(int id) const;
 
     // Acting. Click presses a button with the mouse (BM_CLICK). A person cannot
-    // click a control that is missing, hidden or greyed: that fails the test,
+    // click a control that is missing, hidden or greyed: that fails the run,
     // naming the control, and nothing happens.
     void Click(int id) const;
+    // The same click posted (the WM_COMMAND BN_CLICKED a click sends), for a polled
+    // step (Until) that must not run a nested modal loop itself. False when it could
+    // not be clicked, which fails the run too.
+    bool PostClick(int id) const;
     // The same, for a test that probes whether a button can be pressed: true when
     // it was; a hidden or greyed button is no failure (a missing one still is).
     bool TryClick(int id) const;
@@ -262,6 +299,11 @@ public:
 
     // Adds a step: wait for a visible, enabled top-level window that matches, then act.
     ScriptedUser& When(const WindowMatch& match, Action action);
+    // Adds a polled step: poll runs at every tick until it returns true (it finds its
+    // own windows; what = what it waits for, for the messages). Its ticks run none of
+    // the later steps, so a poll must not open a nested modal loop: it posts its
+    // clicks (PostClick). Polled steps left when the host call returns still run.
+    ScriptedUser& Until(const std::string& what, std::function<bool()> poll);
 
     // How long a step waits for its window (and the host call for its return
     // after the last step) before the test fails. Default 10000 ms: generous, as it
@@ -291,15 +333,12 @@ private:
 // The size a dialog template of module gives, in dialog units; {0, 0} if absent.
 SIZE TemplateSize(HMODULE module, int templateId);
 
-// Fails the test unless the dialog is drawn in 8-point "MS Sans Serif", the font
-// of our templates, at the size its template gives. On a 96-dpi screen 4 by 8
-// dialog units of that font are 6 by 13 pixels; a substitute face (Wine without
-// its own fonts) gives other units, and every dialog another size.
-void ExpectTemplateFontAndSize(const Dialog& dialog, HMODULE module, int templateId);
-
 // The top-level windows of the calling thread that are visible, topmost first.
 std::vector<HWND> VisibleThreadWindows();
 
-}  // namespace dialog_driver
+// The first visible, enabled dialog of the calling thread that matches, or nullptr.
+HWND FindThreadDialog(const WindowMatch& match);
+
+}  // namespace hostkit
 
 #endif
