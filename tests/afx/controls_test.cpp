@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "modal_script.h"
+#include <dialog_driver.h>
 
 namespace {
 
@@ -23,8 +23,10 @@ void DuringInitialisation(const std::function<void(CTestDialog&)>& body)
         d.EndDialog(IDOK);
         return TRUE;
     };
-    ModalScript script({});
-    EXPECT_EQ(dlg.DoModal(), IDOK);
+    dialog_driver::ScriptedUser user;   // only its watchdog
+    int nResult = 0;
+    user.Run([&] { nResult = dlg.DoModal(); });
+    EXPECT_EQ(nResult, IDOK);
 }
 
 // One call of a wrapper: its result, and what the control shows afterwards.

@@ -1,5 +1,6 @@
 // Real modal dialogs: message maps, the modal run, the resource rule, owners, centring,
-// window wrappers and bitmap buttons. Each run is played by a ModalScript with a watchdog.
+// window wrappers and bitmap buttons. Each run is played by the scripted user (polled
+// steps) with its watchdog.
 #include "test_dialog.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "modal_script.h"
+#include <dialog_driver.h>
 
 BEGIN_MESSAGE_MAP(CTestDialog, CDialog)
     ON_BN_CLICKED(IDC_CLICK, OnClick)
@@ -40,6 +41,8 @@ BEGIN_MESSAGE_MAP(CDerivedDialog, CTestDialog)
     ON_BN_CLICKED(IDC_CLICK, OnClickDerived)
 END_MESSAGE_MAP()
 
+using dialog_driver::ScriptedUser;
+
 namespace {
 
 bool Visible(const CWnd& dlg) { return dlg.m_hWnd != NULL && IsWindowVisible(dlg.m_hWnd); }
@@ -59,28 +62,29 @@ TEST(MessageMap, EveryEntryKindReachesItsHandler)
 {
     CTestDialog dlg;
     LRESULT nDblclkResult = -1, nClickResult = -1, nHelpResult = -1;
-    ModalScript script({
-        [&] { return Visible(dlg); },
-        [&] {
-            Click(dlg.m_hWnd, IDC_CLICK);
-            Click(dlg.m_hWnd, IDC_CLICK);
-            nDblclkResult = SendNotify(dlg.m_hWnd, IDC_LIST, NM_DBLCLK);
-            nClickResult = SendNotify(dlg.m_hWnd, IDC_LIST, NM_CLICK);   // not in the map
-            HELPINFO hi = {};
-            hi.cbSize = sizeof(hi);
-            hi.iContextType = HELPINFO_WINDOW;
-            nHelpResult = SendMessageA(dlg.m_hWnd, WM_HELP, 0, (LPARAM)&hi);
-            HWND hCombo = GetDlgItem(dlg.m_hWnd, IDC_COMBO);
-            SendMessageA(hCombo, CB_ADDSTRING, 0, (LPARAM) "alpha");
-            SendMessageA(hCombo, CB_ADDSTRING, 0, (LPARAM) "beta");
-            SendMessageA(hCombo, CB_SETCURSEL, 1, 0);
-            SendMessageA(dlg.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_COMBO, CBN_SELCHANGE), (LPARAM)hCombo);
-            Click(dlg.m_hWnd, IDOK);
-            return true;
-        },
+    ScriptedUser user;
+    user.Until("the dialog shown", [&] { return Visible(dlg); });
+    user.Until("its turn", [&] {
+        Click(dlg.m_hWnd, IDC_CLICK);
+        Click(dlg.m_hWnd, IDC_CLICK);
+        nDblclkResult = SendNotify(dlg.m_hWnd, IDC_LIST, NM_DBLCLK);
+        nClickResult = SendNotify(dlg.m_hWnd, IDC_LIST, NM_CLICK);   // not in the map
+        HELPINFO hi = {};
+        hi.cbSize = sizeof(hi);
+        hi.iContextType = HELPINFO_WINDOW;
+        nHelpResult = SendMessageA(dlg.m_hWnd, WM_HELP, 0, (LPARAM)&hi);
+        HWND hCombo = GetDlgItem(dlg.m_hWnd, IDC_COMBO);
+        SendMessageA(hCombo, CB_ADDSTRING, 0, (LPARAM) "alpha");
+        SendMessageA(hCombo, CB_ADDSTRING, 0, (LPARAM) "beta");
+        SendMessageA(hCombo, CB_SETCURSEL, 1, 0);
+        SendMessageA(dlg.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_COMBO, CBN_SELCHANGE), (LPARAM)hCombo);
+        Click(dlg.m_hWnd, IDOK);
+        return true;
     });
-    EXPECT_EQ(dlg.DoModal(), IDOK);
-    EXPECT_FALSE(script.TimedOut());
+    int nResult = 0;
+    user.Run([&] { nResult = dlg.DoModal(); });
+    EXPECT_EQ(nResult, IDOK);
+    EXPECT_FALSE(user.TimedOut());
     EXPECT_EQ(dlg.m_nClicks, 2);
     EXPECT_EQ(dlg.m_nNotifyFrom, (UINT_PTR)IDC_LIST);
     EXPECT_EQ(nDblclkResult, 5) << "the handler's *pResult is the message result";
@@ -107,28 +111,33 @@ TEST(MessageMap, EveryWayOfCancellingCallsOnCancel)
     for (const Case& c : cases)
     {
         CTestDialog dlg;
-        ModalScript script({ [&] { return Visible(dlg); }, [&] { c.act(dlg.m_hWnd); return true; } });
-        EXPECT_EQ(dlg.DoModal(), IDCANCEL) << c.name;
+        ScriptedUser user;
+        user.Until("the dialog shown", [&] { return Visible(dlg); });
+        user.Until("its turn", [&] { c.act(dlg.m_hWnd); return true; });
+        int nResult = 0;
+        user.Run([&] { nResult = dlg.DoModal(); });
+        EXPECT_EQ(nResult, IDCANCEL) << c.name;
         EXPECT_EQ(dlg.m_nCancel, 1) << c.name;
-        EXPECT_FALSE(script.TimedOut()) << c.name;
+        EXPECT_FALSE(user.TimedOut()) << c.name;
     }
 }
 
 TEST(MessageMap, DerivedMapFallsBackToTheBaseMap)
 {
     CDerivedDialog dlg;
-    ModalScript script({
-        [&] { return Visible(dlg); },
-        [&] {
-            Click(dlg.m_hWnd, IDC_CLICK);
-            HELPINFO hi = {};
-            hi.cbSize = sizeof(hi);
-            SendMessageA(dlg.m_hWnd, WM_HELP, 0, (LPARAM)&hi);
-            Click(dlg.m_hWnd, IDOK);
-            return true;
-        },
+    ScriptedUser user;
+    user.Until("the dialog shown", [&] { return Visible(dlg); });
+    user.Until("its turn", [&] {
+        Click(dlg.m_hWnd, IDC_CLICK);
+        HELPINFO hi = {};
+        hi.cbSize = sizeof(hi);
+        SendMessageA(dlg.m_hWnd, WM_HELP, 0, (LPARAM)&hi);
+        Click(dlg.m_hWnd, IDOK);
+        return true;
     });
-    EXPECT_EQ(dlg.DoModal(), IDOK);
+    int nResult = 0;
+    user.Run([&] { nResult = dlg.DoModal(); });
+    EXPECT_EQ(nResult, IDOK);
     EXPECT_EQ(dlg.m_nDerivedClicks, 1);
     EXPECT_EQ(dlg.m_nClicks, 0) << "the derived entry hides the base entry";
     EXPECT_EQ(dlg.m_nHelp, 1) << "WM_HELP found in the base map";
@@ -180,32 +189,35 @@ TEST(ModalRun, EndDialogDuringInitialisationEndsTheRunUnseen)
             d.EndDialog(c.nEndWith);
             return c.bReturn;
         };
-        ModalScript script({});   // only the watchdog
-        EXPECT_EQ(dlg.DoModal(), c.nEndWith) << c.name;
+        ScriptedUser user;   // only the watchdog
+        int nResult = 0;
+        user.Run([&] { nResult = dlg.DoModal(); });
+        EXPECT_EQ(nResult, c.nEndWith) << c.name;
         ASSERT_NE(dlg.m_hWndDuringRun, (HWND)NULL) << c.name;
         EXPECT_FALSE(shows.WasShown(dlg.m_hWndDuringRun)) << c.name;
-        EXPECT_FALSE(script.TimedOut()) << c.name;
+        EXPECT_FALSE(user.TimedOut()) << c.name;
     }
 }
 
 TEST(ModalRun, AHandlerThatThrowsLeavesTheDialogWorking)
 {
     CTestDialog dlg;
-    ModalScript script({
-        [&] { return Visible(dlg); },
-        [&] {
-            Click(dlg.m_hWnd, IDC_THROW);
-            Click(dlg.m_hWnd, IDC_CLICK);
-            return true;
-        },
-        [&] {
-            Click(dlg.m_hWnd, IDOK);
-            return true;
-        },
+    ScriptedUser user;
+    user.Until("the dialog shown", [&] { return Visible(dlg); });
+    user.Until("its turn", [&] {
+        Click(dlg.m_hWnd, IDC_THROW);
+        Click(dlg.m_hWnd, IDC_CLICK);
+        return true;
     });
-    EXPECT_EQ(dlg.DoModal(), IDOK);
+    user.Until("its turn", [&] {
+        Click(dlg.m_hWnd, IDOK);
+        return true;
+    });
+    int nResult = 0;
+    user.Run([&] { nResult = dlg.DoModal(); });
+    EXPECT_EQ(nResult, IDOK);
     EXPECT_EQ(dlg.m_nClicks, 1);
-    EXPECT_FALSE(script.TimedOut());
+    EXPECT_FALSE(user.TimedOut());
 }
 
 TEST(ModalRun, AnInitialisationThatThrowsFailsTheRunUnseen)
@@ -213,8 +225,10 @@ TEST(ModalRun, AnInitialisationThatThrowsFailsTheRunUnseen)
     ShowRecorder shows;
     CTestDialog dlg;
     dlg.m_init = [](CTestDialog&) -> BOOL { throw std::runtime_error("initialisation fails"); };
-    ModalScript script({});
-    EXPECT_EQ(dlg.DoModal(), -1);
+    ScriptedUser user;
+    int nResult = 0;
+    user.Run([&] { nResult = dlg.DoModal(); });
+    EXPECT_EQ(nResult, -1);
     EXPECT_FALSE(shows.WasShown(dlg.m_hWndDuringRun));
     EXPECT_EQ(dlg.m_hWnd, (HWND)NULL);
 }
@@ -226,21 +240,24 @@ HMODULE ResourceDll()
     return hDll;
 }
 
-// Runs template nID and returns DoModal's result and the caption the dialog showed.
-std::pair<int, std::string> RunTemplate(UINT nID)
+// Runs template nID and returns DoModal's result and the caption the dialog showed;
+// bShown: the template is found, so the dialog shows and is ended with OK.
+std::pair<int, std::string> RunTemplate(UINT nID, bool bShown = true)
 {
     CDialog dlg(nID);
     std::string caption;
-    ModalScript script({
-        [&] { return Visible(dlg); },
-        [&] {
-            caption = ModalScript::WindowText(dlg.m_hWnd);
+    ScriptedUser user;
+    if (bShown)
+        user.Until("the dialog shown", [&] {
+            if (!Visible(dlg))
+                return false;
+            caption = dialog_driver::Dialog(dlg.m_hWnd).Caption();
             Click(dlg.m_hWnd, IDOK);
             return true;
-        },
-    });
-    int nResult = dlg.DoModal();
-    EXPECT_FALSE(script.TimedOut()) << "template " << nID;
+        });
+    int nResult = 0;
+    user.Run([&] { nResult = dlg.DoModal(); });
+    EXPECT_FALSE(user.TimedOut()) << "template " << nID;
     return { nResult, caption };
 }
 
@@ -268,7 +285,7 @@ TEST(ResourceRule, TemplatesComeFromTheCurrentResourceHandle)
     {
         AfxSetResourceHandle(c.hResource);
         EXPECT_EQ(AfxGetModuleState()->m_hCurrentResourceHandle, c.hResource) << c.name;
-        std::pair<int, std::string> run = RunTemplate(c.nID);
+        std::pair<int, std::string> run = RunTemplate(c.nID, c.nResult != -1);
         EXPECT_EQ(run.first, c.nResult) << c.name;
         EXPECT_EQ(run.second, c.caption) << c.name;
     }
@@ -290,7 +307,7 @@ TEST(ResourceRule, ExtensionModulesAreSearchedAfterTheCurrentHandle)
     EXPECT_TRUE(bitmap.LoadBitmap("TESTU")) << "the program's own bitmaps still load";
 
     delete pLibrary;
-    EXPECT_EQ(RunTemplate(IDD_ONLY_IN_DLL).first, -1) << "no longer chained";
+    EXPECT_EQ(RunTemplate(IDD_ONLY_IN_DLL, false).first, -1) << "no longer chained";
     EXPECT_EQ(AfxGetResourceHandle(), GetModuleHandleA(NULL));
 }
 
@@ -335,8 +352,10 @@ TEST(ModalRun, OwnerIsTheTopLevelWindowOfParentOrActiveWindow)
             d.EndDialog(IDOK);
             return TRUE;
         };
-        ModalScript script({});
-        EXPECT_EQ(dlg.DoModal(), IDOK) << c.name;
+        ScriptedUser user;
+        int nResult = 0;
+        user.Run([&] { nResult = dlg.DoModal(); });
+        EXPECT_EQ(nResult, IDOK) << c.name;
         EXPECT_EQ(dlg.m_hWndOwner, host.m_hWnd) << c.name;
     }
 }
@@ -346,20 +365,21 @@ TEST(ModalRun, MessageBoxIsOwnedByTheActiveWindowAndNamedAfterTheProgram)
     HostWindow host;
     std::string caption, text;
     HWND hOwner = NULL;
-    ModalScript script({
-        [&] {
-            HWND hBox = ModalScript::FindThreadDialog(NULL);
-            if (hBox == NULL)
-                return false;
-            caption = ModalScript::WindowText(hBox);
-            text = ModalScript::WindowText(GetDlgItem(hBox, 0xFFFF));
-            hOwner = GetWindow(hBox, GW_OWNER);
-            SendMessageA(hBox, WM_COMMAND, IDOK, 0);
-            return true;
-        },
+    ScriptedUser user;
+    user.Until("its turn", [&] {
+        HWND hBox = dialog_driver::FindThreadDialog(dialog_driver::AnyMessageBox());
+        if (hBox == NULL)
+            return false;
+        caption = dialog_driver::Dialog(hBox).Caption();
+        text = dialog_driver::Dialog(hBox).MessageText();
+        hOwner = GetWindow(hBox, GW_OWNER);
+        SendMessageA(hBox, WM_COMMAND, IDOK, 0);
+        return true;
     });
-    EXPECT_EQ(AfxMessageBox("Registry problems.", MB_OK, 0), IDOK);
-    EXPECT_FALSE(script.TimedOut());
+    int nAnswer = 0;
+    user.Run([&] { nAnswer = AfxMessageBox("Registry problems.", MB_OK, 0); });
+    EXPECT_EQ(nAnswer, IDOK);
+    EXPECT_FALSE(user.TimedOut());
     EXPECT_EQ(caption, "afx_tests");
     EXPECT_EQ(text, "Registry problems.");
     EXPECT_EQ(hOwner, host.m_hWnd);
@@ -396,8 +416,10 @@ TEST(ModalRun, CenterWindowUsesTheVisibleOwnerOrTheWorkArea)
             d.EndDialog(IDOK);
             return TRUE;
         };
-        ModalScript script({});
-        EXPECT_EQ(dlg.DoModal(), IDOK) << c.name;
+        ScriptedUser user;
+        int nResult = 0;
+        user.Run([&] { nResult = dlg.DoModal(); });
+        EXPECT_EQ(nResult, IDOK) << c.name;
         EXPECT_NEAR((rc.left + rc.right) / 2, (c.rcExpected.left + c.rcExpected.right) / 2, 1) << c.name;
         EXPECT_NEAR((rc.top + rc.bottom) / 2, (c.rcExpected.top + c.rcExpected.bottom) / 2, 1) << c.name;
     }
@@ -417,18 +439,19 @@ size_t HeapBytesInUse()
 void RunWithWrappers(CWnd** ppFirst, CWnd** ppLater, CWnd** ppAgain, CWnd** ppMissing)
 {
     CTestDialog dlg;
-    ModalScript script({
-        [&] { return Visible(dlg); },
-        [&] {
-            *ppLater = dlg.GetDlgItem(IDC_LIST);
-            *ppAgain = CWnd::FromHandle(GetDlgItem(dlg.m_hWnd, IDC_LIST));
-            *ppMissing = dlg.GetDlgItem(IDD_MISSING);
-            dlg.GetDlgItem(IDC_COMBO)->GetParent();
-            Click(dlg.m_hWnd, IDOK);
-            return true;
-        },
+    ScriptedUser user;
+    user.Until("the dialog shown", [&] { return Visible(dlg); });
+    user.Until("its turn", [&] {
+        *ppLater = dlg.GetDlgItem(IDC_LIST);
+        *ppAgain = CWnd::FromHandle(GetDlgItem(dlg.m_hWnd, IDC_LIST));
+        *ppMissing = dlg.GetDlgItem(IDD_MISSING);
+        dlg.GetDlgItem(IDC_COMBO)->GetParent();
+        Click(dlg.m_hWnd, IDOK);
+        return true;
     });
-    EXPECT_EQ(dlg.DoModal(), IDOK);
+    int nResult = 0;
+    user.Run([&] { nResult = dlg.DoModal(); });
+    EXPECT_EQ(nResult, IDOK);
     *ppFirst = dlg.m_pListAtInit;
 }
 
@@ -514,24 +537,25 @@ TEST(BitmapButton, AutoLoadSizesToTheNormalImageAndDrawsTheImageOfTheState)
     };
     std::vector<COLORREF> drawn;
     std::vector<LRESULT> results;
-    ModalScript script({
-        [&] { return Visible(dlg); },
-        [&] {
-            GetWindowRect(GetDlgItem(dlg.m_hWnd, IDC_BITMAP), &rcButton);
-            GetWindowRect(GetDlgItem(dlg.m_hWnd, IDC_BITMAP_MISSING), &rcMissing);
-            for (const Case& c : cases)
-            {
-                LRESULT nResult = 0;
-                drawn.push_back(DrawThroughDialog(dlg.m_hWnd, c.nID, c.nState, &nResult));
-                results.push_back(nResult);
-            }
-            Click(dlg.m_hWnd, IDC_BITMAP);   // an owner-drawn button still clicks
-            Click(dlg.m_hWnd, IDOK);
-            return true;
-        },
+    ScriptedUser user;
+    user.Until("the dialog shown", [&] { return Visible(dlg); });
+    user.Until("its turn", [&] {
+        GetWindowRect(GetDlgItem(dlg.m_hWnd, IDC_BITMAP), &rcButton);
+        GetWindowRect(GetDlgItem(dlg.m_hWnd, IDC_BITMAP_MISSING), &rcMissing);
+        for (const Case& c : cases)
+        {
+            LRESULT nResult = 0;
+            drawn.push_back(DrawThroughDialog(dlg.m_hWnd, c.nID, c.nState, &nResult));
+            results.push_back(nResult);
+        }
+        Click(dlg.m_hWnd, IDC_BITMAP);   // an owner-drawn button still clicks
+        Click(dlg.m_hWnd, IDOK);
+        return true;
     });
-    EXPECT_EQ(dlg.DoModal(), IDOK);
-    EXPECT_FALSE(script.TimedOut());
+    int nResult = 0;
+    user.Run([&] { nResult = dlg.DoModal(); });
+    EXPECT_EQ(nResult, IDOK);
+    EXPECT_FALSE(user.TimedOut());
     EXPECT_TRUE(dlg.m_bLoaded);
     EXPECT_TRUE(dlg.m_bLoadedDisabled);
     EXPECT_FALSE(dlg.m_bLoadedMissing) << "no NONEU bitmap";
