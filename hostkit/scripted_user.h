@@ -102,10 +102,19 @@ struct ListRow {
     bool focused = false;
 };
 
-class ListView {
+// A control of a dialog, by its window.
+class Control {
 public:
-    explicit ListView(HWND hwnd) : m_hwnd(hwnd) {}
+    explicit Control(HWND hwnd) : m_hwnd(hwnd) {}
     HWND Handle() const { return m_hwnd; }
+
+protected:
+    HWND m_hwnd;
+};
+
+class ListView : public Control {
+public:
+    using Control::Control;
 
     int RowCount() const;
     int ColumnCount() const;                        // columns of the header
@@ -129,9 +138,6 @@ public:
     void ClearSelection() const;
     void FocusRow(int row) const;
     void DoubleClick(int row) const;
-
-private:
-    HWND m_hwnd;
 };
 
 // One item of a tree view, as met by a walk in display order.
@@ -144,10 +150,9 @@ struct TreeItem {
     bool hasChildren = false;
 };
 
-class TreeView {
+class TreeView : public Control {
 public:
-    explicit TreeView(HWND hwnd) : m_hwnd(hwnd) {}
-    HWND Handle() const { return m_hwnd; }
+    using Control::Control;
 
     int Count() const;                              // TVM_GETCOUNT
     std::vector<TreeItem> Items() const;            // every item, depth first, in sibling order
@@ -167,15 +172,11 @@ public:
     HTREEITEM Find(const std::vector<std::string>& labels) const;
 
     void Select(HTREEITEM item) const;              // TVM_SELECTITEM TVGN_CARET, as a click does
-
-private:
-    HWND m_hwnd;
 };
 
-class ComboBox {
+class ComboBox : public Control {
 public:
-    explicit ComboBox(HWND hwnd) : m_hwnd(hwnd) {}
-    HWND Handle() const { return m_hwnd; }
+    using Control::Control;
 
     std::vector<std::string> Items() const;
     int SelectedIndex() const;                      // CB_ERR (-1): none
@@ -184,9 +185,6 @@ public:
     // the WM_COMMAND CBN_SELCHANGE that the combo box sends its parent.
     void Pick(int index) const;
     bool Pick(const std::string& text) const;       // exact text; false: not listed
-
-private:
-    HWND m_hwnd;
 };
 
 // ---------------------------------------------------------------------------
