@@ -8,39 +8,42 @@ CString KivText(const char* pszText)
     return CString(pszText != NULL ? pszText : "");
 }
 
+namespace {
+
+// Copies the library's texts into the dialog's strings at once; NULL: a text not kept.
+void CopyTexts(char* const* ppszTexts, CString* const* ppCopies, int nCount)
+{
+    for (int i = 0; i < nCount; ++i)
+    {
+        if (ppCopies[i] != NULL)
+            *ppCopies[i] = KivText(ppszTexts[i]);
+    }
+}
+
+}  // namespace
+
 BOOL KivReadNextObject(KivObjectTexts& object)
 {
-    char* pszName = NULL;
-    char* pszAuthor = NULL;
-    char* pszVersion = NULL;
-    char* pszWellId = NULL;
-    char* pszDate = NULL;
-    if (!KivGetNextObject(&pszName, &pszAuthor, &pszVersion, &pszWellId, &pszDate))
+    char* pszTexts[5] = { NULL, NULL, NULL, NULL, NULL };
+    if (!KivGetNextObject(&pszTexts[0], &pszTexts[1], &pszTexts[2], &pszTexts[3], &pszTexts[4]))
         return FALSE;
-    object.strName = KivText(pszName);
-    object.strAuthor = KivText(pszAuthor);
-    object.strVersion = KivText(pszVersion);
-    object.strWellId = KivText(pszWellId);
-    object.strDate = KivText(pszDate);
+    CString* const pCopies[5] = { &object.strName, &object.strAuthor, &object.strVersion, &object.strWellId,
+                                  &object.strDate };
+    CopyTexts(pszTexts, pCopies, 5);
     return TRUE;
 }
 
 BOOL KivReadNextValue(KivValueTexts& value)
 {
-    char* pszGroup = NULL;
-    char* pszName = NULL;
-    char* pszExtra = NULL;
-    char* pszSuffix = NULL;
-    char* pszValue = NULL;
-    char* pszParentGroup = NULL;
+    // Group, value name, extra text (not used by the tree), suffix, value, parent group.
+    char* pszTexts[6] = { NULL, NULL, NULL, NULL, NULL, NULL };
     int nRecord = 0;
-    if (!KivGetNextValue(&pszGroup, &pszName, &pszExtra, &pszSuffix, &pszValue, &pszParentGroup, &nRecord))
+    if (!KivGetNextValue(&pszTexts[0], &pszTexts[1], &pszTexts[2], &pszTexts[3], &pszTexts[4], &pszTexts[5],
+                         &nRecord))
         return FALSE;
-    value.strGroup = KivText(pszGroup);
-    value.strName = KivText(pszName);
-    value.strSuffix = KivText(pszSuffix);
-    value.strValue = KivText(pszValue);
-    value.strParentGroup = KivText(pszParentGroup);
+    CString* const pCopies[6] = { &value.strGroup, &value.strName, NULL, &value.strSuffix, &value.strValue,
+                                  &value.strParentGroup };
+    CopyTexts(pszTexts, pCopies, 6);
     value.nRecord = nRecord;
     return TRUE;
 }
