@@ -318,14 +318,9 @@ std::string WalkedOutline(const std::vector<FileObject>& file)
         CValueWalk walk;
         std::vector<TreeRow> rows;
         for (const FileValue& v : object.values) {
-            KivValueTexts value;
-            value.strGroup = v.group.c_str();
-            value.strParentGroup = v.parent.c_str();
-            value.strName = v.name.c_str();
-            value.strValue = v.value.c_str();
-            value.strSuffix = v.suffix.c_str();
-            value.nRecord = v.record;
-            walk.Place(value, rows);
+            walk.Place(KivValueTexts{ v.group.c_str(), v.name.c_str(), v.suffix.c_str(), v.value.c_str(),
+                                      v.parent.c_str(), v.record },
+                       rows);
         }
         for (const TreeRow& row : rows)
             outline += std::to_string(row.nDepth) + " " + static_cast<LPCSTR>(row.strText) + "\n";

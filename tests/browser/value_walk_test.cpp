@@ -18,14 +18,7 @@ namespace {
 KivValueTexts Value(const char* group, const char* parent, const char* name, int record,
                     const char* value = "1", const char* suffix = "")
 {
-    KivValueTexts v;
-    v.strGroup = group;
-    v.strParentGroup = parent;
-    v.strName = name;
-    v.strValue = value;
-    v.strSuffix = suffix;
-    v.nRecord = record;
-    return v;
+    return KivValueTexts{ group, name, suffix, value, parent, record };
 }
 
 // The rows of one object's values as "depth text" lines.
