@@ -6,7 +6,7 @@
 
 #include "LastFileKey.h"
 #include "resource.h"
-#include "resourcerule.h"
+#include "ResourceRule.h"
 
 BEGIN_MESSAGE_MAP(CBrowseDialog, CDialog)
     ON_CBN_SELCHANGE(IDC_FILE_COMBO, OnSelchangeFileName)

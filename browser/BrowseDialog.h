@@ -17,7 +17,7 @@
 
 #include "TreeBuilder.h"
 
-#include "kivattachment.h"
+#include "KivAttachment.h"
 
 class CBrowseDialog : public CDialog
 {

@@ -7,7 +7,7 @@
 
 #include "LastFileKey.h"
 #include "ValueWalk.h"
-#include "kivtexts.h"
+#include "KivTexts.h"
 #include "resource.h"
 
 namespace {

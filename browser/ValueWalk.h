@@ -15,7 +15,7 @@
 
 #include <vector>
 
-#include "kivtexts.h"
+#include "KivTexts.h"
 
 // One item of the tree: its label and its depth (0: an object item).
 struct TreeRow

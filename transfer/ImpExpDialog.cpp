@@ -7,10 +7,10 @@
 
 #include "SortedListOrder.h"
 #include "WarningDialog.h"
-#include "kivattachment.h"
-#include "kivtexts.h"
+#include "KivAttachment.h"
+#include "KivTexts.h"
 #include "resource.h"
-#include "resourcerule.h"
+#include "ResourceRule.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "ImpExpDialog.h"
 #include "derar.h"
-#include "kivtexts.h"
+#include "KivTexts.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-// kivtexts.h - the exchange library's calls as both dialogs make them, its texts
+// KivTexts.h - the exchange library's calls as both dialogs make them, its texts
 // copied into dialog-owned strings at once (the library's change with its next call).
-// The dialogs reach Kiv.dll through this header and kivattachment.h only.
+// The dialogs reach Kiv.dll through this header and KivAttachment.h only.
 #ifndef DERAR_KIVTEXTS_H
 #define DERAR_KIVTEXTS_H
 

@@ -1,5 +1,5 @@
 // The exchange library's calls as both dialogs make them.
-#include "kivtexts.h"
+#include "KivTexts.h"
 
 #include <kivapi.h>
 
