@@ -564,6 +564,14 @@ TourUser::TourUser(std::vector<std::string>& failures, const std::string& prefix
     SetHangLimit(240000);
 }
 
+TourUser::~TourUser()
+{
+    hostkit::SetFailureReporter({ [](const std::string& message) {
+                                      std::fprintf(stderr, "tour: %s\n", message.c_str());
+                                  },
+                                  nullptr });
+}
+
 int FinishTour(const char* name, const std::vector<std::string>& failures, int saved, const std::string& directory)
 {
     for (const std::string& failure : failures) std::fprintf(stderr, "%s: FAILED: %s\n", name, failure.c_str());

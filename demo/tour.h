@@ -14,6 +14,7 @@ class HostWindow;
 class TourUser : public hostkit::ScriptedUser {
 public:
     explicit TourUser(std::vector<std::string>& failures, const std::string& prefix = "");
+    ~TourUser();   // failures reported later go to stderr, not to the list
 };
 using Step = std::function<bool()>;
 
