@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # derar's one entry point. Each command installs what a fresh Debian machine lacks.
-#   ./derar.sh test    build both architectures and the native reader, run every test
-#   ./derar.sh test-i686  run the i686 smoke program under Debian's 32-bit Wine, emulated (slow)
+#   ./derar.sh test    build both architectures and the native reader, run every test (both under Wine)
+#   ./derar.sh test-i686  build i686 and run its tests alone (Debian's 32-bit Wine, emulated)
 #   ./derar.sh demo    run the demo host (a real window with a display, else a tour saving PNGs)
 #   ./derar.sh build   configure and build x86_64, i686 and native
 #   ./derar.sh bench   run the benchmarks
@@ -55,80 +55,86 @@ build_all() {
 
 # start_xvfb and stop_xvfb: a private Xvfb, as the Wine launchers start one.
 . "$ROOT/cmake/xvfb.sh"
-stop_wineserver() {
-    [ -d "$BUILD/x86_64/wineprefix" ] && WINEPREFIX="$ROOT/$BUILD/x86_64/wineprefix" "$WINESERVER" -k 2>/dev/null || true
+# Each Windows build runs its programs in a Wine prefix of its own tree: x86_64 under
+# the native 64-bit Wine, i686 under Debian's 32-bit Wine emulated by qemu-i386 (this
+# processor cannot enter 32-bit code), laid out in $BUILD/i686/wine32 by wine32-setup.sh.
+prefix_of() { echo "$ROOT/$BUILD/$1/wineprefix"; }
+launcher_of() {
+    case $1 in
+        x86_64) echo "$ROOT/cmake/wine-run.sh $(prefix_of x86_64)" ;;
+        i686)   echo "$ROOT/cmake/wine32-run.sh $ROOT/$BUILD/i686/wine32 $(prefix_of i686)" ;;
+    esac
 }
-
-# One trap for every command: what a command started (a private Xvfb, a wineserver
+setup_wine32() {
+    log "the 32-bit Wine (Debian's packages, unpacked into $BUILD/i686/wine32 once)"
+    "$ROOT/cmake/wine32-setup.sh" "$ROOT/$BUILD/i686/wine32"
+}
+# Both architectures' wineservers speak one protocol: the 64-bit one serves either.
+stop_wineservers() {
+    for arch in x86_64 i686; do
+        [ -d "$(prefix_of $arch)" ] && WINEPREFIX="$(prefix_of $arch)" "$WINESERVER" -k 2>/dev/null || true
+    done
+}
+# One trap for every command: what a command started (a private Xvfb, the wineservers
 # kept for its run) is stopped when the script ends, however it ends.
 USES_WINE=
 cleanup() {
-    [ -n "$USES_WINE" ] && stop_wineserver
-    stop_i686_wineserver
+    [ -n "$USES_WINE" ] && stop_wineservers
     stop_xvfb
 }
 trap cleanup EXIT
-# display_for_wine: a private Xvfb and the wineserver of this run, both stopped by cleanup.
+# display_for_wine: a private Xvfb and the wineservers of this run, both stopped by cleanup.
 display_for_wine() {
     start_xvfb derar.sh
     USES_WINE=1
 }
 
-# One wineserver for the whole run, instead of one start and stop per test program.
+# One wineserver (and one start of Wine's services) per prefix for the whole run,
+# instead of one per test program; the first program also makes the prefix.
 keep_wineserver() {
-    local prefix="$ROOT/$BUILD/x86_64/wineprefix"
-    "$ROOT/cmake/wine-run.sh" "$prefix" cmd /c exit 0 >/dev/null 2>&1 || true
-    WINEPREFIX="$prefix" "$WINESERVER" -p 2>/dev/null || true
+    $(launcher_of "$1") cmd /c exit 0 >/dev/null 2>&1 || true
+    WINEPREFIX="$(prefix_of "$1")" "$WINESERVER" -p 2>/dev/null || true
+}
+
+# run_wine_suite ARCH: every test of that build under Wine; the log names the architecture.
+FAILED_ARCHS=()
+run_wine_suite() {
+    local arch=$1 begin; begin=$(date +%s)
+    log "$arch tests under Wine"
+    keep_wineserver "$arch"
+    # On a loaded machine a Wine program now and then ends before its first line runs
+    # (no output at all); such a test gets one more run, and the log keeps the first.
+    if ctest --test-dir "$BUILD/$arch" --output-on-failure --timeout 600 --repeat until-pass:2; then
+        log "$arch tests: passed in $(( $(date +%s) - begin )) s"
+    else
+        log "$arch tests: FAILED (after $(( $(date +%s) - begin )) s)"
+        FAILED_ARCHS+=("$arch")
+    fi
 }
 
 run_tests() {
     build_all
+    setup_wine32
     display_for_wine
-    local rc=0
-    log "native tests";  ctest --test-dir "$BUILD/native" --output-on-failure || rc=1
-    log "i686 checks";   ctest --test-dir "$BUILD/i686" --output-on-failure || rc=1
-    log "x86_64 tests under Wine"
-    keep_wineserver
-    # On a loaded machine a Wine program now and then ends before its first line runs
-    # (no output at all); such a test gets one more run, and the log keeps the first.
-    ctest --test-dir "$BUILD/x86_64" --output-on-failure --timeout 600 --repeat until-pass:2 || rc=1
-    return $rc
+    log "native tests"
+    ctest --test-dir "$BUILD/native" --output-on-failure || FAILED_ARCHS+=(native)
+    run_wine_suite x86_64
+    run_wine_suite i686
+    if [ ${#FAILED_ARCHS[@]} -gt 0 ]; then
+        log "FAILED: the ${FAILED_ARCHS[*]} tests"
+        return 1
+    fi
+    log "every test passed: native, x86_64 and i686"
 }
 
-# The i686 build under Debian's own 32-bit Wine, run by qemu-i386 user-mode emulation
-# (this machine's processor cannot enter 32-bit code). Everything lives in
-# $BUILD/i686: wine32/ (the packages, unpacked) and wineprefix/ (made once, kept).
-I686_PREFIX=
-stop_i686_wineserver() {
-    [ -n "$I686_PREFIX" ] && WINEPREFIX="$I686_PREFIX" /usr/lib/wine/wineserver64 -k 2>/dev/null || true
-}
-run_i686_smoke() {
-    local wine32="$ROOT/$BUILD/i686/wine32" prefix="$ROOT/$BUILD/i686/wineprefix"
-    I686_PREFIX=$prefix
-    local begin stage_start
-    begin=$(date +%s); stage_start=$begin
-    stage_done() {
-        local now; now=$(date +%s)
-        log "$1: $(( now - stage_start )) s"
-        stage_start=$now
-    }
+# The i686 half alone: the 32-bit build and its tests under the emulated 32-bit Wine.
+run_i686_tests() {
     install_deps
-    log "the 32-bit Wine (Debian's packages, unpacked into $BUILD/i686/wine32)"
-    "$ROOT/cmake/wine32-setup.sh" "$wine32"
-    stage_done "setup"
-    log "building the i686 smoke program"
-    configure_build i686 smoke_tests
-    stage_done "build"
-    start_xvfb derar.sh
-    log "the 32-bit prefix (made once, 8 to 12 minutes)"
-    "$ROOT/cmake/wine32-run.sh" "$wine32" "$prefix"
-    stage_done "prefix"
-    log "the smoke program (its first process starts Wine's services emulated: several minutes)"
-    local rc=0
-    timeout 5400 "$ROOT/cmake/wine32-run.sh" "$wine32" "$prefix" "$ROOT/$BUILD/i686/bin/smoke_tests.exe" || rc=$?
-    stage_done "suite"
-    log "total: $(( $(date +%s) - begin )) s"
-    return $rc
+    setup_wine32
+    log "building i686"; configure_build i686
+    display_for_wine
+    run_wine_suite i686
+    [ ${#FAILED_ARCHS[@]} -eq 0 ]
 }
 
 # The demo shows its samples from a neutral folder of its prefix, as a user's machine would.
@@ -186,7 +192,7 @@ format_changes() {
 
 case "${1:-}" in
     test)  run_tests ;;
-    test-i686) run_i686_smoke ;;
+    test-i686) run_i686_tests ;;
     demo)  run_demo ;;
     build) build_all ;;
     bench) run_bench ;;

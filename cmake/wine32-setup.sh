@@ -6,19 +6,19 @@
 # Usage: wine32-setup.sh DIR   (DIR/sysroot is the result; DIR/.ready marks it done)
 set -eu
 dir=$(realpath -m "$1")
-[ -f "$dir/.ready" ] && grep -q "Wine builtin DLL" "$dir/sysroot/usr/lib/i386-linux-gnu/wine/i386-windows/zlib1.dll" 2>/dev/null && exit 0
+# Done when marked, with the marked zlib1.dll and the newer emulator (a layout of an
+# older script had qemu-i386-static).
+[ -f "$dir/.ready" ] && [ -x "$dir/sysroot/usr/bin/qemu-i386" ] &&
+    grep -q "Wine builtin DLL" "$dir/sysroot/usr/lib/i386-linux-gnu/wine/i386-windows/zlib1.dll" 2>/dev/null && exit 0
 
 apt="$dir/apt"
 root="$dir/sysroot"
 mkdir -p "$apt/lists/partial" "$apt/archives/partial" "$apt/parts" "$apt/prefs"
 : >"$apt/status"
-# The machine's own Debian release and mirror, both architectures (qemu-user-static is amd64).
+# The machine's own Debian sources (its mirror, as its apt is configured), both
+# architectures, and the release's backports suite for the emulator.
 suite=$(. /etc/os-release && echo "$VERSION_CODENAME")
-cat >"$apt/sources.list" <<EOF
-deb [arch=i386,amd64 signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian $suite main
-deb [arch=i386,amd64 signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian $suite-updates main
-deb [arch=i386,amd64 signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian-security $suite-security main
-EOF
+python3 "$(dirname "$0")/debian-sources.py" "$suite" >"$apt/sources.list"
 cat >"$apt/apt.conf" <<EOF
 Dir::State "$apt";
 Dir::State::lists "$apt/lists";
@@ -37,16 +37,20 @@ EOF
 export APT_CONFIG="$apt/apt.conf"
 apt-get -qq update
 # With an empty package status the whole dependency closure is downloaded, down to the C library.
-apt-get -qq -y --download-only install wine32:i386 libwine:i386 qemu-user-static:amd64 libz-mingw-w64 >/dev/null
+# The emulator comes from backports: the release's qemu 7.2 treats MAP_FIXED_NOREPLACE as a
+# hint, and every 32-bit Wine start then retries its fixed mappings for minutes; qemu 10
+# honours the flag (its qemu-user holds static emulators; qemu-user-static is only a name).
+apt-get -qq -y --download-only install wine32:i386 libwine:i386 libz-mingw-w64 \
+    "qemu-user:amd64/$suite-backports" >/dev/null
 
 rm -rf "$root"
 mkdir -p "$root"
 for deb in "$apt"/archives/*.deb; do dpkg-deb -x "$deb" "$root"; done
 
-qemu="$root/usr/bin/qemu-i386-static"
-[ -x "$qemu" ] || { echo "wine32-setup.sh: qemu-i386-static is missing" >&2; exit 1; }
-# Only the i386 emulator is needed; the package brings one for every processor (350 MB).
-find "$root/usr/bin" -name 'qemu-*' ! -name qemu-i386-static -delete
+qemu="$root/usr/bin/qemu-i386"
+[ -x "$qemu" ] || { echo "wine32-setup.sh: qemu-i386 is missing" >&2; exit 1; }
+# Only the i386 emulator is needed; the package brings one for every processor (370 MB).
+find "$root/usr/bin" -name 'qemu-*' ! -name qemu-i386 -delete
 # The guest's own library cache, so that its dynamic loader finds the i386 libraries.
 ldconfig -r "$root" -X
 

@@ -504,10 +504,6 @@ struct Step {
     std::string what;             // what a polled step waits for
 };
 
-// DERAR_DRIVER_TIME_SCALE=N in the environment stretches every time limit N times
-// (1 to 1000), for a platform that runs everything slower: the 32-bit Wine
-// emulated by qemu-i386 shows a dialog some 30 times later than the native one.
-namespace {
 DWORD TimeScale()
 {
     char text[16] = "";
@@ -515,7 +511,6 @@ DWORD TimeScale()
     long scale = length > 0 && length < sizeof text ? std::strtol(text, nullptr, 10) : 1;
     return scale >= 1 && scale <= 1000 ? static_cast<DWORD>(scale) : 1;
 }
-}  // namespace
 
 struct ScriptedUser::State {
     std::vector<Step> steps;

@@ -286,6 +286,11 @@ struct SeenWindow {
     bool shown = false;         // became visible or active at some time
 };
 
+// How many times longer every time limit of the scripted user is: DERAR_DRIVER_TIME_SCALE
+// in the environment (1 to 1000, default 1), for a platform that runs everything
+// slower, as the emulated 32-bit Wine does.
+DWORD TimeScale();
+
 class ScriptedUser {
 public:
     using Action = std::function<void(Dialog&)>;
@@ -306,6 +311,7 @@ public:
     // How long a step waits for its window (and the host call for its return
     // after the last step) before the test fails. Default 10000 ms: generous, as it
     // only ever delays a failing test, and a loaded machine shows dialogs slowly.
+    // Both limits are stretched by TimeScale().
     void SetStepTimeout(DWORD milliseconds);
     // The last resort: the process ends after this long in Run. Default 60000 ms.
     void SetHangLimit(DWORD milliseconds);

@@ -65,5 +65,6 @@ int main(int argc, char** argv)
             ++failures;
         }
     }
+    if (failures == 0) std::printf("%d patterns saved\n", static_cast<int>(sizeof kPatterns / sizeof kPatterns[0]));
     return failures == 0 ? 0 : 1;
 }

@@ -22,6 +22,7 @@ using hostkit::ListView;
 using hostkit::MessageBoxCaption;
 using hostkit::SeenWindow;
 using hostkit::TemplateSize;
+using hostkit::TimeScale;
 using hostkit::TreeItem;
 using hostkit::TreeView;
 using hostkit::VisibleThreadWindows;

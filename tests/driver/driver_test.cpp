@@ -151,12 +151,14 @@ TEST(ScriptedUser, WatchdogFailsTheTestAndClosesADialogNobodyAnswers)
     static INT_PTR result;
     static bool timedOut;
     result = 0;
+    static std::string expected;
+    expected = "step 1 (waits for a dialog \"Some other dialog\") did not come within " +
+               std::to_string(300 * dialog_driver::TimeScale()) + " ms";
     DWORD start = GetTickCount();
-    EXPECT_NONFATAL_FAILURE(RunUnanswered(&result, &timedOut),
-                            "step 1 (waits for a dialog \"Some other dialog\") did not come within 300 ms");
+    EXPECT_NONFATAL_FAILURE(RunUnanswered(&result, &timedOut), expected);
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_TRUE(timedOut);
-    EXPECT_LT(GetTickCount() - start, 5000u);
+    EXPECT_LT(GetTickCount() - start, 5000u * dialog_driver::TimeScale());
 }
 
 void RunWithUnexpectedMessageBox(int* answer)
@@ -247,8 +249,10 @@ TEST(ScriptedUser, APolledStepThatNeverEndsFailsAndClosesTheDialog)
 {
     static INT_PTR result;
     result = 0;
-    EXPECT_NONFATAL_FAILURE(RunWithEndlessPoll(&result),
-                            "step 1 (waits for a condition that never holds) did not come within 300 ms");
+    static std::string expected;
+    expected = "step 1 (waits for a condition that never holds) did not come within " +
+               std::to_string(300 * TimeScale()) + " ms";
+    EXPECT_NONFATAL_FAILURE(RunWithEndlessPoll(&result), expected);
     EXPECT_EQ(result, IDCANCEL);
 }
 
@@ -304,7 +308,7 @@ TEST(ScriptedUser, LastResortEndsAProcessWhoseModalLoopIsStuck)
     PROCESS_INFORMATION process = {};
     ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process));
     CloseHandle(file);
-    DWORD waited = WaitForSingleObject(process.hProcess, 30000);
+    DWORD waited = WaitForSingleObject(process.hProcess, 30000 * dialog_driver::TimeScale());
     DWORD exitCode = 0;
     GetExitCodeProcess(process.hProcess, &exitCode);
     if (waited == WAIT_TIMEOUT)
