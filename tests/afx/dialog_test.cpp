@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <malloc.h>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <dialog_driver.h>
 
@@ -49,6 +51,23 @@ bool Visible(const CWnd& dlg) { return dlg.m_hWnd != NULL && IsWindowVisible(dlg
 
 void Click(HWND hDlg, int nID) { SendMessageA(GetDlgItem(hDlg, nID), BM_CLICK, 0, 0); }
 
+// Runs dlg modally; once it shows, each action in turn, one a tick, as a person acts.
+// The scripted user's watchdog fails the test and ends the run when it never shows.
+template <typename TDialog>
+int RunShown(TDialog& dlg, const std::vector<std::function<void()>>& actions)
+{
+    ScriptedUser user;
+    user.Until("the dialog shown", [&] { return Visible(dlg); });
+    for (const std::function<void()>& action : actions)
+        user.Until("its turn", [action] {
+            action();
+            return true;
+        });
+    int nResult = 0;
+    user.Run([&] { nResult = dlg.DoModal(); });
+    return nResult;
+}
+
 LRESULT SendNotify(HWND hDlg, int nID, UINT nCode)
 {
     NMHDR hdr = {};
@@ -62,29 +81,25 @@ TEST(MessageMap, EveryEntryKindReachesItsHandler)
 {
     CTestDialog dlg;
     LRESULT nDblclkResult = -1, nClickResult = -1, nHelpResult = -1;
-    ScriptedUser user;
-    user.Until("the dialog shown", [&] { return Visible(dlg); });
-    user.Until("its turn", [&] {
-        Click(dlg.m_hWnd, IDC_CLICK);
-        Click(dlg.m_hWnd, IDC_CLICK);
-        nDblclkResult = SendNotify(dlg.m_hWnd, IDC_LIST, NM_DBLCLK);
-        nClickResult = SendNotify(dlg.m_hWnd, IDC_LIST, NM_CLICK);   // not in the map
-        HELPINFO hi = {};
-        hi.cbSize = sizeof(hi);
-        hi.iContextType = HELPINFO_WINDOW;
-        nHelpResult = SendMessageA(dlg.m_hWnd, WM_HELP, 0, (LPARAM)&hi);
-        HWND hCombo = GetDlgItem(dlg.m_hWnd, IDC_COMBO);
-        SendMessageA(hCombo, CB_ADDSTRING, 0, (LPARAM) "alpha");
-        SendMessageA(hCombo, CB_ADDSTRING, 0, (LPARAM) "beta");
-        SendMessageA(hCombo, CB_SETCURSEL, 1, 0);
-        SendMessageA(dlg.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_COMBO, CBN_SELCHANGE), (LPARAM)hCombo);
-        Click(dlg.m_hWnd, IDOK);
-        return true;
+    int nResult = RunShown(dlg, {
+        [&] {
+            Click(dlg.m_hWnd, IDC_CLICK);
+            Click(dlg.m_hWnd, IDC_CLICK);
+            nDblclkResult = SendNotify(dlg.m_hWnd, IDC_LIST, NM_DBLCLK);
+            nClickResult = SendNotify(dlg.m_hWnd, IDC_LIST, NM_CLICK);   // not in the map
+            HELPINFO hi = {};
+            hi.cbSize = sizeof(hi);
+            hi.iContextType = HELPINFO_WINDOW;
+            nHelpResult = SendMessageA(dlg.m_hWnd, WM_HELP, 0, (LPARAM)&hi);
+            HWND hCombo = GetDlgItem(dlg.m_hWnd, IDC_COMBO);
+            SendMessageA(hCombo, CB_ADDSTRING, 0, (LPARAM) "alpha");
+            SendMessageA(hCombo, CB_ADDSTRING, 0, (LPARAM) "beta");
+            SendMessageA(hCombo, CB_SETCURSEL, 1, 0);
+            SendMessageA(dlg.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_COMBO, CBN_SELCHANGE), (LPARAM)hCombo);
+            Click(dlg.m_hWnd, IDOK);
+        },
     });
-    int nResult = 0;
-    user.Run([&] { nResult = dlg.DoModal(); });
     EXPECT_EQ(nResult, IDOK);
-    EXPECT_FALSE(user.TimedOut());
     EXPECT_EQ(dlg.m_nClicks, 2);
     EXPECT_EQ(dlg.m_nNotifyFrom, (UINT_PTR)IDC_LIST);
     EXPECT_EQ(nDblclkResult, 5) << "the handler's *pResult is the message result";
@@ -111,32 +126,24 @@ TEST(MessageMap, EveryWayOfCancellingCallsOnCancel)
     for (const Case& c : cases)
     {
         CTestDialog dlg;
-        ScriptedUser user;
-        user.Until("the dialog shown", [&] { return Visible(dlg); });
-        user.Until("its turn", [&] { c.act(dlg.m_hWnd); return true; });
-        int nResult = 0;
-        user.Run([&] { nResult = dlg.DoModal(); });
+        int nResult = RunShown(dlg, { [&] { c.act(dlg.m_hWnd); } });
         EXPECT_EQ(nResult, IDCANCEL) << c.name;
         EXPECT_EQ(dlg.m_nCancel, 1) << c.name;
-        EXPECT_FALSE(user.TimedOut()) << c.name;
     }
 }
 
 TEST(MessageMap, DerivedMapFallsBackToTheBaseMap)
 {
     CDerivedDialog dlg;
-    ScriptedUser user;
-    user.Until("the dialog shown", [&] { return Visible(dlg); });
-    user.Until("its turn", [&] {
-        Click(dlg.m_hWnd, IDC_CLICK);
-        HELPINFO hi = {};
-        hi.cbSize = sizeof(hi);
-        SendMessageA(dlg.m_hWnd, WM_HELP, 0, (LPARAM)&hi);
-        Click(dlg.m_hWnd, IDOK);
-        return true;
+    int nResult = RunShown(dlg, {
+        [&] {
+            Click(dlg.m_hWnd, IDC_CLICK);
+            HELPINFO hi = {};
+            hi.cbSize = sizeof(hi);
+            SendMessageA(dlg.m_hWnd, WM_HELP, 0, (LPARAM)&hi);
+            Click(dlg.m_hWnd, IDOK);
+        },
     });
-    int nResult = 0;
-    user.Run([&] { nResult = dlg.DoModal(); });
     EXPECT_EQ(nResult, IDOK);
     EXPECT_EQ(dlg.m_nDerivedClicks, 1);
     EXPECT_EQ(dlg.m_nClicks, 0) << "the derived entry hides the base entry";
@@ -202,22 +209,17 @@ TEST(ModalRun, EndDialogDuringInitialisationEndsTheRunUnseen)
 TEST(ModalRun, AHandlerThatThrowsLeavesTheDialogWorking)
 {
     CTestDialog dlg;
-    ScriptedUser user;
-    user.Until("the dialog shown", [&] { return Visible(dlg); });
-    user.Until("its turn", [&] {
-        Click(dlg.m_hWnd, IDC_THROW);
-        Click(dlg.m_hWnd, IDC_CLICK);
-        return true;
+    int nResult = RunShown(dlg, {
+        [&] {
+            Click(dlg.m_hWnd, IDC_THROW);
+            Click(dlg.m_hWnd, IDC_CLICK);
+        },
+        [&] {
+            Click(dlg.m_hWnd, IDOK);
+        },
     });
-    user.Until("its turn", [&] {
-        Click(dlg.m_hWnd, IDOK);
-        return true;
-    });
-    int nResult = 0;
-    user.Run([&] { nResult = dlg.DoModal(); });
     EXPECT_EQ(nResult, IDOK);
     EXPECT_EQ(dlg.m_nClicks, 1);
-    EXPECT_FALSE(user.TimedOut());
 }
 
 TEST(ModalRun, AnInitialisationThatThrowsFailsTheRunUnseen)
@@ -439,18 +441,15 @@ size_t HeapBytesInUse()
 void RunWithWrappers(CWnd** ppFirst, CWnd** ppLater, CWnd** ppAgain, CWnd** ppMissing)
 {
     CTestDialog dlg;
-    ScriptedUser user;
-    user.Until("the dialog shown", [&] { return Visible(dlg); });
-    user.Until("its turn", [&] {
-        *ppLater = dlg.GetDlgItem(IDC_LIST);
-        *ppAgain = CWnd::FromHandle(GetDlgItem(dlg.m_hWnd, IDC_LIST));
-        *ppMissing = dlg.GetDlgItem(IDD_MISSING);
-        dlg.GetDlgItem(IDC_COMBO)->GetParent();
-        Click(dlg.m_hWnd, IDOK);
-        return true;
+    int nResult = RunShown(dlg, {
+        [&] {
+            *ppLater = dlg.GetDlgItem(IDC_LIST);
+            *ppAgain = CWnd::FromHandle(GetDlgItem(dlg.m_hWnd, IDC_LIST));
+            *ppMissing = dlg.GetDlgItem(IDD_MISSING);
+            dlg.GetDlgItem(IDC_COMBO)->GetParent();
+            Click(dlg.m_hWnd, IDOK);
+        },
     });
-    int nResult = 0;
-    user.Run([&] { nResult = dlg.DoModal(); });
     EXPECT_EQ(nResult, IDOK);
     *ppFirst = dlg.m_pListAtInit;
 }
@@ -537,25 +536,21 @@ TEST(BitmapButton, AutoLoadSizesToTheNormalImageAndDrawsTheImageOfTheState)
     };
     std::vector<COLORREF> drawn;
     std::vector<LRESULT> results;
-    ScriptedUser user;
-    user.Until("the dialog shown", [&] { return Visible(dlg); });
-    user.Until("its turn", [&] {
-        GetWindowRect(GetDlgItem(dlg.m_hWnd, IDC_BITMAP), &rcButton);
-        GetWindowRect(GetDlgItem(dlg.m_hWnd, IDC_BITMAP_MISSING), &rcMissing);
-        for (const Case& c : cases)
-        {
-            LRESULT nResult = 0;
-            drawn.push_back(DrawThroughDialog(dlg.m_hWnd, c.nID, c.nState, &nResult));
-            results.push_back(nResult);
-        }
-        Click(dlg.m_hWnd, IDC_BITMAP);   // an owner-drawn button still clicks
-        Click(dlg.m_hWnd, IDOK);
-        return true;
+    int nResult = RunShown(dlg, {
+        [&] {
+            GetWindowRect(GetDlgItem(dlg.m_hWnd, IDC_BITMAP), &rcButton);
+            GetWindowRect(GetDlgItem(dlg.m_hWnd, IDC_BITMAP_MISSING), &rcMissing);
+            for (const Case& c : cases)
+            {
+                LRESULT nDrawResult = 0;
+                drawn.push_back(DrawThroughDialog(dlg.m_hWnd, c.nID, c.nState, &nDrawResult));
+                results.push_back(nDrawResult);
+            }
+            Click(dlg.m_hWnd, IDC_BITMAP);   // an owner-drawn button still clicks
+            Click(dlg.m_hWnd, IDOK);
+        },
     });
-    int nResult = 0;
-    user.Run([&] { nResult = dlg.DoModal(); });
     EXPECT_EQ(nResult, IDOK);
-    EXPECT_FALSE(user.TimedOut());
     EXPECT_TRUE(dlg.m_bLoaded);
     EXPECT_TRUE(dlg.m_bLoadedDisabled);
     EXPECT_FALSE(dlg.m_bLoadedMissing) << "no NONEU bitmap";
