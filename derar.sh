@@ -6,8 +6,10 @@
 #   ./derar.sh build   configure and build x86_64, i686 and native
 #   ./derar.sh bench   run the benchmarks
 #   ./derar.sh kit     lay out the host developer's kit in build/kit/<arch>
-#   ./derar.sh fuzz [SECONDS]  run the fuzzers of the exchange-file reader
+#   ./derar.sh fuzz [SECONDS]  run the three fuzzers of the exchange library (reader, date, writer)
 #   ./derar.sh soak [RUNS]     run each dialog RUNS times (default 1000) and compare handle and heap counts
+#   ./derar.sh format [REV]    lay out, by the .clang-format files, the C and C++ lines changed since REV (default HEAD)
+#   ./derar.sh deps    install the Debian packages that the other commands need
 # DERAR_BUILD names the build folder (default: build), so that several trees can coexist.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -22,7 +24,7 @@ install_deps() {
     # own fonts (fonts-wine: "MS Sans Serif", Tahoma, Marlett for the caption buttons).
     local want=(cmake ninja-build g++ g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
                 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine64 fonts-wine xvfb xauth
-                googletest libgtest-dev libbenchmark-dev clang python3 python3-pefile)
+                googletest libgtest-dev libbenchmark-dev clang clang-format python3 python3-pefile)
     local missing=()
     for p in "${want[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -53,24 +55,8 @@ build_all() {
     log "the three builds took $(( $(date +%s) - begin )) s"
 }
 
-# Starts a private Xvfb on a free display and exports DISPLAY; stopped by stop_xvfb.
-XVFB_PID=
-start_xvfb() {
-    local fdfile; fdfile=$(mktemp)
-    exec 7>"$fdfile"
-    Xvfb -displayfd 7 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    XVFB_PID=$!
-    exec 7>&-
-    local n=
-    for _ in $(seq 200); do n=$(cat "$fdfile"); [ -n "$n" ] && break; sleep 0.05; done
-    rm -f "$fdfile"
-    [ -n "$n" ] || { echo "Xvfb did not start" >&2; exit 1; }
-    export DISPLAY=":$n"
-}
-stop_xvfb() {
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
-    XVFB_PID=
-}
+# start_xvfb and stop_xvfb: a private Xvfb, as the Wine launchers start one.
+. "$ROOT/cmake/xvfb.sh"
 # Each Windows build runs its programs in a Wine prefix of its own tree: x86_64 under
 # the native 64-bit Wine, i686 under Debian's 32-bit Wine emulated by qemu-i386 (this
 # processor cannot enter 32-bit code), laid out in $BUILD/i686/wine32 by wine32-setup.sh.
@@ -93,6 +79,20 @@ stop_wineservers() {
         [ -d "$(prefix_of $arch)" ] && WINEPREFIX="$(prefix_of $arch)" "$WINESERVER" -k 2>/dev/null || true
     done
 }
+# One trap for every command: what a command started (a private Xvfb, the wineservers
+# kept for its run) is stopped when the script ends, however it ends.
+USES_WINE=
+cleanup() {
+    [ -n "$USES_WINE" ] && stop_wineservers
+    stop_xvfb
+}
+trap cleanup EXIT
+# display_for_wine: a private Xvfb and the wineservers of this run, both stopped by cleanup.
+display_for_wine() {
+    start_xvfb derar.sh
+    USES_WINE=1
+}
+
 # One wineserver (and one start of Wine's services) per prefix for the whole run,
 # instead of one per test program; the first program also makes the prefix.
 keep_wineserver() {
@@ -105,7 +105,7 @@ keep_wineserver() {
 run_wine_suite() {
     local arch=$1
     (
-        start_xvfb
+        start_xvfb derar.sh
         trap stop_xvfb EXIT
         begin=$(date +%s)
         log "$arch tests under Wine"
@@ -125,7 +125,7 @@ run_wine_suite() {
 run_tests() {
     build_all
     setup_wine32
-    trap stop_wineservers EXIT
+    USES_WINE=1   # each Wine suite starts its own Xvfb
     local failed=()
     log "native tests"
     ctest --test-dir "$BUILD/native" --output-on-failure || failed+=(native)
@@ -150,7 +150,7 @@ run_i686_tests() {
     install_deps
     setup_wine32
     log "building i686"; configure_build i686
-    trap stop_wineservers EXIT
+    USES_WINE=1
     run_wine_suite i686
 }
 
@@ -165,8 +165,7 @@ run_demo() {
     if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ]; then
         "$ROOT/cmake/wine-run.sh" "$ROOT/$BUILD/x86_64/wineprefix" "$exe" --samples "$DEMO_SAMPLES"
     else
-        start_xvfb
-        trap 'stop_wineservers; stop_xvfb' EXIT
+        display_for_wine
         mkdir -p "$shots/messages"
         "$ROOT/cmake/wine-run.sh" "$ROOT/$BUILD/x86_64/wineprefix" "$exe" --samples "$DEMO_SAMPLES" \
             --tour "$(winepath_of "$shots")" --messages "$(winepath_of "$shots/messages")"
@@ -179,8 +178,7 @@ winepath_of() { printf 'Z:%s\\' "$(echo "$1" | tr / '\\')"; }
 
 run_bench() {
     build_all
-    start_xvfb
-    trap 'stop_wineservers; stop_xvfb' EXIT
+    display_for_wine
     for b in "$BUILD"/native/bin/bench_*; do [ -x "$b" ] && "$b"; done
     for b in "$BUILD"/x86_64/bin/bench_*.exe; do
         [ -f "$b" ] && "$ROOT/cmake/wine-run.sh" "$ROOT/$BUILD/x86_64/wineprefix" "$b"
@@ -198,10 +196,15 @@ make_kit() {
 run_soak() {
     install_deps
     configure_build x86_64 robustness_long_session
-    start_xvfb
-    trap 'stop_wineservers; stop_xvfb' EXIT
+    display_for_wine
     DERAR_SOAK_RUNS=${1:-1000} "$ROOT/cmake/wine-run.sh" "$ROOT/$BUILD/x86_64/wineprefix" \
         "$ROOT/$BUILD/x86_64/bin/robustness_long_session.exe"
+}
+
+# Only the lines a change touches: the layout of the rest is left as it is.
+format_changes() {
+    install_deps
+    git diff -U0 --no-color "${1:-HEAD}" -- '*.c' '*.cpp' '*.h' | clang-format-diff -p1 -i
 }
 
 case "${1:-}" in
@@ -213,6 +216,7 @@ case "${1:-}" in
     kit)   make_kit ;;
     soak)  shift; run_soak "$@" ;;
     fuzz)  install_deps; shift; exec "$ROOT/fuzz/run.sh" "$@" ;;
+    format) shift; format_changes "$@" ;;
     deps)  install_deps ;;
     *) awk 'NR>1 && /^#/{sub(/^# ?/,""); print; next} NR>1{exit}' "$0"; exit 2 ;;
 esac

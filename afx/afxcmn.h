@@ -12,23 +12,19 @@ public:
     int GetItemCount() const;
     // The next row after nItem (-1: from the top) that has the LVNI_* flags, or -1.
     int GetNextItem(int nItem, int nFlags) const;
-    // The index the row got, or -1. A sorted list puts the row at its text's place whatever
-    // pItem->iItem says (Wine finds that place by a linear scan from row 0; Windows by halving).
-    int InsertItem(const LVITEMA* pItem);
+    // A text-only row; the index it got, or -1. A sorted list puts the row at its text's place
+    // whatever nItem says (Wine finds that place by a linear scan from row 0; Windows by halving).
     int InsertItem(int nItem, LPCSTR lpszItem);
-    // Sets what pItem->mask names; setting a sub-item's text never re-sorts, and the
-    // sub-item's column must exist (Wine refuses it otherwise).
-    BOOL SetItem(const LVITEMA* pItem);
-    BOOL GetItem(LVITEMA* pItem) const;
+    // LVM_SETITEMA with LVIF_TEXT, as MFC 4.2 sets a cell (not LVM_SETITEMTEXTA). Setting a
+    // sub-item's text never re-sorts, and the sub-item's column must exist (Wine refuses it otherwise).
     BOOL SetItemText(int nItem, int nSubItem, LPCSTR lpszText);
     // The whole text of one cell, however long (empty for a row or column that does not exist).
     CString GetItemText(int nItem, int nSubItem) const;
-    BOOL SetItemState(int nItem, UINT nState, UINT nMask);
-    UINT GetItemState(int nItem, UINT nMask) const;
     // Each insert or delete in a visible list repaints its scroll bar: suspend redrawing around many.
     BOOL DeleteItem(int nItem);
-    BOOL DeleteAllItems();
-    int InsertColumn(int nCol, const LVCOLUMNA* pColumn);
+    // LVCF_FMT | LVCF_TEXT, with LVCF_WIDTH unless nWidth is -1 and LVCF_SUBITEM unless nSubItem is -1.
+    int InsertColumn(int nCol, LPCSTR lpszColumnHeading, int nFormat = LVCFMT_LEFT, int nWidth = -1,
+                     int nSubItem = -1);
 };
 
 // Every call that takes an item handle makes Wine's tree view validate it by a linear scan
@@ -38,32 +34,26 @@ class AFX_CLASS_EXPORT CTreeCtrl : public CWnd
 {
 public:
     UINT GetCount() const;
-    // Inserts recompute the visible rows of a redrawing tree: suspend redrawing around many.
-    HTREEITEM InsertItem(LPTVINSERTSTRUCTA lpInsertStruct);
     // A text-only item after hInsertAfter among the children of hParent (TVI_ROOT: top level).
+    // Inserts recompute the visible rows of a redrawing tree: suspend redrawing around many.
     HTREEITEM InsertItem(LPCSTR lpszItem, HTREEITEM hParent = TVI_ROOT, HTREEITEM hInsertAfter = TVI_LAST);
     BOOL DeleteAllItems();
-    BOOL GetItem(TVITEMA* pItem) const;
-    BOOL SetItem(TVITEMA* pItem);
-    // The whole text of an item, however long (empty for NULL).
-    CString GetItemText(HTREEITEM hItem) const;
-    UINT GetItemState(HTREEITEM hItem, UINT nStateMask) const;
 
-    // nCode is a TVGN_* relation; NULL when there is no such item.
-    HTREEITEM GetNextItem(HTREEITEM hItem, UINT nCode) const;
+    // NULL when there is no such item.
     HTREEITEM GetRootItem() const;
-    HTREEITEM GetChildItem(HTREEITEM hItem) const;
     HTREEITEM GetNextSiblingItem(HTREEITEM hItem) const;
     HTREEITEM GetParentItem(HTREEITEM hItem) const;
     // The item displayed directly below hItem: pre-order over the open branches.
     HTREEITEM GetNextVisibleItem(HTREEITEM hItem) const;
     HTREEITEM GetSelectedItem() const;
 
-    // Expand, EnsureVisible and SelectItem ignore WM_SETREDRAW: on a visible item each walks
+    // Expand and EnsureVisible ignore WM_SETREDRAW: on a visible item each walks
     // the visible items, updates the scroll bars and repaints. Hide the tree around many.
     BOOL Expand(HTREEITEM hItem, UINT nCode);   // TVE_EXPAND or TVE_COLLAPSE
     BOOL EnsureVisible(HTREEITEM hItem);
-    BOOL SelectItem(HTREEITEM hItem);           // NULL: no item selected
+
+private:
+    HTREEITEM GetNextItem(HTREEITEM hItem, UINT nCode) const;   // nCode: a TVGN_* relation
 };
 
 #endif

@@ -158,7 +158,6 @@ public:
     CWnd();
     virtual ~CWnd();   // detaches (and unsubclasses) a window that is still attached
 
-    HWND GetSafeHwnd() const;   // NULL also when called through a NULL pointer
     operator HWND() const { return m_hWnd; }
 
     // The permanent wrapper attached to hWnd, else a temporary CWnd owned by derafx. A
@@ -175,35 +174,30 @@ public:
 
     CWnd* GetDlgItem(int nID) const;   // NULL when the dialog has no such control
     void SetDlgItemText(int nID, LPCSTR lpszString);   // nothing when there is no such control
-    int GetDlgCtrlID() const;
     CWnd* GetParent() const;
 
-    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
-    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
-
     void SetWindowText(LPCSTR lpszString);
-    int GetWindowText(LPSTR lpszStringBuf, int nMaxCount) const;
     void GetWindowText(CString& rString) const;   // the whole text, however long
-    int GetWindowTextLength() const;
 
     BOOL EnableWindow(BOOL bEnable = TRUE);   // TRUE when the window was disabled before
-    BOOL IsWindowEnabled() const;
+    BOOL IsWindowVisible() const;
+    DWORD GetStyle() const;   // GWL_STYLE
     BOOL ShowWindow(int nCmdShow);
     void SetRedraw(BOOL bRedraw = TRUE);   // WM_SETREDRAW
     void Invalidate(BOOL bErase = TRUE);
     CWnd* SetFocus();                         // the window that had the focus, or NULL
 
     void GetWindowRect(LPRECT lpRect) const;
-    void GetClientRect(LPRECT lpRect) const;
-    void MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint = TRUE);
-    void MoveWindow(LPCRECT lpRect, BOOL bRepaint = TRUE);
-    BOOL SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int cy, UINT nFlags);
     // Centres over pAlternateOwner, else over the owner (a child: over its parent); over the
     // work area of the monitor when there is none or it is hidden or minimised. The window
     // is kept inside the work area.
     void CenterWindow(CWnd* pAlternateOwner = NULL);
 
     virtual BOOL DestroyWindow();
+
+    // WinHelpA for this window. MFC's takes the help file from the application; a DLL's
+    // dialogs name their own, so the file comes first here, as in WTL's CWindow::WinHelp.
+    BOOL WinHelp(LPCSTR lpszHelp, UINT nCmd = HELP_CONTEXT, DWORD_PTR dwData = 0);
 
     // Default WM_HELP handling: not handled (FALSE), so the platform passes the request on.
     afx_msg BOOL OnHelpInfo(HELPINFO* pHelpInfo);
@@ -379,10 +373,7 @@ protected:
 class AFX_CLASS_EXPORT CComboBox : public CWnd
 {
 public:
-    int GetCount() const;
     int GetCurSel() const;   // CB_ERR (-1) when nothing is selected
-    int SetCurSel(int nSelect);   // -1 clears the selection (and returns CB_ERR)
-    int GetLBTextLen(int nIndex) const;
     // Copies entry nIndex into rString; returns its length, or CB_ERR (rString emptied) for a bad index.
     int GetLBText(int nIndex, CString& rString) const;
     // The entry's index; a CBS_SORT box compares case-insensitively (CompareString, NORM_IGNORECASE).

@@ -14,22 +14,10 @@ BOOL CButton::OnChildNotify(UINT message, WPARAM /*wParam*/, LPARAM lParam, LRES
     return TRUE;
 }
 
-int CComboBox::GetCount() const
-{
-    ASSERT(::IsWindow(m_hWnd));
-    return (int)::SendMessageA(m_hWnd, CB_GETCOUNT, 0, 0);
-}
-
 int CComboBox::GetCurSel() const
 {
     ASSERT(::IsWindow(m_hWnd));
     return (int)::SendMessageA(m_hWnd, CB_GETCURSEL, 0, 0);
-}
-
-int CComboBox::SetCurSel(int nSelect)
-{
-    ASSERT(::IsWindow(m_hWnd));
-    return (int)::SendMessageA(m_hWnd, CB_SETCURSEL, (WPARAM)nSelect, 0);
 }
 
 int CComboBox::AddString(LPCSTR lpszString)
@@ -50,16 +38,10 @@ int CComboBox::SelectString(int nStartAfter, LPCSTR lpszString)
     return (int)::SendMessageA(m_hWnd, CB_SELECTSTRING, (WPARAM)nStartAfter, reinterpret_cast<LPARAM>(lpszString));
 }
 
-int CComboBox::GetLBTextLen(int nIndex) const
-{
-    ASSERT(::IsWindow(m_hWnd));
-    return (int)::SendMessageA(m_hWnd, CB_GETLBTEXTLEN, (WPARAM)nIndex, 0);
-}
-
 int CComboBox::GetLBText(int nIndex, CString& rString) const
 {
     ASSERT(::IsWindow(m_hWnd));
-    int nLength = GetLBTextLen(nIndex);
+    int nLength = (int)::SendMessageA(m_hWnd, CB_GETLBTEXTLEN, (WPARAM)nIndex, 0);
     if (nLength == CB_ERR)
     {
         rString.Empty();

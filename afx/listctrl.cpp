@@ -13,40 +13,25 @@ int CListCtrl::GetNextItem(int nItem, int nFlags) const
     return (int)::SendMessageA(m_hWnd, LVM_GETNEXTITEM, (WPARAM)nItem, MAKELPARAM(nFlags, 0));
 }
 
-int CListCtrl::InsertItem(const LVITEMA* pItem)
-{
-    ASSERT(::IsWindow(m_hWnd));
-    return (int)::SendMessageA(m_hWnd, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(pItem));
-}
-
 int CListCtrl::InsertItem(int nItem, LPCSTR lpszItem)
 {
+    ASSERT(::IsWindow(m_hWnd));
     LVITEMA item = {};
     item.mask = LVIF_TEXT;
     item.iItem = nItem;
     item.pszText = const_cast<LPSTR>(lpszItem);
-    return InsertItem(&item);
-}
-
-BOOL CListCtrl::SetItem(const LVITEMA* pItem)
-{
-    ASSERT(::IsWindow(m_hWnd));
-    return (BOOL)::SendMessageA(m_hWnd, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(pItem));
-}
-
-BOOL CListCtrl::GetItem(LVITEMA* pItem) const
-{
-    ASSERT(::IsWindow(m_hWnd));
-    return (BOOL)::SendMessageA(m_hWnd, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(pItem));
+    return (int)::SendMessageA(m_hWnd, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
 }
 
 BOOL CListCtrl::SetItemText(int nItem, int nSubItem, LPCSTR lpszText)
 {
     ASSERT(::IsWindow(m_hWnd));
     LVITEMA item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = nItem;
     item.iSubItem = nSubItem;
     item.pszText = const_cast<LPSTR>(lpszText);
-    return (BOOL)::SendMessageA(m_hWnd, LVM_SETITEMTEXTA, (WPARAM)nItem, reinterpret_cast<LPARAM>(&item));
+    return (BOOL)::SendMessageA(m_hWnd, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
 }
 
 CString CListCtrl::GetItemText(int nItem, int nSubItem) const
@@ -70,35 +55,28 @@ CString CListCtrl::GetItemText(int nItem, int nSubItem) const
     }
 }
 
-BOOL CListCtrl::SetItemState(int nItem, UINT nState, UINT nMask)
-{
-    ASSERT(::IsWindow(m_hWnd));
-    LVITEMA item = {};
-    item.state = nState;
-    item.stateMask = nMask;
-    return (BOOL)::SendMessageA(m_hWnd, LVM_SETITEMSTATE, (WPARAM)nItem, reinterpret_cast<LPARAM>(&item));
-}
-
-UINT CListCtrl::GetItemState(int nItem, UINT nMask) const
-{
-    ASSERT(::IsWindow(m_hWnd));
-    return (UINT)::SendMessageA(m_hWnd, LVM_GETITEMSTATE, (WPARAM)nItem, (LPARAM)nMask);
-}
-
 BOOL CListCtrl::DeleteItem(int nItem)
 {
     ASSERT(::IsWindow(m_hWnd));
     return (BOOL)::SendMessageA(m_hWnd, LVM_DELETEITEM, (WPARAM)nItem, 0);
 }
 
-BOOL CListCtrl::DeleteAllItems()
+int CListCtrl::InsertColumn(int nCol, LPCSTR lpszColumnHeading, int nFormat, int nWidth, int nSubItem)
 {
     ASSERT(::IsWindow(m_hWnd));
-    return (BOOL)::SendMessageA(m_hWnd, LVM_DELETEALLITEMS, 0, 0);
-}
-
-int CListCtrl::InsertColumn(int nCol, const LVCOLUMNA* pColumn)
-{
-    ASSERT(::IsWindow(m_hWnd));
-    return (int)::SendMessageA(m_hWnd, LVM_INSERTCOLUMNA, (WPARAM)nCol, reinterpret_cast<LPARAM>(pColumn));
+    LVCOLUMNA column = {};
+    column.mask = LVCF_FMT | LVCF_TEXT;
+    column.fmt = nFormat;
+    column.pszText = const_cast<LPSTR>(lpszColumnHeading);
+    if (nWidth != -1)
+    {
+        column.mask |= LVCF_WIDTH;
+        column.cx = nWidth;
+    }
+    if (nSubItem != -1)
+    {
+        column.mask |= LVCF_SUBITEM;
+        column.iSubItem = nSubItem;
+    }
+    return (int)::SendMessageA(m_hWnd, LVM_INSERTCOLUMNA, (WPARAM)nCol, reinterpret_cast<LPARAM>(&column));
 }

@@ -200,7 +200,6 @@ CWnd::~CWnd()
     }
 }
 
-HWND CWnd::GetSafeHwnd() const { return this != NULL ? m_hWnd : NULL; }
 
 CWnd* PASCAL CWnd::FromHandlePermanent(HWND hWnd)
 {
@@ -318,40 +317,16 @@ CWnd* CWnd::GetDlgItem(int nID) const
     return FromHandle(::GetDlgItem(m_hWnd, nID));
 }
 
-int CWnd::GetDlgCtrlID() const
-{
-    ASSERT(::IsWindow(m_hWnd));
-    return ::GetDlgCtrlID(m_hWnd);
-}
-
 CWnd* CWnd::GetParent() const
 {
     ASSERT(::IsWindow(m_hWnd));
     return FromHandle(::GetParent(m_hWnd));
 }
 
-LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    ASSERT(::IsWindow(m_hWnd));
-    return ::SendMessageA(m_hWnd, message, wParam, lParam);
-}
-
-BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    ASSERT(::IsWindow(m_hWnd));
-    return ::PostMessageA(m_hWnd, message, wParam, lParam);
-}
-
 void CWnd::SetWindowText(LPCSTR lpszString)
 {
     ASSERT(::IsWindow(m_hWnd));
     ::SetWindowTextA(m_hWnd, lpszString);
-}
-
-int CWnd::GetWindowText(LPSTR lpszStringBuf, int nMaxCount) const
-{
-    ASSERT(::IsWindow(m_hWnd));
-    return ::GetWindowTextA(m_hWnd, lpszStringBuf, nMaxCount);
 }
 
 void CWnd::GetWindowText(CString& rString) const
@@ -371,9 +346,15 @@ void CWnd::GetWindowText(CString& rString) const
     }
 }
 
-int CWnd::GetWindowTextLength() const { ASSERT(::IsWindow(m_hWnd)); return ::GetWindowTextLengthA(m_hWnd); }
 BOOL CWnd::EnableWindow(BOOL bEnable) { ASSERT(::IsWindow(m_hWnd)); return ::EnableWindow(m_hWnd, bEnable); }
-BOOL CWnd::IsWindowEnabled() const { ASSERT(::IsWindow(m_hWnd)); return ::IsWindowEnabled(m_hWnd); }
+BOOL CWnd::IsWindowVisible() const { ASSERT(::IsWindow(m_hWnd)); return ::IsWindowVisible(m_hWnd); }
+DWORD CWnd::GetStyle() const { ASSERT(::IsWindow(m_hWnd)); return (DWORD)::GetWindowLongA(m_hWnd, GWL_STYLE); }
+
+BOOL CWnd::WinHelp(LPCSTR lpszHelp, UINT nCmd, DWORD_PTR dwData)
+{
+    ASSERT(::IsWindow(m_hWnd));
+    return ::WinHelpA(m_hWnd, lpszHelp, nCmd, dwData);
+}
 BOOL CWnd::ShowWindow(int nCmdShow) { ASSERT(::IsWindow(m_hWnd)); return ::ShowWindow(m_hWnd, nCmdShow); }
 
 void CWnd::SetDlgItemText(int nID, LPCSTR lpszString)
@@ -404,29 +385,6 @@ void CWnd::GetWindowRect(LPRECT lpRect) const
 {
     ASSERT(::IsWindow(m_hWnd));
     ::GetWindowRect(m_hWnd, lpRect);
-}
-
-void CWnd::GetClientRect(LPRECT lpRect) const
-{
-    ASSERT(::IsWindow(m_hWnd));
-    ::GetClientRect(m_hWnd, lpRect);
-}
-
-void CWnd::MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint)
-{
-    ASSERT(::IsWindow(m_hWnd));
-    ::MoveWindow(m_hWnd, x, y, nWidth, nHeight, bRepaint);
-}
-
-void CWnd::MoveWindow(LPCRECT lpRect, BOOL bRepaint)
-{
-    MoveWindow(lpRect->left, lpRect->top, lpRect->right - lpRect->left, lpRect->bottom - lpRect->top, bRepaint);
-}
-
-BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int cy, UINT nFlags)
-{
-    ASSERT(::IsWindow(m_hWnd));
-    return ::SetWindowPos(m_hWnd, pWndInsertAfter != NULL ? pWndInsertAfter->m_hWnd : NULL, x, y, cx, cy, nFlags);
 }
 
 void CWnd::CenterWindow(CWnd* pAlternateOwner)

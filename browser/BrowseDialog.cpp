@@ -6,7 +6,7 @@
 
 #include "LastFileKey.h"
 #include "resource.h"
-#include "resourcerule.h"
+#include "ResourceRule.h"
 
 BEGIN_MESSAGE_MAP(CBrowseDialog, CDialog)
     ON_CBN_SELCHANGE(IDC_FILE_COMBO, OnSelchangeFileName)
@@ -105,7 +105,7 @@ void CBrowseDialog::OnBrowseFile()
 
 void CBrowseDialog::OnHelp()
 {
-    ::WinHelpA(m_hWnd, DERAR_HELP_FILE, HELP_CONTEXT, HELP_CONTEXT_BROWSE);
+    WinHelp(DERAR_HELP_FILE, HELP_CONTEXT, HELP_CONTEXT_BROWSE);
 }
 
 BOOL CBrowseDialog::OnHelpInfo(HELPINFO* /*pHelpInfo*/)

@@ -17,7 +17,7 @@
 
 #include "TreeBuilder.h"
 
-#include "kivattachment.h"
+#include "KivAttachment.h"
 
 class CBrowseDialog : public CDialog
 {
@@ -37,11 +37,6 @@ protected:
     // Rebuilds the tree from the file m_strPathName + m_strFileName, rewrites the
     // last file key, shows the directory and refills the file name combo box.
     void RefreshFile();
-    // Adds one item at nDepth (0: top level), finding its parent from hLastItem,
-    // the item added just before, at depth *pnLastDepth; sets *pnLastDepth to nDepth.
-    // The item is kept for the tree, which gets the file's items in one go after the
-    // walk; the handle returned stands for it until then.
-    HTREEITEM InsertTreeItem(HTREEITEM hLastItem, const CString& strText, int nDepth, int* pnLastDepth);
 
     afx_msg void OnSelchangeFileName();
     afx_msg void OnBrowseFile();
@@ -67,11 +62,11 @@ private:
     void WalkInDisplayOrder(HTREEITEM hFirst, HTREEITEM hStop, WalkRule rule);
     bool OpenSubtreeInOneGo(HTREEITEM hFirst, bool bToTheEnd);
 
-    void WalkObjectValues(HTREEITEM hObjectItem);
     void ShowOpeningView();
     void RefillFileCombo();
 
-    // The items of the file while the refresh walks it, before they go into the tree.
+    // The items of the file while the refresh walks it (ValueWalk.h), by depth, before
+    // they go into the tree.
     CTreeBuilder m_fileItems;
 
     // Every item of the tree with its depth, in display order with every branch open

@@ -3,7 +3,7 @@
 
 #include "BrowseDialog.h"
 #include "derar.h"
-#include "kivtexts.h"
+#include "KivTexts.h"
 
 extern "C" DERARAPI int __cdecl KivBrowseDialog(const char* directory, const char* fileName)
 {

@@ -4,20 +4,21 @@
 void CTreeBuilder::Clear()
 {
     m_items.clear();
+    m_lastPath.clear();
 }
 
-int CTreeBuilder::Add(const CString& strText, int nParent)
+int CTreeBuilder::Add(const CString& strText, int nDepth)
 {
-    m_items.push_back(Item{ strText, nParent });
-    return static_cast<int>(m_items.size()) - 1;
-}
-
-int CTreeBuilder::GetDepth(int nItem) const
-{
-    int nDepth = 0;
-    for (int nParent = GetParent(nItem); nParent >= 0; nParent = GetParent(nParent))
-        ++nDepth;
-    return nDepth;
+    if (nDepth < 0)
+        nDepth = 0;
+    if (static_cast<size_t>(nDepth) > m_lastPath.size())
+        nDepth = static_cast<int>(m_lastPath.size());
+    m_lastPath.resize(static_cast<size_t>(nDepth));
+    const int nParent = nDepth > 0 ? m_lastPath.back() : -1;
+    const int nItem = static_cast<int>(m_items.size());
+    m_items.push_back(Item{ strText, nParent, nDepth });
+    m_lastPath.push_back(nItem);
+    return nItem;
 }
 
 std::vector<HTREEITEM> CTreeBuilder::InsertInto(CTreeCtrl* pTree) const
@@ -56,7 +57,7 @@ std::vector<HTREEITEM> CTreeBuilder::InsertInto(CTreeCtrl* pTree) const
     }
 
     // The leaves, between their siblings with children: a run of leaves that follows
-    // such a sibling goes in after it last leaf first, a run before the first one goes
+    // such a sibling goes in after it, last leaf first, a run before the first one goes
     // in first last leaf first, and the run at the end goes in last. The tree view
     // then looks up only the parent and that sibling, both among the first items made.
     for (int nSlot = 0; nSlot <= nCount; ++nSlot)

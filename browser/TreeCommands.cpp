@@ -85,12 +85,12 @@ bool CBrowseDialog::OpenSubtreeInOneGo(HTREEITEM hFirst, bool bToTheEnd)
         m_pTree->EnsureVisible(hFirst);
         m_pTree->SetFocus();
     }
-    const BOOL bShown = ::IsWindowVisible(m_pTree->m_hWnd);
+    const BOOL bShown = m_pTree->IsWindowVisible();
     if (bShown)
         m_pTree->ShowWindow(SW_HIDE);
     for (size_t nItem = nEnd; nItem-- > nFirst;)
         m_pTree->Expand(m_treeItems[nItem].hItem, TVE_EXPAND);
-    if (::GetWindowLongA(m_pTree->m_hWnd, GWL_STYLE) & WS_HSCROLL)
+    if (m_pTree->GetStyle() & WS_HSCROLL)
     {
         // Each scroll request may also scroll sideways to show its item's text, so
         // where the view ends sideways depends on every request: make them all.

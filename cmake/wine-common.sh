@@ -3,23 +3,11 @@
 
 # When DISPLAY is unset (a single program run by hand) a private Xvfb is started
 # for this one program and stopped when the launcher exits.
-own_xvfb=
+. "$(dirname "$0")/xvfb.sh"
 if [ -z "${DISPLAY:-}" ]; then
-    # A file of this run's own: programs started side by side must not read each other's display.
-    fdfile=$(mktemp)
-    exec 9>"$fdfile"
-    Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    own_xvfb=$!
-    exec 9>&-
-    # -displayfd writes the chosen display number once the server is ready.
-    n=
-    for _ in $(seq 200); do n=$(cat "$fdfile" 2>/dev/null || true); [ -n "$n" ] && break; sleep 0.05; done
-    rm -f "$fdfile"
-    [ -n "$n" ] || { echo "$me: Xvfb did not start" >&2; exit 1; }
-    export DISPLAY=":$n"
+    start_xvfb "$me"
 fi
-stop_own_xvfb() { [ -n "$own_xvfb" ] && kill "$own_xvfb" 2>/dev/null || true; }
-trap stop_own_xvfb EXIT
+trap stop_xvfb EXIT
 
 # Wine's own fonts ("MS Sans Serif", Tahoma, Marlett; Debian's fonts-wine). Without
 # them every dialog is drawn in a wider substitute face (labels wrap, the dialogs

@@ -14,15 +14,14 @@
 #include <vector>
 
 #include "host_window.h"
-#include "tour_driver.h"
+#include "tour.h"
 #include "window_picture.h"
 
-using namespace tour;
+using hostkit::Dialog;
 
 namespace {
 
 const char kBrowserTitle[] = "Browse Kiv File";
-const DWORD kMessagesTimeoutMs = 240000;
 
 // samples\damaged\<kind>.kvd and where its message must point (line 0: nowhere).
 const struct {
@@ -126,13 +125,13 @@ private:
 
 void MessageTour::Show(const Refusal& refusal)
 {
-    TourScript script;
+    TourUser script(m_failures, refusal.kind + ": ");
     auto capture = std::make_shared<hostkit::SteadyCapture>();
-    script.Then("the message box of " + refusal.kind, [this, refusal, capture] {
-        HWND box = FindMessageBox({kBrowserTitle});
+    script.Until("the message box of " + refusal.kind, [this, refusal, capture] {
+        HWND box = hostkit::FindThreadDialog(hostkit::AnyMessageBox());
         if (!box) {
             // The browser is shown once the refresh is over: then no message is coming.
-            if (FindDialog(kBrowserTitle)) {
+            if (hostkit::FindThreadDialog(hostkit::WindowMatch(kBrowserTitle))) {
                 Fault(refusal.kind + ": the browser accepted " + refusal.fileName + " without a message");
                 return true;
             }
@@ -149,15 +148,14 @@ void MessageTour::Show(const Refusal& refusal)
         } else {
             Fault(refusal.kind + ": " + error);
         }
-        Check(refusal, MessageBoxText(box), box);
-        return Click(box, IDOK);
+        Check(refusal, Dialog(box).MessageText(), box);
+        return Dialog(box).PostClick(IDOK);
     });
-    script.Then("Close in the browser after " + refusal.kind, [] {
-        HWND browser = FindDialog(kBrowserTitle);
-        return browser && Click(browser, IDOK);
+    script.Until("Close in the browser after " + refusal.kind, [] {
+        HWND browser = hostkit::FindThreadDialog(hostkit::WindowMatch(kBrowserTitle));
+        return browser && Dialog(browser).PostClick(IDOK);
     });
-    if (!script.Run([&] { m_host.Browse(refusal.directory, refusal.fileName); }))
-        for (const std::string& failure : script.Failures()) Fault(refusal.kind + ": " + failure);
+    script.Run([&] { m_host.Browse(refusal.directory, refusal.fileName); });
 }
 
 void MessageTour::Check(const Refusal& refusal, const std::string& text, HWND box)
@@ -253,7 +251,6 @@ void MessageTour::WriteTexts()
 
 int MessageTour::Run()
 {
-    ArmWatchdog(kMessagesTimeoutMs);
     CreateDirectoryA(m_directory.c_str(), nullptr);
     // The pointer rests in a corner, so no button is drawn in its hover state.
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);

@@ -25,11 +25,13 @@
 
 #include "host_window.h"
 #include "resource.h"
-#include "tour_driver.h"
 #include "warning_text.h"
 #include "window_picture.h"
 
-using namespace tour;
+using hostkit::AnyMessageBox;
+using hostkit::Dialog;
+using hostkit::ListView;
+using hostkit::WithControl;
 using hostkit::Picture;
 using hostkit::SteadyCapture;
 using hostkit::WarningKind;
@@ -40,7 +42,16 @@ const char kExportTitle[] = "Kiv Export";
 const char kImportTitle[] = "Kiv Import";
 const char kWarningTitle[] = "Warning";
 const char kBrowserTitle[] = "Browse Kiv File";
-const DWORD kTourTimeoutMs = 240000;
+// A visible dialog of this thread with that title, or nullptr; also one that a
+// warning in front of it has disabled.
+HWND FindDialog(const std::string& title)
+{
+    for (HWND hwnd : hostkit::VisibleThreadWindows()) {
+        const Dialog dialog(hwnd);
+        if (dialog.ClassName() == "#32770" && dialog.Caption() == title) return hwnd;
+    }
+    return nullptr;
+}
 
 const char* FileOf(WarningKind kind)
 {
@@ -70,7 +81,6 @@ private:
     void CheckWrittenFile(const std::vector<std::string>& exported);
     void CheckValuesRead(const std::vector<std::string>& imported);
     Step ShowWrittenFile();
-    void Finish(TourScript& script, bool ok);
 
     // A step that saves the window that find returns once it has settled.
     Step Shot(const std::string& file, std::function<HWND()> find);
@@ -94,7 +104,7 @@ private:
                           const std::vector<std::string>& rows);
     // Steps that press Help in the dialog titled title and check the topic asked for.
     // With a file name, the help window is saved too.
-    void CheckHelp(TourScript& script, const std::string& title, int context, const std::string& file = "");
+    void CheckHelp(TourUser& script, const std::string& title, int context, const std::string& file = "");
     // What the library did that a person would call wrong; the tour then ends with an error.
     void Fault(const std::string& text) { m_failures.push_back(text); }
 
@@ -149,16 +159,17 @@ Step Tour::AnswerWarnings(const std::string& owner)
         HWND warning = FindDialog(kWarningTitle);
         if (warning && warning == state->answered) return false; // still closing
         if (!warning) return !FindDialog(owner);
-        const WarningKind kind = hostkit::KindOfWarning(ControlText(warning, IDC_WARNING_TEXT));
+        const std::string text = Dialog(warning).Text(IDC_WARNING_TEXT);
+        const WarningKind kind = hostkit::KindOfWarning(text);
         if (kind == WarningKind::Unknown || !m_warningsSaved.count(kind)) {
             Picture picture;
             if (!state->capture.Poll(warning, picture)) return false;
             if (kind == WarningKind::Unknown)
-                Fault("a warning of no known kind: " + ControlText(warning, IDC_WARNING_TEXT));
+                Fault("a warning of no known kind: " + text);
             Save(picture, FileOf(kind));
             m_warningsSaved.insert(kind);
         }
-        Click(warning, IDYES);
+        Dialog(warning).PostClick(IDYES);
         state->answered = warning;
         return false;
     };
@@ -169,12 +180,15 @@ Step Tour::AddRows(const std::string& title, const std::vector<std::string>& nam
     return [title, names] {
         HWND dialog = FindDialog(title);
         HWND available = dialog ? GetDlgItem(dialog, IDC_AVAILABLE_LIST) : nullptr;
-        if (!available || FindListRow(available, names.front()) < 0) return false;
+        if (!available || ListView(available).FindRow(names.front()) < 0) return false;
         for (const std::string& name : names) {
-            const int row = name.empty() ? -1 : FindListRow(available, name);
-            if (row >= 0) SelectListRow(available, row);
+            const int row = name.empty() ? -1 : ListView(available).FindRow(name);
+            if (row >= 0) {
+                ListView(available).Select(row);
+                ListView(available).FocusRow(row);
+            }
         }
-        return Click(dialog, IDC_ADD);
+        return Dialog(dialog).PostClick(IDC_ADD);
     };
 }
 
@@ -182,7 +196,7 @@ Step Tour::InLowerList(const std::string& title, const std::string& name)
 {
     return [title, name] {
         HWND dialog = FindDialog(title);
-        return dialog && FindListRow(GetDlgItem(dialog, IDC_SELECTED_LIST), name) >= 0;
+        return dialog && ListView(GetDlgItem(dialog, IDC_SELECTED_LIST)).FindRow(name) >= 0;
     };
 }
 
@@ -191,11 +205,8 @@ Step Tour::PressOk(const std::string& title, std::shared_ptr<std::vector<std::st
     return [title, rows] {
         HWND dialog = FindDialog(title);
         if (!dialog) return false;
-        HWND selected = GetDlgItem(dialog, IDC_SELECTED_LIST);
-        rows->clear();
-        for (int row = 0, count = ListRowCount(selected); row < count; ++row)
-            rows->push_back(ListCell(selected, row, 0));
-        return Click(dialog, IDOK);
+        *rows = ListView(GetDlgItem(dialog, IDC_SELECTED_LIST)).Column(0);
+        return Dialog(dialog).PostClick(IDOK);
     };
 }
 
@@ -212,16 +223,16 @@ void Tour::CheckAllAccepted(const std::string& what, const TransferOutcome& outc
               ", expected 1 and " + joined(rows));
 }
 
-void Tour::CheckHelp(TourScript& script, const std::string& title, int context, const std::string& file)
+void Tour::CheckHelp(TourUser& script, const std::string& title, int context, const std::string& file)
 {
     auto before = std::make_shared<int>(0);
-    script.Then("the Help button of " + title, [this, title, before] {
+    script.Until("the Help button of " + title, [this, title, before] {
         HWND dialog = FindDialog(title);
         if (!dialog) return false;
         *before = m_host.Help().RequestCount();
-        return Click(dialog, ID_HELP);
+        return Dialog(dialog).PostClick(ID_HELP);
     });
-    script.Then("the help request of " + title, [this, title, context, before] {
+    script.Until("the help request of " + title, [this, title, context, before] {
         if (m_host.Help().RequestCount() == *before) return false;
         const HelpRequest& request = m_host.Help().LastRequest();
         if (request.command != HELP_CONTEXT || request.file != DERAR_HELP_FILE || request.data != context)
@@ -230,8 +241,8 @@ void Tour::CheckHelp(TourScript& script, const std::string& title, int context, 
         return true;
     });
     if (!file.empty())
-        script.Then("the help window", Shot(file, [this] { return m_host.Help().Handle(); }));
-    script.Then("the help window hidden", [this] {
+        script.Until("the help window", Shot(file, [this] { return m_host.Help().Handle(); }));
+    script.Until("the help window hidden", [this] {
         ShowWindow(m_host.Help().Handle(), SW_HIDE); // keep it out of the next screenshots
         return true;
     });
@@ -283,12 +294,6 @@ bool Tour::ChooseSample()
     return true;
 }
 
-void Tour::Finish(TourScript& script, bool ok)
-{
-    if (!ok)
-        for (const std::string& failure : script.Failures()) m_failures.push_back(failure);
-}
-
 bool Tour::PrepareExportCopy()
 {
     // Beside the samples, so that the browser shows a folder a user would know.
@@ -312,7 +317,7 @@ Step Tour::ShowWrittenFile()
         HWND tree = browser ? GetDlgItem(browser, IDC_TREE) : nullptr;
         if (!tree || SendMessageA(tree, TVM_GETCOUNT, 0, 0) == 0) return false;
         if (!*saved && !(*saved = shot())) return false;
-        return Click(browser, IDOK);
+        return Dialog(browser).PostClick(IDOK);
     };
 }
 
@@ -373,23 +378,23 @@ void Tour::TransferSection(bool import)
     m_host.SetCurrentAuthor(m_first.author);
     m_host.SetCurrentWellId(import ? m_first.wellId : m_first.wellId + " (another well)");
 
-    TourScript script;
-    script.Then("the " + mode + " dialog", ShotDialog(mode + "-dialog.png", title));
+    TourUser script(m_failures);
+    script.Until("the " + mode + " dialog", ShotDialog(mode + "-dialog.png", title));
     CheckHelp(script, title, import ? HELP_CONTEXT_IMPORT : HELP_CONTEXT_EXPORT, import ? "" : "help-request.png");
     std::vector<std::string> names = {m_first.name};
     if (import) names.push_back(m_otherAuthorObject);
-    script.Then("objects selected and added", AddRows(title, names));
-    script.Then("the added objects in the lower list", InLowerList(title, m_first.name));
-    script.Then("the " + mode + " dialog after Add", ShotDialog(mode + "-after-add.png", title));
+    script.Until("objects selected and added", AddRows(title, names));
+    script.Until("the added objects in the lower list", InLowerList(title, m_first.name));
+    script.Until("the " + mode + " dialog after Add", ShotDialog(mode + "-after-add.png", title));
     auto rows = std::make_shared<std::vector<std::string>>();
-    script.Then("OK in the " + mode + " dialog", PressOk(title, rows));
-    script.Then("the warnings of the " + mode, AnswerWarnings(title));
-    if (!import) script.Then("the written file in the browser", ShowWrittenFile());
+    script.Until("OK in the " + mode + " dialog", PressOk(title, rows));
+    script.Until("the warnings of the " + mode, AnswerWarnings(title));
+    if (!import) script.Until("the written file in the browser", ShowWrittenFile());
 
     if (!import && !PrepareExportCopy()) return;
     const std::string folder = m_exportFolder.empty() ? SamplesDirectory() : m_exportFolder;
     TransferOutcome outcome;
-    Finish(script, script.Run([&] { outcome = m_host.TransferFile(import, folder, m_sample); }));
+    script.Run([&] { outcome = m_host.TransferFile(import, folder, m_sample); });
     CheckAllAccepted("the " + mode, outcome, *rows);
     if (import)
         CheckValuesRead(outcome.names);
@@ -423,20 +428,19 @@ void Tour::RefusedFileSection()
 
     m_host.ChooseSample(m_sample);
     const std::vector<std::string> candidates = m_host.Candidates();
-    TourScript script;
-    const std::vector<std::string> known = {kExportTitle, kImportTitle, kWarningTitle, kBrowserTitle};
-    script.Then("the message box of the refused file",
-                Shot("refused-file.png", [known] { return FindMessageBox(known); }));
-    script.Then("OK in the message box", [this, known, damaged] {
-        HWND box = FindMessageBox(known);
+    TourUser script(m_failures);
+    auto messageBox = [] { return hostkit::FindThreadDialog(AnyMessageBox()); };
+    script.Until("the message box of the refused file", Shot("refused-file.png", messageBox));
+    script.Until("OK in the message box", [this, messageBox, damaged] {
+        HWND box = messageBox();
         if (!box) return false;
-        const std::string text = MessageBoxText(box);
+        const std::string text = Dialog(box).MessageText();
         if (text.find(damaged) == std::string::npos)
             m_failures.push_back("the message box of the refused file does not name it: \"" + text + "\"");
-        return Click(box, IDOK);
+        return Dialog(box).PostClick(IDOK);
     });
     TransferOutcome outcome;
-    Finish(script, script.Run([&] { outcome = m_host.TransferFile(true, folder, damaged); }));
+    script.Run([&] { outcome = m_host.TransferFile(true, folder, damaged); });
     if (outcome.result != 0 || outcome.names != candidates)
         Fault("the refused file returned " + std::to_string(outcome.result) +
              " and not the candidates unchanged");
@@ -446,17 +450,17 @@ void Tour::RefusedFileSection()
 
 void Tour::BrowserSection()
 {
-    TourScript script;
+    TourUser script(m_failures);
     auto browser = [] { return FindDialog(kBrowserTitle); };
     auto tree = [browser] {
         HWND dialog = browser();
         return dialog ? GetDlgItem(dialog, IDC_TREE) : nullptr;
     };
-    script.Then("the browser with its tree", [tree] {
+    script.Until("the browser with its tree", [tree] {
         HWND hwnd = tree();
         return hwnd && SendMessageA(hwnd, TVM_GETCOUNT, 0, 0) > 0;
     });
-    script.Then("the browser after the refresh", Shot("browser.png", browser));
+    script.Until("the browser after the refresh", Shot("browser.png", browser));
     const struct {
         int command;
         const char* file;
@@ -467,7 +471,7 @@ void Tour::BrowserSection()
     };
     for (const auto& command : commands) {
         const int id = command.command;
-        script.Then("command " + std::to_string(id) + " of the browser", [browser, tree, id] {
+        script.Until("command " + std::to_string(id) + " of the browser", [browser, tree, id] {
             HWND dialog = browser();
             if (!dialog) return false;
             if (id == ID_EXPAND_NODE) {
@@ -477,27 +481,27 @@ void Tour::BrowserSection()
                 const LPARAM child = root ? SendMessageA(hwnd, TVM_GETNEXTITEM, TVGN_CHILD, root) : 0;
                 SendMessageA(hwnd, TVM_SELECTITEM, TVGN_CARET, child ? child : root);
             }
-            return Click(dialog, id);
+            return Dialog(dialog).PostClick(id);
         });
-        script.Then(std::string("the browser for ") + command.file, Shot(command.file, browser));
+        script.Until(std::string("the browser for ") + command.file, Shot(command.file, browser));
     }
     CheckHelp(script, kBrowserTitle, HELP_CONTEXT_BROWSE);
-    script.Then("the \"...\" button", [browser] {
+    script.Until("the \"...\" button", [browser] {
         HWND dialog = browser();
-        return dialog && Click(dialog, IDC_BROWSE_FILE);
+        return dialog && Dialog(dialog).PostClick(IDC_BROWSE_FILE);
     });
-    auto fileDialog = [] { return FindDialogWithControl(cmb13); };
-    script.Then("the open-file dialog", Shot("open-file-dialog.png", fileDialog));
-    script.Then("Cancel in the open-file dialog", [fileDialog] {
+    auto fileDialog = [] { return hostkit::FindThreadDialog(WithControl(cmb13)); };
+    script.Until("the open-file dialog", Shot("open-file-dialog.png", fileDialog));
+    script.Until("Cancel in the open-file dialog", [fileDialog] {
         HWND dialog = fileDialog();
-        return dialog && Click(dialog, IDCANCEL);
+        return dialog && Dialog(dialog).PostClick(IDCANCEL);
     });
-    script.Then("the open-file dialog closed", [fileDialog] { return !fileDialog(); });
-    script.Then("Close in the browser", [browser] {
+    script.Until("the open-file dialog closed", [fileDialog] { return !fileDialog(); });
+    script.Until("Close in the browser", [browser] {
         HWND dialog = browser();
-        return dialog && Click(dialog, IDOK);
+        return dialog && Dialog(dialog).PostClick(IDOK);
     });
-    Finish(script, script.Run([&] { m_host.Browse(SamplesDirectory(), m_sample); }));
+    script.Run([&] { m_host.Browse(SamplesDirectory(), m_sample); });
 }
 
 // Pictures of an earlier tour ("NN-name.png") would mix with this one's when the
@@ -518,7 +522,6 @@ void RemoveEarlierPictures(const std::string& directory)
 
 int Tour::Run()
 {
-    ArmWatchdog(kTourTimeoutMs);
     CreateDirectoryA(m_directory.c_str(), nullptr);
     RemoveEarlierPictures(m_directory);
     // The pointer rests in a corner, so no control is drawn in its hover state.
@@ -526,16 +529,16 @@ int Tour::Run()
     ShowWindow(m_host.Handle(), SW_SHOW);
     UpdateWindow(m_host.Handle());
     if (ChooseSample()) {
-        TourScript script;
-        script.Then("the demo window", Shot("demo-window.png", [this] { return m_host.Handle(); }));
-        Finish(script, script.Run([] {}));
+        TourUser script(m_failures);
+        script.Until("the demo window", Shot("demo-window.png", [this] { return m_host.Handle(); }));
+        script.Run([] {});
 
         TransferSection(false);
         TransferSection(true);
-        TourScript results;
-        results.Then("the demo window with the results",
-                     Shot("demo-window-results.png", [this] { return m_host.Handle(); }));
-        Finish(results, results.Run([] {}));
+        TourUser results(m_failures);
+        results.Until("the demo window with the results",
+                      Shot("demo-window-results.png", [this] { return m_host.Handle(); }));
+        results.Run([] {});
 
         if (!m_exportFolder.empty()) {
             DeleteFileA((m_exportFolder + m_sample).c_str());
@@ -549,6 +552,34 @@ int Tour::Run()
 }
 
 } // namespace
+
+TourUser::TourUser(std::vector<std::string>& failures, const std::string& prefix)
+{
+    hostkit::SetFailureReporter({ [&failures, prefix](const std::string& message) {
+                                      failures.push_back(prefix + message);
+                                  },
+                                  nullptr });
+    SetStepTimeout(20000);
+    // A whole section of a tour under a loaded machine; only a stuck modal loop gets this far.
+    SetHangLimit(240000);
+}
+
+TourUser::~TourUser()
+{
+    hostkit::SetFailureReporter({ [](const std::string& message) {
+                                      std::fprintf(stderr, "tour: %s\n", message.c_str());
+                                  },
+                                  nullptr });
+}
+
+int FinishTour(const char* name, const std::vector<std::string>& failures, int saved, const std::string& directory)
+{
+    for (const std::string& failure : failures) std::fprintf(stderr, "%s: FAILED: %s\n", name, failure.c_str());
+    std::printf("%s: %d screenshots in %s\n", name, saved, directory.c_str());
+    std::fflush(stdout);
+    std::fflush(stderr);
+    return failures.empty() ? 0 : 1;
+}
 
 int RunTour(HostWindow& host, const std::string& directory)
 {

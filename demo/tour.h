@@ -3,8 +3,24 @@
 #define DERARDEMO_TOUR_H
 
 #include <string>
+#include <vector>
+
+#include "scripted_user.h"
 
 class HostWindow;
+
+// The tours' person at the screen: hostkit's scripted user, playing polled steps (a
+// step returns true when it is done), with each failure added to failures after prefix.
+class TourUser : public hostkit::ScriptedUser {
+public:
+    explicit TourUser(std::vector<std::string>& failures, const std::string& prefix = "");
+    ~TourUser();   // failures reported later go to stderr, not to the list
+};
+using Step = std::function<bool()>;
+
+// Ends a tour: prints each failure and the count of pictures under the tour's name,
+// and returns the exit code (0 when nothing failed).
+int FinishTour(const char* name, const std::vector<std::string>& failures, int saved, const std::string& directory);
 
 // Walks through the export and import dialogs, the three overwrite warnings, a
 // refused file, the browser with its tree commands and the open-file dialog,

@@ -1,6 +1,6 @@
-// kivnext.h - for our own C++ callers of the exchange library (the dialogs, the kvd
-// tool): the next object's texts copied at once into the caller's own strings, since
-// the library's texts change with its next call.
+// kivnext.h - for our own C++ tools over the exchange library (the kvd tool; the
+// dialogs have shared/KivTexts.h): the next object's texts copied at once into the
+// caller's own strings, since the library's texts change with its next call.
 #ifndef KIVNEXT_H
 #define KIVNEXT_H
 

@@ -1,18 +1,16 @@
 // ImpExpDialog.cpp - the transfer dialog (template 22677): listing, commands, OK pass.
 #include "ImpExpDialog.h"
 
-#include <kivapi.h>
-
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "SortedListOrder.h"
 #include "WarningDialog.h"
-#include "kivattachment.h"
-#include "kivtexts.h"
+#include "KivAttachment.h"
+#include "KivTexts.h"
 #include "resource.h"
-#include "resourcerule.h"
+#include "ResourceRule.h"
 
 namespace {
 
@@ -112,21 +110,8 @@ int CImpExpDialog::DoModal()
 BOOL CImpExpDialog::OnInitDialog()
 {
     CDialog::OnInitDialog();
-
-    if (!m_bImport)
-    {
-        SetDlgItemText(IDC_AVAILABLE_GROUP, "Objects Which Already Exists in the Export File");
-        SetDlgItemText(IDC_SELECTED_GROUP, "Objects Selected for Export");
-        SetWindowText("Kiv Export");
-    }
-
-    m_btnAdd.AutoLoad(IDC_ADD, this);
-    m_btnAddAll.AutoLoad(IDC_ADDALL, this);
-    m_btnRemove.AutoLoad(IDC_REMOVE, this);
-    m_btnRemoveAll.AutoLoad(IDC_REMOVEALL, this);
-
-    m_pSelectedList = static_cast<CListCtrl*>(GetDlgItem(IDC_SELECTED_LIST));
-    m_pAvailableList = static_cast<CListCtrl*>(GetDlgItem(IDC_AVAILABLE_LIST));
+    ShowModeCaptions();
+    AttachButtonsAndLists();
     // Without both lists there is nothing to show or choose: end unseen, names untouched.
     if (m_pSelectedList == NULL || m_pAvailableList == NULL)
     {
@@ -136,69 +121,15 @@ BOOL CImpExpDialog::OnInitDialog()
 
     // Ends the attachment on every way out of here, an exception included.
     CKivAttachment kiv;
-    CString strMessage;
-    if (!kiv.Attach(strMessage))
+    if (!OpenExchangeFile(kiv))
     {
-        AfxMessageBox(strMessage, MB_OK, 0);
         CDialog::OnCancel();
         return FALSE;
     }
-
-    CString strPath = m_strDirectory + m_strFileName;
-    CFileStatus status;
-    char* pszMessage = NULL;
-    if (CFile::GetStatus(strPath, status) && !KivOpen(strPath, &pszMessage, 0))
-    {
-        AfxMessageBox(KivText(pszMessage), MB_OK, 0);
-        kiv.Detach();
-        CDialog::OnCancel();
-        return FALSE;
-    }
-    // A file that does not exist yet is no error: no object is listed from it.
-
-    RECT rcAvailable;
-    m_pAvailableList->GetWindowRect(&rcAvailable);
-    const int nListWidth = rcAvailable.right - rcAvailable.left;
-    for (int nColumn = 0; nColumn < kColumnCount; ++nColumn)
-    {
-        LVCOLUMNA column = {};
-        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-        column.fmt = LVCFMT_LEFT;
-        column.cx = kColumnShares[nColumn].numerator * nListWidth / kColumnShares[nColumn].denominator;
-        column.pszText = const_cast<LPSTR>(kColumnHeaders[nColumn]);
-        column.iSubItem = nColumn;
-        m_pAvailableList->InsertColumn(nColumn, &column);
-        m_pSelectedList->InsertColumn(nColumn, &column);
-    }
-
+    InsertColumns();
     ListFileObjects();
-
     EnableOkButton(FALSE);
-
-    // The candidates left are those the file does not hold.
-    if (m_bImport)
-    {
-        m_pNameList->RemoveAll();
-    }
-    else
-    {
-        // Taken from the tail, as the rows of new objects are listed.
-        std::vector<ObjectRowTexts> newRows;
-        while (!m_pNameList->IsEmpty())
-        {
-            ObjectRowTexts row;
-            row.texts[columnObject] = m_pNameList->RemoveTail();
-            row.texts[columnAuthor] = kNewAuthor;
-            newRows.push_back(row);
-        }
-        {
-            CRedrawGuard redrawGuard(m_pSelectedList);
-            AddObjectRows(m_pSelectedList, newRows);
-        }
-        if (!newRows.empty())
-            EnableOkButton(TRUE);
-    }
-
+    ListNewObjects();
     kiv.Detach();
 
     // Nothing to choose from: end at once, before the dialog is ever shown.
@@ -207,6 +138,88 @@ BOOL CImpExpDialog::OnInitDialog()
 
     CenterWindow();
     return TRUE;
+}
+
+// Export mode names the lists and the dialog for the export; import keeps the template's.
+void CImpExpDialog::ShowModeCaptions()
+{
+    if (m_bImport)
+        return;
+    SetDlgItemText(IDC_AVAILABLE_GROUP, "Objects Which Already Exists in the Export File");
+    SetDlgItemText(IDC_SELECTED_GROUP, "Objects Selected for Export");
+    SetWindowText("Kiv Export");
+}
+
+void CImpExpDialog::AttachButtonsAndLists()
+{
+    m_btnAdd.AutoLoad(IDC_ADD, this);
+    m_btnAddAll.AutoLoad(IDC_ADDALL, this);
+    m_btnRemove.AutoLoad(IDC_REMOVE, this);
+    m_btnRemoveAll.AutoLoad(IDC_REMOVEALL, this);
+    m_pSelectedList = static_cast<CListCtrl*>(GetDlgItem(IDC_SELECTED_LIST));
+    m_pAvailableList = static_cast<CListCtrl*>(GetDlgItem(IDC_AVAILABLE_LIST));
+}
+
+// Attaches the exchange library and opens the file if it exists. FALSE after a refusal,
+// which the user has been shown; the attachment is then ended.
+BOOL CImpExpDialog::OpenExchangeFile(CKivAttachment& kiv)
+{
+    CString strMessage;
+    if (!kiv.Attach(strMessage))
+    {
+        AfxMessageBox(strMessage, MB_OK, 0);
+        return FALSE;
+    }
+    // A file that does not exist yet is no error: no object is listed from it.
+    CString strPath = m_strDirectory + m_strFileName;
+    CFileStatus status;
+    if (CFile::GetStatus(strPath, status) && !KivOpenFile(strPath, strMessage))
+    {
+        AfxMessageBox(strMessage, MB_OK, 0);
+        kiv.Detach();
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The same five columns in both lists, their widths shares of the available list's outer width.
+void CImpExpDialog::InsertColumns()
+{
+    RECT rcAvailable;
+    m_pAvailableList->GetWindowRect(&rcAvailable);
+    const int nListWidth = rcAvailable.right - rcAvailable.left;
+    for (int nColumn = 0; nColumn < kColumnCount; ++nColumn)
+    {
+        const int nWidth = kColumnShares[nColumn].numerator * nListWidth / kColumnShares[nColumn].denominator;
+        m_pAvailableList->InsertColumn(nColumn, kColumnHeaders[nColumn], LVCFMT_LEFT, nWidth, nColumn);
+        m_pSelectedList->InsertColumn(nColumn, kColumnHeaders[nColumn], LVCFMT_LEFT, nWidth, nColumn);
+    }
+}
+
+// The candidates left are those the file does not hold: dropped in import mode, "New"
+// rows of the selected list in export mode (which enable OK).
+void CImpExpDialog::ListNewObjects()
+{
+    if (m_bImport)
+    {
+        m_pNameList->RemoveAll();
+        return;
+    }
+    // Taken from the tail, as the rows of new objects are listed.
+    std::vector<ObjectRowTexts> newRows;
+    while (!m_pNameList->IsEmpty())
+    {
+        ObjectRowTexts row;
+        row.texts[columnObject] = m_pNameList->RemoveTail();
+        row.texts[columnAuthor] = kNewAuthor;
+        newRows.push_back(row);
+    }
+    {
+        CRedrawGuard redrawGuard(m_pSelectedList);
+        AddObjectRows(m_pSelectedList, newRows);
+    }
+    if (!newRows.empty())
+        EnableOkButton(TRUE);
 }
 
 // Lists every object of the open file that is a candidate, in the available list.
@@ -266,18 +279,10 @@ void CImpExpDialog::AddObjectRow(CListCtrl* pList, const CString& name, const CS
 
 int CImpExpDialog::InsertItemText(CListCtrl* pList, int nRow, int nSubItem, CString text)
 {
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT;
-    item.iSubItem = nSubItem;
-    item.pszText = const_cast<LPSTR>(static_cast<LPCSTR>(text));
+    // Past the last row: the sorted list puts the row at its name's place anyway.
     if (nSubItem == 0)
-    {
-        // Past the last row: the sorted list puts the row at its name's place anyway.
-        item.iItem = pList->GetItemCount() + 1;
-        return pList->InsertItem(&item);
-    }
-    item.iItem = nRow;
-    pList->SetItem(&item);
+        return pList->InsertItem(pList->GetItemCount() + 1, text);
+    pList->SetItemText(nRow, nSubItem, text);
     return nRow;
 }
 
@@ -382,8 +387,7 @@ void CImpExpDialog::EnableOkButton(BOOL bEnable)
 
 void CImpExpDialog::OnHelp()
 {
-    ::WinHelpA(m_hWnd, DERAR_HELP_FILE, HELP_CONTEXT,
-               m_bImport ? HELP_CONTEXT_IMPORT : HELP_CONTEXT_EXPORT);
+    WinHelp(DERAR_HELP_FILE, HELP_CONTEXT, m_bImport ? HELP_CONTEXT_IMPORT : HELP_CONTEXT_EXPORT);
 }
 
 BOOL CImpExpDialog::OnHelpInfo(HELPINFO* /*pHelpInfo*/)

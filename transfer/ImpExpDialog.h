@@ -16,6 +16,8 @@
 
 #include <vector>
 
+class CKivAttachment;
+
 class CImpExpDialog : public CDialog
 {
 public:
@@ -56,15 +58,22 @@ private:
         CString texts[5];
     };
 
+    // The steps of OnInitDialog, in their order.
+    void ShowModeCaptions();
+    void AttachButtonsAndLists();
+    BOOL OpenExchangeFile(CKivAttachment& kiv);
+    void InsertColumns();
+    void ListFileObjects();
+    void ListNewObjects();
+
     void MoveRows(CListCtrl* pSource, CListCtrl* pTarget, UINT nFlags, BOOL bDisableOkFirst = FALSE);
     void UpdateOkButton();
     void EnableOkButton(BOOL bEnable);
-    void ListFileObjects();
     void AddObjectRow(CListCtrl* pList, const CString& name, const CString& author,
                       const CString& version, const CString& date, const CString& wellId);
     void AddObjectRows(CListCtrl* pList, const std::vector<ObjectRowTexts>& rows);
 
-    int m_bImport;                  // nonzero: import mode; never changes
+    BOOL m_bImport;                 // nonzero: import mode; never changes
     CStringList* m_pNameList;       // the host's object name list; not owned
     CBitmapButton m_btnAddAll;      // 3554
     CBitmapButton m_btnAdd;         // 3553

@@ -2,7 +2,7 @@
 #include "WarningDialog.h"
 
 #include "resource.h"
-#include "resourcerule.h"
+#include "ResourceRule.h"
 
 CWarningDialog::CWarningDialog(const CString& message, CWnd* pParent)
     : CDialog(IDD_WARNING, pParent), m_strMessage(message), m_nResult(answerCancel)

@@ -236,8 +236,11 @@ double FloorInsert(const Workload& w, SIZE treeSize, bool askParent, double* des
 double FloorInsertInBrowserOrder(const Workload& w, SIZE treeSize, double* destroyed)
 {
     CTreeBuilder builder;
-    for (const Item& item : w.items)
-        builder.Add(item.text.c_str(), item.parent);
+    std::vector<int> depths;
+    for (const Item& item : w.items) {
+        depths.push_back(item.parent < 0 ? 0 : depths[static_cast<size_t>(item.parent)] + 1);
+        builder.Add(item.text.c_str(), depths.back());
+    }
     return FloorTree(treeSize, [&](HWND tree) {
         CTreeCtrl control;
         control.Attach(tree);

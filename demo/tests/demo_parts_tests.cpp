@@ -1,6 +1,5 @@
-// demo_parts_tests.cpp - the demo's own parts, one case a row: the sample listing, the
-// path joining, reading list cells of any length, and the tour driver's watchdog (a tour
-// that waits for a window that never comes must fail and close what is open, not hang).
+// demo_parts_tests.cpp - the demo's own parts, one case a row: the sample listing and the
+// path joining. The tours' scripted user is hostkit's, tested with the dialog driver.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -9,7 +8,6 @@
 #include <vector>
 
 #include "sample_files.h"
-#include "tour_driver.h"
 
 namespace {
 
@@ -79,85 +77,13 @@ void TestWithSeparator()
                                                  WithSeparator(c.in) + "\", expected \"" + c.out + "\"");
 }
 
-// The list copies at most its buffer: a long cell must still come back whole.
-void TestListCells()
-{
-    HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_POPUP | LVS_REPORT, 0, 0, 300, 200, nullptr, nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
-    LVCOLUMNA column = {};
-    column.mask = LVCF_WIDTH;
-    column.cx = 100;
-    SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
-    const std::string texts[] = {"", "Deviation survey", std::string(255, 'x'), std::string(256, 'y'),
-                                 std::string(1000, 'z')};
-    int row = 0;
-    for (const std::string& text : texts) {
-        LVITEMA item = {};
-        item.mask = LVIF_TEXT;
-        item.iItem = row++;
-        item.pszText = const_cast<char*>(text.c_str());
-        SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    }
-    row = 0;
-    for (const std::string& text : texts) {
-        const std::string read = tour::ListCell(list, row, 0);
-        Expect(read == text, "list cell of " + std::to_string(text.size()) + " characters came back with " +
-                                 std::to_string(read.size()));
-        ++row;
-    }
-    Expect(tour::FindListRow(list, "Deviation survey") == 1, "list: the row of a name");
-    Expect(tour::FindListRow(list, "deviation survey") == -1, "list: names differ in letter case");
-    DestroyWindow(list);
-}
-
-// A step that never comes true fails after the step timeout and cancels the message box
-// that the host call is waiting in, so the call returns.
-void TestStepTimeout()
-{
-    tour::TourScript script(1000);
-    script.Then("a window that never comes", [] { return tour::FindDialog("No such dialog") != nullptr; });
-    int answer = 0;
-    const DWORD started = GetTickCount();
-    const bool ok = script.Run([&] { answer = MessageBoxA(nullptr, "Waiting", "Parts test", MB_OKCANCEL); });
-    const DWORD took = GetTickCount() - started;
-    Expect(!ok, "timeout: the script reports the failure");
-    Expect(script.Failures().size() == 1 && script.Failures()[0].find("a window that never comes") != std::string::npos,
-           "timeout: the failure names the step");
-    Expect(answer == IDCANCEL, "timeout: the message box was cancelled (answer " + std::to_string(answer) + ")");
-    Expect(took < 10000, "timeout: it took " + std::to_string(took) + " ms");
-}
-
-// Steps run in order, each inside the modal loop that is open when it is due.
-void TestStepsInOrder()
-{
-    tour::TourScript script(5000);
-    std::vector<std::string> seen;
-    for (const char* caption : {"First", "Second"})
-        script.Then(caption, [&seen, caption] {
-            HWND box = tour::FindDialog(caption);
-            if (!box) return false;
-            seen.push_back(tour::MessageBoxText(box));
-            return tour::Click(box, IDOK);
-        });
-    const bool ok = script.Run([] {
-        MessageBoxA(nullptr, "one", "First", MB_OK);
-        MessageBoxA(nullptr, "two", "Second", MB_OK);
-    });
-    Expect(ok && seen == std::vector<std::string>({"one", "two"}), "order: saw " + Joined(seen));
-}
-
 } // namespace
 
 int main()
 {
     InitCommonControls();
-    tour::ArmWatchdog(60000);
     TestSampleListing();
     TestWithSeparator();
-    TestListCells();
-    TestStepTimeout();
-    TestStepsInOrder();
-    tour::DisarmWatchdog();
     std::printf(g_failures == 0 ? "all passed\n" : "%d failed\n", g_failures);
     return g_failures == 0 ? 0 : 1;
 }

@@ -1,15 +1,18 @@
 // Real modal dialogs: message maps, the modal run, the resource rule, owners, centring,
-// window wrappers and bitmap buttons. Each run is played by a ModalScript with a watchdog.
+// window wrappers and bitmap buttons. Each run is played by the scripted user (polled
+// steps) with its watchdog.
 #include "test_dialog.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <malloc.h>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
-#include "modal_script.h"
+#include <dialog_driver.h>
 
 BEGIN_MESSAGE_MAP(CTestDialog, CDialog)
     ON_BN_CLICKED(IDC_CLICK, OnClick)
@@ -40,11 +43,41 @@ BEGIN_MESSAGE_MAP(CDerivedDialog, CTestDialog)
     ON_BN_CLICKED(IDC_CLICK, OnClickDerived)
 END_MESSAGE_MAP()
 
+using dialog_driver::ScriptedUser;
+
 namespace {
 
 bool Visible(const CWnd& dlg) { return dlg.m_hWnd != NULL && IsWindowVisible(dlg.m_hWnd); }
 
 void Click(HWND hDlg, int nID) { SendMessageA(GetDlgItem(hDlg, nID), BM_CLICK, 0, 0); }
+
+// Runs dlg modally under the scripted user's watchdog alone: for a dialog that ends
+// in its initialisation.
+template <typename TDialog>
+int RunWatched(TDialog& dlg)
+{
+    ScriptedUser user;
+    int nResult = 0;
+    user.Run([&] { nResult = dlg.DoModal(); });
+    return nResult;
+}
+
+// Runs dlg modally; once it shows, each action in turn, one a tick, as a person acts.
+// The scripted user's watchdog fails the test and ends the run when it never shows.
+template <typename TDialog>
+int RunShown(TDialog& dlg, const std::vector<std::function<void()>>& actions)
+{
+    ScriptedUser user;
+    user.Until("the dialog shown", [&] { return Visible(dlg); });
+    for (const std::function<void()>& action : actions)
+        user.Until("its turn", [action] {
+            action();
+            return true;
+        });
+    int nResult = 0;
+    user.Run([&] { nResult = dlg.DoModal(); });
+    return nResult;
+}
 
 LRESULT SendNotify(HWND hDlg, int nID, UINT nCode)
 {
@@ -59,8 +92,7 @@ TEST(MessageMap, EveryEntryKindReachesItsHandler)
 {
     CTestDialog dlg;
     LRESULT nDblclkResult = -1, nClickResult = -1, nHelpResult = -1;
-    ModalScript script({
-        [&] { return Visible(dlg); },
+    int nResult = RunShown(dlg, {
         [&] {
             Click(dlg.m_hWnd, IDC_CLICK);
             Click(dlg.m_hWnd, IDC_CLICK);
@@ -76,11 +108,9 @@ TEST(MessageMap, EveryEntryKindReachesItsHandler)
             SendMessageA(hCombo, CB_SETCURSEL, 1, 0);
             SendMessageA(dlg.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_COMBO, CBN_SELCHANGE), (LPARAM)hCombo);
             Click(dlg.m_hWnd, IDOK);
-            return true;
         },
     });
-    EXPECT_EQ(dlg.DoModal(), IDOK);
-    EXPECT_FALSE(script.TimedOut());
+    EXPECT_EQ(nResult, IDOK);
     EXPECT_EQ(dlg.m_nClicks, 2);
     EXPECT_EQ(dlg.m_nNotifyFrom, (UINT_PTR)IDC_LIST);
     EXPECT_EQ(nDblclkResult, 5) << "the handler's *pResult is the message result";
@@ -107,28 +137,25 @@ TEST(MessageMap, EveryWayOfCancellingCallsOnCancel)
     for (const Case& c : cases)
     {
         CTestDialog dlg;
-        ModalScript script({ [&] { return Visible(dlg); }, [&] { c.act(dlg.m_hWnd); return true; } });
-        EXPECT_EQ(dlg.DoModal(), IDCANCEL) << c.name;
+        int nResult = RunShown(dlg, { [&] { c.act(dlg.m_hWnd); } });
+        EXPECT_EQ(nResult, IDCANCEL) << c.name;
         EXPECT_EQ(dlg.m_nCancel, 1) << c.name;
-        EXPECT_FALSE(script.TimedOut()) << c.name;
     }
 }
 
 TEST(MessageMap, DerivedMapFallsBackToTheBaseMap)
 {
     CDerivedDialog dlg;
-    ModalScript script({
-        [&] { return Visible(dlg); },
+    int nResult = RunShown(dlg, {
         [&] {
             Click(dlg.m_hWnd, IDC_CLICK);
             HELPINFO hi = {};
             hi.cbSize = sizeof(hi);
             SendMessageA(dlg.m_hWnd, WM_HELP, 0, (LPARAM)&hi);
             Click(dlg.m_hWnd, IDOK);
-            return true;
         },
     });
-    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(nResult, IDOK);
     EXPECT_EQ(dlg.m_nDerivedClicks, 1);
     EXPECT_EQ(dlg.m_nClicks, 0) << "the derived entry hides the base entry";
     EXPECT_EQ(dlg.m_nHelp, 1) << "WM_HELP found in the base map";
@@ -180,32 +207,27 @@ TEST(ModalRun, EndDialogDuringInitialisationEndsTheRunUnseen)
             d.EndDialog(c.nEndWith);
             return c.bReturn;
         };
-        ModalScript script({});   // only the watchdog
-        EXPECT_EQ(dlg.DoModal(), c.nEndWith) << c.name;
+        int nResult = RunWatched(dlg);
+        EXPECT_EQ(nResult, c.nEndWith) << c.name;
         ASSERT_NE(dlg.m_hWndDuringRun, (HWND)NULL) << c.name;
         EXPECT_FALSE(shows.WasShown(dlg.m_hWndDuringRun)) << c.name;
-        EXPECT_FALSE(script.TimedOut()) << c.name;
     }
 }
 
 TEST(ModalRun, AHandlerThatThrowsLeavesTheDialogWorking)
 {
     CTestDialog dlg;
-    ModalScript script({
-        [&] { return Visible(dlg); },
+    int nResult = RunShown(dlg, {
         [&] {
             Click(dlg.m_hWnd, IDC_THROW);
             Click(dlg.m_hWnd, IDC_CLICK);
-            return true;
         },
         [&] {
             Click(dlg.m_hWnd, IDOK);
-            return true;
         },
     });
-    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(nResult, IDOK);
     EXPECT_EQ(dlg.m_nClicks, 1);
-    EXPECT_FALSE(script.TimedOut());
 }
 
 TEST(ModalRun, AnInitialisationThatThrowsFailsTheRunUnseen)
@@ -213,8 +235,8 @@ TEST(ModalRun, AnInitialisationThatThrowsFailsTheRunUnseen)
     ShowRecorder shows;
     CTestDialog dlg;
     dlg.m_init = [](CTestDialog&) -> BOOL { throw std::runtime_error("initialisation fails"); };
-    ModalScript script({});
-    EXPECT_EQ(dlg.DoModal(), -1);
+    int nResult = RunWatched(dlg);
+    EXPECT_EQ(nResult, -1);
     EXPECT_FALSE(shows.WasShown(dlg.m_hWndDuringRun));
     EXPECT_EQ(dlg.m_hWnd, (HWND)NULL);
 }
@@ -226,21 +248,24 @@ HMODULE ResourceDll()
     return hDll;
 }
 
-// Runs template nID and returns DoModal's result and the caption the dialog showed.
-std::pair<int, std::string> RunTemplate(UINT nID)
+// Runs template nID and returns DoModal's result and the caption the dialog showed;
+// bShown: the template is found, so the dialog shows and is ended with OK.
+std::pair<int, std::string> RunTemplate(UINT nID, bool bShown = true)
 {
     CDialog dlg(nID);
     std::string caption;
-    ModalScript script({
-        [&] { return Visible(dlg); },
-        [&] {
-            caption = ModalScript::WindowText(dlg.m_hWnd);
+    ScriptedUser user;
+    if (bShown)
+        user.Until("the dialog shown", [&] {
+            if (!Visible(dlg))
+                return false;
+            caption = dialog_driver::Dialog(dlg.m_hWnd).Caption();
             Click(dlg.m_hWnd, IDOK);
             return true;
-        },
-    });
-    int nResult = dlg.DoModal();
-    EXPECT_FALSE(script.TimedOut()) << "template " << nID;
+        });
+    int nResult = 0;
+    user.Run([&] { nResult = dlg.DoModal(); });
+    EXPECT_FALSE(user.TimedOut()) << "template " << nID;
     return { nResult, caption };
 }
 
@@ -268,7 +293,7 @@ TEST(ResourceRule, TemplatesComeFromTheCurrentResourceHandle)
     {
         AfxSetResourceHandle(c.hResource);
         EXPECT_EQ(AfxGetModuleState()->m_hCurrentResourceHandle, c.hResource) << c.name;
-        std::pair<int, std::string> run = RunTemplate(c.nID);
+        std::pair<int, std::string> run = RunTemplate(c.nID, c.nResult != -1);
         EXPECT_EQ(run.first, c.nResult) << c.name;
         EXPECT_EQ(run.second, c.caption) << c.name;
     }
@@ -290,7 +315,7 @@ TEST(ResourceRule, ExtensionModulesAreSearchedAfterTheCurrentHandle)
     EXPECT_TRUE(bitmap.LoadBitmap("TESTU")) << "the program's own bitmaps still load";
 
     delete pLibrary;
-    EXPECT_EQ(RunTemplate(IDD_ONLY_IN_DLL).first, -1) << "no longer chained";
+    EXPECT_EQ(RunTemplate(IDD_ONLY_IN_DLL, false).first, -1) << "no longer chained";
     EXPECT_EQ(AfxGetResourceHandle(), GetModuleHandleA(NULL));
 }
 
@@ -335,8 +360,8 @@ TEST(ModalRun, OwnerIsTheTopLevelWindowOfParentOrActiveWindow)
             d.EndDialog(IDOK);
             return TRUE;
         };
-        ModalScript script({});
-        EXPECT_EQ(dlg.DoModal(), IDOK) << c.name;
+        int nResult = RunWatched(dlg);
+        EXPECT_EQ(nResult, IDOK) << c.name;
         EXPECT_EQ(dlg.m_hWndOwner, host.m_hWnd) << c.name;
     }
 }
@@ -346,20 +371,21 @@ TEST(ModalRun, MessageBoxIsOwnedByTheActiveWindowAndNamedAfterTheProgram)
     HostWindow host;
     std::string caption, text;
     HWND hOwner = NULL;
-    ModalScript script({
-        [&] {
-            HWND hBox = ModalScript::FindThreadDialog(NULL);
-            if (hBox == NULL)
-                return false;
-            caption = ModalScript::WindowText(hBox);
-            text = ModalScript::WindowText(GetDlgItem(hBox, 0xFFFF));
-            hOwner = GetWindow(hBox, GW_OWNER);
-            SendMessageA(hBox, WM_COMMAND, IDOK, 0);
-            return true;
-        },
+    ScriptedUser user;
+    user.Until("its turn", [&] {
+        HWND hBox = dialog_driver::FindThreadDialog(dialog_driver::AnyMessageBox());
+        if (hBox == NULL)
+            return false;
+        caption = dialog_driver::Dialog(hBox).Caption();
+        text = dialog_driver::Dialog(hBox).MessageText();
+        hOwner = GetWindow(hBox, GW_OWNER);
+        SendMessageA(hBox, WM_COMMAND, IDOK, 0);
+        return true;
     });
-    EXPECT_EQ(AfxMessageBox("Registry problems.", MB_OK, 0), IDOK);
-    EXPECT_FALSE(script.TimedOut());
+    int nAnswer = 0;
+    user.Run([&] { nAnswer = AfxMessageBox("Registry problems.", MB_OK, 0); });
+    EXPECT_EQ(nAnswer, IDOK);
+    EXPECT_FALSE(user.TimedOut());
     EXPECT_EQ(caption, "afx_tests");
     EXPECT_EQ(text, "Registry problems.");
     EXPECT_EQ(hOwner, host.m_hWnd);
@@ -396,8 +422,8 @@ TEST(ModalRun, CenterWindowUsesTheVisibleOwnerOrTheWorkArea)
             d.EndDialog(IDOK);
             return TRUE;
         };
-        ModalScript script({});
-        EXPECT_EQ(dlg.DoModal(), IDOK) << c.name;
+        int nResult = RunWatched(dlg);
+        EXPECT_EQ(nResult, IDOK) << c.name;
         EXPECT_NEAR((rc.left + rc.right) / 2, (c.rcExpected.left + c.rcExpected.right) / 2, 1) << c.name;
         EXPECT_NEAR((rc.top + rc.bottom) / 2, (c.rcExpected.top + c.rcExpected.bottom) / 2, 1) << c.name;
     }
@@ -417,18 +443,16 @@ size_t HeapBytesInUse()
 void RunWithWrappers(CWnd** ppFirst, CWnd** ppLater, CWnd** ppAgain, CWnd** ppMissing)
 {
     CTestDialog dlg;
-    ModalScript script({
-        [&] { return Visible(dlg); },
+    int nResult = RunShown(dlg, {
         [&] {
             *ppLater = dlg.GetDlgItem(IDC_LIST);
             *ppAgain = CWnd::FromHandle(GetDlgItem(dlg.m_hWnd, IDC_LIST));
             *ppMissing = dlg.GetDlgItem(IDD_MISSING);
             dlg.GetDlgItem(IDC_COMBO)->GetParent();
             Click(dlg.m_hWnd, IDOK);
-            return true;
         },
     });
-    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(nResult, IDOK);
     *ppFirst = dlg.m_pListAtInit;
 }
 
@@ -514,24 +538,21 @@ TEST(BitmapButton, AutoLoadSizesToTheNormalImageAndDrawsTheImageOfTheState)
     };
     std::vector<COLORREF> drawn;
     std::vector<LRESULT> results;
-    ModalScript script({
-        [&] { return Visible(dlg); },
+    int nResult = RunShown(dlg, {
         [&] {
             GetWindowRect(GetDlgItem(dlg.m_hWnd, IDC_BITMAP), &rcButton);
             GetWindowRect(GetDlgItem(dlg.m_hWnd, IDC_BITMAP_MISSING), &rcMissing);
             for (const Case& c : cases)
             {
-                LRESULT nResult = 0;
-                drawn.push_back(DrawThroughDialog(dlg.m_hWnd, c.nID, c.nState, &nResult));
-                results.push_back(nResult);
+                LRESULT nDrawResult = 0;
+                drawn.push_back(DrawThroughDialog(dlg.m_hWnd, c.nID, c.nState, &nDrawResult));
+                results.push_back(nDrawResult);
             }
             Click(dlg.m_hWnd, IDC_BITMAP);   // an owner-drawn button still clicks
             Click(dlg.m_hWnd, IDOK);
-            return true;
         },
     });
-    EXPECT_EQ(dlg.DoModal(), IDOK);
-    EXPECT_FALSE(script.TimedOut());
+    EXPECT_EQ(nResult, IDOK);
     EXPECT_TRUE(dlg.m_bLoaded);
     EXPECT_TRUE(dlg.m_bLoadedDisabled);
     EXPECT_FALSE(dlg.m_bLoadedMissing) << "no NONEU bitmap";

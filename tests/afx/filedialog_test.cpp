@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "modal_script.h"
+#include <dialog_driver.h>
 
 namespace {
 
@@ -53,17 +53,17 @@ TEST(FileDialog, ConstructionPreparesThePlatformStructure)
 // Runs an open-file dialog on the initial name and presses the given button.
 int RunOpenDialog(CFileDialog& dlg, int nButton, bool* pTimedOut)
 {
-    ModalScript script({
-        [&] {
-            HWND hDlg = ModalScript::FindThreadDialog(NULL);
-            if (hDlg == NULL || !IsWindowVisible(hDlg))
-                return false;
-            PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(nButton, BN_CLICKED), (LPARAM)GetDlgItem(hDlg, nButton));
-            return true;
-        },
+    dialog_driver::ScriptedUser user;
+    user.Until("the open-file dialog", [&] {
+        HWND hDlg = dialog_driver::FindThreadDialog(dialog_driver::WithControl(nButton));
+        if (hDlg == NULL)
+            return false;
+        PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(nButton, BN_CLICKED), (LPARAM)GetDlgItem(hDlg, nButton));
+        return true;
     });
-    int nResult = dlg.DoModal();
-    *pTimedOut = script.TimedOut();
+    int nResult = 0;
+    user.Run([&] { nResult = dlg.DoModal(); });
+    *pTimedOut = user.TimedOut();
     return nResult;
 }
 

@@ -12,10 +12,10 @@
 // position, the focused control and the default button are recorded and compared.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <random>
 #include <sstream>
 
+#include "ValueWalk.h"
 #include "browser_host.h"
 #include "resource.h"
 #include "test_fixtures.h"
@@ -304,54 +304,26 @@ INSTANTIATE_TEST_SUITE_P(RandomTrees, SideBySide, ::testing::ValuesIn(kCases),
                          });
 
 // ---------------------------------------------------------------------------
-// The refresh against the value walk as it is told, item by item in the order of the
-// file, on random files: the browser makes the items in an order of its own, and the
-// tree must hold the same items under the same parents in the same order.
+// The refresh on random files against the walk's rows (whose cases value_walk_test.cpp
+// checks by hand) taken item by item in the order of the file: the browser makes the
+// items in an order of its own, and the tree must hold the same items under the same
+// parents in the same order.
 
-// The walk's items as "depth text" lines, in the order of the file.
 std::string WalkedOutline(const std::vector<FileObject>& file)
 {
     std::string outline;
-    auto add = [&outline](int depth, const std::string& text) {
-        outline += std::to_string(depth) + " " + text + "\n";
-    };
     for (const FileObject& object : file) {
-        add(0, object.name + " - " + object.author + " - " + object.version + " - " + object.wellId
-                   + " - Tuesday, March 05, 2024  14:07");
-        std::vector<std::string> path;
-        std::string previous, firstName;
-        int depth = 0;
+        outline += "0 " + object.name + " - " + object.author + " - " + object.version + " - " + object.wellId
+                   + " - Tuesday, March 05, 2024  14:07\n";
+        CValueWalk walk;
+        std::vector<TreeRow> rows;
         for (const FileValue& v : object.values) {
-            std::string record = std::to_string(v.record);
-            std::string label = v.name + ": " + v.value + " " + (v.suffix.empty() ? "" : "[" + v.suffix + "]");
-            bool onPath = std::find(path.begin(), path.end(), v.group) != path.end();
-            if (v.parent.empty() && !onPath) {
-                add(1, v.group), add(2, record), add(3, label);
-                path = { v.group };
-                firstName = v.name;
-                depth = 3;
-            } else if (v.group == previous || v.group == path.back()) {
-                if (v.name == firstName)
-                    add(depth - 1, record);
-                add(depth, label);
-            } else if (!onPath) {
-                int d = depth - 1;
-                while (path.back() != v.parent)
-                    path.pop_back(), d -= 2;
-                add(d + 1, v.group), add(d + 2, record), add(d + 3, label);
-                path.push_back(v.group);
-                firstName = v.name;
-                depth = d + 3;
-            } else {
-                int d = depth - 1;
-                while (path.back() != v.group)
-                    path.pop_back(), d -= 2;
-                add(d, record), add(d + 1, label);
-                firstName = v.name;
-                depth = d + 1;
-            }
-            previous = v.group;
+            walk.Place(KivValueTexts{ v.group.c_str(), v.name.c_str(), v.suffix.c_str(), v.value.c_str(),
+                                      v.parent.c_str(), v.record },
+                       rows);
         }
+        for (const TreeRow& row : rows)
+            outline += std::to_string(row.nDepth) + " " + static_cast<LPCSTR>(row.strText) + "\n";
     }
     return outline;
 }

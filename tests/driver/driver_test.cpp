@@ -210,6 +210,71 @@ TEST(ScriptedUser, AStepThatThrowsStopsTheScriptAndClosesTheDialog)
     EXPECT_EQ(stepsRun, 1);
 }
 
+// Polled steps: each ticks until it says it is done, the dialog's own steps keep
+// their order around them, and the ones left when the host call returns still run.
+TEST(ScriptedUser, PolledStepsWaitForTheirConditionAndRunAfterTheHostCall)
+{
+    std::vector<std::string> trail;
+    TestDialog dialog;
+    ScriptedUser user;
+    int polls = 0;
+    user.Until("the dialog and three ticks", [&] {
+        HWND found = FindThreadDialog(WindowMatch("Polled"));
+        if (!found || ++polls < 3)
+            return false;
+        trail.push_back("polled " + std::to_string(polls));
+        return Dialog(found).PostClick(IDOK);
+    });
+    user.Until("after the host call", [&] {
+        trail.push_back(FindThreadDialog(WindowMatch("Polled")) ? "still open" : "closed");
+        return true;
+    });
+    INT_PTR result = 0;
+    user.Run([&] { result = dialog.Run(TwoButtons(L"Polled")); });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(trail, (std::vector<std::string>{ "polled 3", "closed" }));
+    EXPECT_EQ(user.StepsRun(), 2);
+}
+
+void RunWithEndlessPoll(INT_PTR* result)
+{
+    TestDialog dialog;
+    ScriptedUser user;
+    user.SetStepTimeout(300);
+    user.Until("a condition that never holds", [] { return false; });
+    user.Run([&] { *result = dialog.Run(TwoButtons(L"Endless")); });
+}
+
+TEST(ScriptedUser, APolledStepThatNeverEndsFailsAndClosesTheDialog)
+{
+    static INT_PTR result;
+    result = 0;
+    static std::string expected;
+    expected = "step 1 (waits for a condition that never holds) did not come within " +
+               std::to_string(300 * TimeScale()) + " ms";
+    EXPECT_NONFATAL_FAILURE(RunWithEndlessPoll(&result), expected);
+    EXPECT_EQ(result, IDCANCEL);
+}
+
+TEST(ScriptedUser, FailuresGoToTheReporterThatIsSet)
+{
+    std::vector<std::string> reported;
+    hostkit::SetFailureReporter({ [&](const std::string& message) { reported.push_back(message); }, nullptr });
+    TestDialog dialog;
+    hostkit::ScriptedUser user;   // the plain one: it keeps the reporter set here
+    DialogTemplate t = TwoButtons(L"Reported");
+    t.Button(L"Greyed", kGreyed, 10, 10, WS_DISABLED);
+    bool posted = true;
+    user.When("Reported", [&](Dialog& d) {
+        posted = d.PostClick(kGreyed);
+        d.Click(IDCANCEL);
+    });
+    user.Run([&] { dialog.Run(t); });
+    ScriptedUser restore;   // GoogleTest's reporter again
+    EXPECT_FALSE(posted);
+    EXPECT_EQ(reported, (std::vector<std::string>{ "\"Reported\": control 204 \"Greyed\" is greyed and cannot be clicked" }));
+}
+
 // Run only as a child process by the test below: a modal loop that no closing
 // can end, which only the last resort stops.
 TEST(ScriptedUser, DISABLED_StuckModalLoop)

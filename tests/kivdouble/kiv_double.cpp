@@ -1,5 +1,6 @@
-// The Kiv.dll double: the six calls of the exchange library answered from a
-// script, with the library's lifecycle, and two control exports for tests.
+// The Kiv.dll double: the six read calls of the exchange library (none of its write
+// calls) answered from a script, with the library's lifecycle, and two control exports
+// for tests.
 #include <windows.h>
 
 #include <kivapi.h>

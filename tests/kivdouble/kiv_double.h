@@ -1,9 +1,9 @@
 // kiv_double.h - the scripted stand-in for Kiv.dll that failure tests load.
 //
-// The double exports the six calls of exchange/kivapi.h and answers them from a
-// script that the test loads first. The script is plain text, one statement a
-// line; texts are in double quotes with \n, \t, \" and \\ as escapes; # starts a
-// comment line.
+// The double exports the six read calls of exchange/kivapi.h (none of the write
+// calls) and answers them from a script that the test loads first. The script is
+// plain text, one statement a line; texts are in double quotes with \n, \t, \" and
+// \\ as escapes; # starts a comment line.
 //
 //   attach fail "text"         KivAttach returns 0 and hands back this text
 //   file "name.kvd"            the statements after it describe every file whose

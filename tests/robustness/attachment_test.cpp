@@ -7,7 +7,7 @@
 #include <string>
 
 #include "kiv_double.h"
-#include "kivattachment.h"
+#include "KivAttachment.h"
 
 namespace {
 

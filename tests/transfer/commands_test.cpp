@@ -16,21 +16,11 @@ using dialog_driver::Dialog;
 using dialog_driver::ListView;
 using dialog_driver::ScriptedUser;
 using namespace transfer_host;  // the host side of every test here
-using Rows = std::vector<std::vector<std::string>>;
 
 namespace {
 
-const char kDate[] = "Tuesday, December 05, 2000  14:07";
 const char kExistsCaption[] = "Objects Which Already Exists in the Export File";
 const char kExportCaption[] = "Objects Available for Export";
-
-Rows RowTexts(const ListView& list)
-{
-    Rows rows;
-    for (const auto& row : list.Rows())
-        rows.push_back(row.cells);
-    return rows;
-}
 
 std::vector<std::string> Names(const ListView& list)
 {
@@ -88,8 +78,8 @@ TEST_F(Commands, AddMovesTheSelectedRowsOnlyNotTheFocusedOne)
         d.Click(IDC_ADD);
         EXPECT_EQ(Names(available), (std::vector<std::string>{ "Casing", "Gamma", "Temperature" }));
         EXPECT_EQ(RowTexts(selected), (Rows{
-            { "Density", "kim", "4", kDate, "W-02" },
-            { "Porosity", "jdoe", "2", kDate, "W-17" },
+            { "Density", "kim", "4", kShownDate, "W-02" },
+            { "Porosity", "jdoe", "2", kShownDate, "W-17" },
         }));
         ExpectNothingSelected(selected, "selected list");
         EXPECT_TRUE(d.IsEnabled(IDOK));
@@ -181,7 +171,7 @@ TEST_F(Commands, RowsOfTheSameNameMoveTogetherWhenBothAreSelected)
         Rows moved = RowTexts(d.List(IDC_SELECTED_LIST));
         ASSERT_EQ(moved.size(), 2u);
         std::sort(moved.begin(), moved.end());
-        EXPECT_EQ(moved, (Rows{ { "GR", "jdoe", "1", kDate, "W-17" }, { "GR", "kim", "2", kDate, "W-18" } }));
+        EXPECT_EQ(moved, (Rows{ { "GR", "jdoe", "1", kShownDate, "W-17" }, { "GR", "kim", "2", kShownDate, "W-18" } }));
         d.Click(IDCANCEL);
     });
     user.Run([&] { transfer_host::CallImpExp(Call(kImport, folder.Path(), "twins.kvd", { "GR", "GR" })); });

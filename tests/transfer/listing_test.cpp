@@ -15,11 +15,9 @@
 using dialog_driver::Dialog;
 using dialog_driver::ScriptedUser;
 using namespace transfer_host;  // the host side of every test here
-using Rows = std::vector<std::vector<std::string>>;
 
 namespace {
 
-const char kDate2000[] = "Tuesday, December 05, 2000  14:07";
 
 // A well file whose objects come neither in name order nor in candidate order.
 const std::vector<FileObject> kWellFile = {
@@ -35,14 +33,6 @@ struct Seen {
     Rows available, selected;
     bool okEnabled = false;
 };
-
-Rows RowTexts(const dialog_driver::ListView& list)
-{
-    Rows rows;
-    for (const auto& row : list.Rows())
-        rows.push_back(row.cells);
-    return rows;
-}
 
 // Runs the call, records what the dialog shows, and leaves it with Cancel.
 Seen LookAndCancel(Call call, const std::string& caption, Outcome* outcome = nullptr)
@@ -83,10 +73,10 @@ TEST_F(Listing, ImportShowsTheCandidatesTheFileHoldsInNameOrder)
     EXPECT_EQ(seen.availableGroup, "Objects Available for Import");
     EXPECT_EQ(seen.selectedGroup, "Objects Selected for Import");
     EXPECT_EQ(seen.available, (Rows{
-        { "Casing", "asmith", "1", kDate2000, "W-17" },
-        { "Gamma", "jdoe", "3", kDate2000, "W-17" },
-        { "Porosity", "jdoe", "2", kDate2000, "W-17" },
-        { "Temperature", "jdoe", "5", kDate2000, "W-09" },
+        { "Casing", "asmith", "1", kShownDate, "W-17" },
+        { "Gamma", "jdoe", "3", kShownDate, "W-17" },
+        { "Porosity", "jdoe", "2", kShownDate, "W-17" },
+        { "Temperature", "jdoe", "5", kShownDate, "W-09" },
     }));
     EXPECT_TRUE(seen.selected.empty()) << "candidates the file lacks are dropped in import mode";
     EXPECT_FALSE(seen.okEnabled);
@@ -101,8 +91,8 @@ TEST_F(Listing, ExportPutsNewCandidatesIntoTheSelectedList)
     EXPECT_EQ(seen.availableGroup, "Objects Which Already Exists in the Export File");
     EXPECT_EQ(seen.selectedGroup, "Objects Selected for Export");
     EXPECT_EQ(seen.available, (Rows{
-        { "Gamma", "jdoe", "3", kDate2000, "W-17" },
-        { "Porosity", "jdoe", "2", kDate2000, "W-17" },
+        { "Gamma", "jdoe", "3", kShownDate, "W-17" },
+        { "Porosity", "jdoe", "2", kShownDate, "W-17" },
     }));
     EXPECT_EQ(seen.selected, (Rows{ { "Alpha", "New", "", "", "" }, { "Zeta", "New", "", "", "" } }));
     EXPECT_TRUE(seen.okEnabled);
@@ -261,7 +251,7 @@ TEST_F(Listing, DatesShowAsLocalTimesAlsoBefore1970AndAfter2038)
     EXPECT_EQ(seen.available[0][3], "Tuesday, February 28, 2045  23:59");
     EXPECT_EQ(seen.available[1][3], "Thursday, February 29, 2024  09:05");
     EXPECT_EQ(seen.available[2][3], "Tuesday, June 01, 1954  00:00");
-    EXPECT_EQ(seen.available[3][3], kDate2000);
+    EXPECT_EQ(seen.available[3][3], kShownDate);
 }
 
 TEST_F(Listing, CancelReturnsZeroAndNoNames)

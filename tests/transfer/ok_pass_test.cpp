@@ -17,7 +17,6 @@ using Names = std::vector<std::string>;
 
 namespace {
 
-const char kDate[] = "Tuesday, December 05, 2000  14:07";
 const char kFileDate[] = "2000-12-05 14:07";
 
 // The buttons of the warning dialog, as a person names them.
@@ -259,17 +258,9 @@ TEST_F(OkPass, TheThreeWarningTextsByteForByte)
     }
     user.Run([&] { transfer_host::CallImpExp(MakeCall(c)); });
     ASSERT_EQ(texts.size(), 3u);
-    EXPECT_EQ(texts[0], std::string("Object = Alpha\nObject date = ") + kDate +
-                            "\nAuthor = kim does not match the\nCurrent Author = jdoe.\n"
-                            "This may result in the incorrect overwriting of the data.\n\n"
-                            "Do you wish to overwrite data?");
-    EXPECT_EQ(texts[1], std::string("Object = Beta\nObject date = ") + kDate +
-                            "\nWell Identifier = W 18 does not match the\nCurrent Well Identifier = W-17.\n"
-                            "This may result in the incorrect overwriting of data.\n\n"
-                            "Do you wish to overwrite data?");
-    EXPECT_EQ(texts[2], "Object = Fresh\nObject date = \nAuthor = New does not match the\nCurrent Author = jdoe.\n"
-                        "This may result in the incorrect overwriting of the data.\n\n"
-                        "Do you wish to overwrite data?");
+    EXPECT_EQ(texts[0], AuthorWarning("Alpha", kShownDate, "kim", "jdoe"));
+    EXPECT_EQ(texts[1], WellIdWarning("Beta", kShownDate, "W 18", "W-17"));
+    EXPECT_EQ(texts[2], AuthorWarning("Fresh", "", "New", "jdoe"));
 
     PassCase import = Import().Current("jdoe", "").File({ Obj("Alpha", "jdoe", "") });
     std::string currentData;
@@ -283,9 +274,7 @@ TEST_F(OkPass, TheThreeWarningTextsByteForByte)
         w.Click(IDYES);
     });
     importUser.Run([&] { transfer_host::CallImpExp(MakeCall(import)); });
-    EXPECT_EQ(currentData, std::string("Object = Alpha\nObject date = ") + kDate +
-                               ".\nThis may result in the incorrect overwriting of current data.\n\n"
-                               "Do you wish to overwrite Data?");
+    EXPECT_EQ(currentData, CurrentDataWarning("Alpha", kShownDate));
 }
 
 // The warning dialog as a person meets it: keys, close box, Tab, and its look.

@@ -9,6 +9,38 @@
 
 namespace transfer_host {
 
+const char kShownDate[] = "Tuesday, December 05, 2000  14:07";
+
+std::string AuthorWarning(const std::string& object, const std::string& date, const std::string& author,
+                          const std::string& currentAuthor)
+{
+    return "Object = " + object + "\nObject date = " + date + "\nAuthor = " + author +
+           " does not match the\nCurrent Author = " + currentAuthor +
+           ".\nThis may result in the incorrect overwriting of the data.\n\nDo you wish to overwrite data?";
+}
+
+std::string WellIdWarning(const std::string& object, const std::string& date, const std::string& wellId,
+                          const std::string& currentWellId)
+{
+    return "Object = " + object + "\nObject date = " + date + "\nWell Identifier = " + wellId +
+           " does not match the\nCurrent Well Identifier = " + currentWellId +
+           ".\nThis may result in the incorrect overwriting of data.\n\nDo you wish to overwrite data?";
+}
+
+std::string CurrentDataWarning(const std::string& object, const std::string& date)
+{
+    return "Object = " + object + "\nObject date = " + date +
+           ".\nThis may result in the incorrect overwriting of current data.\n\nDo you wish to overwrite Data?";
+}
+
+Rows RowTexts(const dialog_driver::ListView& list)
+{
+    Rows rows;
+    for (const auto& row : list.Rows())
+        rows.push_back(row.cells);
+    return rows;
+}
+
 std::string KvdText(const std::vector<FileObject>& objects)
 {
     std::string text = std::string(kKvdHeader) + "\n";

@@ -51,6 +51,22 @@ struct Outcome {
     std::vector<std::string> names;   // the first `count` buffers, as written
 };
 
+// What a person reads in the dialogs, written down once for every suite.
+
+// 2000-12-05 14:07 in the lists and the warnings.
+extern const char kShownDate[];   // "Tuesday, December 05, 2000  14:07"
+
+// The three warnings of the OK pass, as the warning dialog shows them.
+std::string AuthorWarning(const std::string& object, const std::string& date, const std::string& author,
+                          const std::string& currentAuthor);
+std::string WellIdWarning(const std::string& object, const std::string& date, const std::string& wellId,
+                          const std::string& currentWellId);
+std::string CurrentDataWarning(const std::string& object, const std::string& date);
+
+// Every row of a list, top to bottom, each its five texts.
+using Rows = std::vector<std::vector<std::string>>;
+Rows RowTexts(const dialog_driver::ListView& list);
+
 // Calls KivImpExpDialog as a host does: one 256-byte buffer per candidate.
 Outcome CallImpExp(const Call& call);
 

@@ -1,4 +1,6 @@
-// kivtexts.h - texts of the exchange library as both dialogs show them.
+// KivTexts.h - the exchange library's calls as both dialogs make them, its texts
+// copied into dialog-owned strings at once (the library's change with its next call).
+// The dialogs reach Kiv.dll through this header and KivAttachment.h only.
 #ifndef DERAR_KIVTEXTS_H
 #define DERAR_KIVTEXTS_H
 
@@ -26,5 +28,23 @@ struct KivObjectTexts
 
 // KivGetNextObject into dialog-owned copies; FALSE at the end of the file or with no file open.
 BOOL KivReadNextObject(KivObjectTexts& object);
+
+// One value of the object read last, as the tree uses it (the extra text is not kept).
+struct KivValueTexts
+{
+    CString strGroup;
+    CString strName;
+    CString strSuffix;
+    CString strValue;
+    CString strParentGroup;
+    int nRecord;
+};
+
+// KivGetNextValue into copies; FALSE after the object's last value.
+BOOL KivReadNextValue(KivValueTexts& value);
+
+// KivOpen(path, message, 0). FALSE when the library refuses the file: strMessage is
+// the text it left for the user, unchanged.
+BOOL KivOpenFile(const CString& strPath, CString& strMessage);
 
 #endif

@@ -1,12 +1,42 @@
 // Reading and driving the common controls the way a person's eyes and hands do.
 // Every text is read with a buffer that grows until the whole text fits.
-#include "dialog_driver.h"
-
-#include <gtest/gtest.h>
+#include "scripted_user.h"
 
 #include <cstring>
+#include <functional>
 
-namespace dialog_driver {
+namespace hostkit {
+
+namespace {
+
+// A text whose length is not known beforehand: read(buffer, size) fills the buffer
+// with a zero-terminated text of at most size - 1 bytes, false when there is none.
+// A text that fills the buffer may have been cut: it is read again with twice the room.
+std::string ReadGrowing(const std::function<bool(char*, int)>& read)
+{
+    for (size_t size = 64;; size *= 2) {
+        std::vector<char> buffer(size, '\0');
+        if (!read(buffer.data(), int(size)))
+            return std::string();
+        size_t n = strnlen(buffer.data(), size);
+        if (n < size - 1)
+            return std::string(buffer.data(), n);
+    }
+}
+
+// Sends message with a descriptor (LVCOLUMNA, LVITEMA, TVITEMA) whose text is wanted;
+// a zero answer: no text.
+template <typename Descriptor>
+std::string DescriptorText(HWND hwnd, UINT message, WPARAM wParam, Descriptor descriptor)
+{
+    return ReadGrowing([&](char* buffer, int size) {
+        descriptor.pszText = buffer;
+        descriptor.cchTextMax = size;
+        return SendMessageA(hwnd, message, wParam, reinterpret_cast<LPARAM>(&descriptor)) != 0;
+    });
+}
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // List view
@@ -29,33 +59,16 @@ int ListView::ColumnWidth(int column) const
 
 std::string ListView::ColumnTitle(int column) const
 {
-    for (size_t size = 64;; size *= 2) {
-        std::vector<char> buffer(size, '\0');
-        LVCOLUMNA col = {};
-        col.mask = LVCF_TEXT;
-        col.pszText = buffer.data();
-        col.cchTextMax = int(size);
-        if (!SendMessageA(m_hwnd, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&col)))
-            return std::string();
-        size_t n = strnlen(buffer.data(), size);
-        if (n < size - 1)
-            return std::string(buffer.data(), n);
-    }
+    LVCOLUMNA col = {};
+    col.mask = LVCF_TEXT;
+    return DescriptorText(m_hwnd, LVM_GETCOLUMNA, column, col);
 }
 
 std::string ListView::Cell(int row, int column) const
 {
-    for (size_t size = 64;; size *= 2) {
-        std::vector<char> buffer(size, '\0');
-        LVITEMA item = {};
-        item.iSubItem = column;
-        item.pszText = buffer.data();
-        item.cchTextMax = int(size);
-        // The answer is the length copied: one less than the buffer means "maybe cut".
-        size_t n = size_t(SendMessageA(m_hwnd, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)));
-        if (n < size - 1)
-            return std::string(item.pszText ? item.pszText : "", n);
-    }
+    LVITEMA item = {};
+    item.iSubItem = column;
+    return DescriptorText(m_hwnd, LVM_GETITEMTEXTA, row, item);   // answers the length copied
 }
 
 ListRow ListView::Row(int row) const
@@ -153,7 +166,7 @@ void ListView::DoubleClick(int row) const
     RECT rect = {};
     rect.left = LVIR_LABEL;
     if (!SendMessageA(m_hwnd, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect))) {
-        ADD_FAILURE() << "row " << row << " of the list cannot be double-clicked: it does not exist";
+        Failure() << "row " << row << " of the list cannot be double-clicked: it does not exist";
         return;
     }
     // The mouse's messages for a double-click in the middle of the row's label.
@@ -174,19 +187,10 @@ int TreeView::Count() const
 
 std::string TreeView::Text(HTREEITEM item) const
 {
-    for (size_t size = 64;; size *= 2) {
-        std::vector<char> buffer(size, '\0');
-        TVITEMA tv = {};
-        tv.mask = TVIF_TEXT;
-        tv.hItem = item;
-        tv.pszText = buffer.data();
-        tv.cchTextMax = int(size);
-        if (!SendMessageA(m_hwnd, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv)))
-            return std::string();
-        size_t n = strnlen(buffer.data(), size);
-        if (n < size - 1)
-            return std::string(buffer.data(), n);
-    }
+    TVITEMA tv = {};
+    tv.mask = TVIF_TEXT;
+    tv.hItem = item;
+    return DescriptorText(m_hwnd, TVM_GETITEMA, 0, tv);
 }
 
 HTREEITEM TreeView::Root() const
@@ -334,4 +338,4 @@ bool ComboBox::Pick(const std::string& text) const
     return false;
 }
 
-}  // namespace dialog_driver
+}  // namespace hostkit

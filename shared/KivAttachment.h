@@ -1,4 +1,4 @@
-// kivattachment.h - the exchange library's attachment, held by an object so that every way
+// KivAttachment.h - the exchange library's attachment, held by an object so that every way
 // out of a scope (a return, an exception) ends it.
 #ifndef DERAR_KIVATTACHMENT_H
 #define DERAR_KIVATTACHMENT_H

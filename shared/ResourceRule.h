@@ -1,4 +1,4 @@
-// resourcerule.h - every dialog of derar.dll runs with the library's own resources.
+// ResourceRule.h - every dialog of derar.dll runs with the library's own resources.
 #ifndef DERAR_RESOURCERULE_H
 #define DERAR_RESOURCERULE_H
 

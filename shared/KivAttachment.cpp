@@ -1,9 +1,9 @@
 // The exchange library's attachment as an object.
-#include "kivattachment.h"
+#include "KivAttachment.h"
 
 #include <kivapi.h>
 
-#include "kivtexts.h"
+#include "KivTexts.h"
 
 CKivAttachment::CKivAttachment(DetachRule rule) : m_rule(rule), m_bDetachOwed(rule == detachAlways) {}
 

@@ -1,5 +1,5 @@
 // The resource rule of every dialog of derar.dll.
-#include "resourcerule.h"
+#include "ResourceRule.h"
 
 HINSTANCE DerarInstanceHandle()
 {
