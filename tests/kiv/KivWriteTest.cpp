@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <signal.h>
 #include <sstream>
@@ -25,6 +26,7 @@
 
 #include "KivTestSupport.h"
 #include "KvdBytes.h"
+#include "KvdTestDisks.h"
 #include "KvdReader.h"
 #include "KvdWriteSession.h"
 #include "KvdWriter.h"
@@ -495,7 +497,7 @@ TEST(KivWrite, AnOverlongLineOrAZeroByteIsRefusedAtThePut)
 TEST(KivWrite, CallsOutOfOrderAreRefusedOrHarmless)
 {
     char* message = nullptr;
-    KivDetach();
+    KivAttach(&message);
     EXPECT_EQ(KivPutObject("O", "", "", "", "", &message), 0);
     EXPECT_NE(std::string(message).find("no write is open"), std::string::npos) << message;
     EXPECT_EQ(KivPutValue("G", "", 1, "v", "1", "", "", &message), 0);
@@ -513,7 +515,40 @@ TEST(KivWrite, CallsOutOfOrderAreRefusedOrHarmless)
     EXPECT_NE(KivPutObject("O", nullptr, nullptr, nullptr, "2001-01-01 00:00", nullptr), 0);
     EXPECT_NE(KivPutValue("G", nullptr, 1, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
     EXPECT_NE(KivCommitWrite(nullptr), 0);
+    KivDetach();
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"x.kvd"});
+}
+
+TEST(KivWrite, EveryWriteCallNeedsAnAttachment)
+{
+    Folder folder;
+    std::string path = folder / "x.kvd";
+    char* message = nullptr;
+    KivDetach();
+    struct Case {
+        const char* name;
+        std::function<int()> call;
+    };
+    const Case cases[] = {
+        {"begin", [&] { return KivBeginWrite(path.c_str(), &message, KIV_WRITE_REPLACE); }},
+        {"put object", [&] { return KivPutObject("O", "", "", "", "", &message); }},
+        {"put value", [&] { return KivPutValue("G", "", 1, "v", "1", "", "", &message); }},
+        {"commit", [&] { return KivCommitWrite(&message); }},
+    };
+    for (const Case& c : cases) {
+        message = nullptr;
+        EXPECT_EQ(c.call(), 0) << c.name;
+        ASSERT_NE(message, nullptr) << c.name;
+        EXPECT_NE(std::string(message).find("not attached"), std::string::npos) << c.name << ": " << message;
+    }
+    KivAbandonWrite();  // harmless
+    EXPECT_TRUE(folder.Names().empty());
+    // A write begun in an attachment ends with it.
+    KivAttach(&message);
+    ASSERT_NE(KivBeginWrite(path.c_str(), &message, KIV_WRITE_REPLACE), 0) << message;
+    KivDetach();
+    EXPECT_EQ(KivCommitWrite(&message), 0);
+    EXPECT_TRUE(folder.Names().empty());
 }
 
 // ---- Faults: the target stays as it was -----------------------------------------------
@@ -672,22 +707,21 @@ TEST(KivWriteFaults, DetachOrAbandonWithoutCommitLeavesTheTarget)
             Target target;
             ASSERT_EQ(BeginAndPut(target.path, mode), "");
             char* message = nullptr;
-            KivAttach(&message);  // a new attachment starts from nothing
+            KivAttach(&message);  // a nested attachment starts from nothing
             EXPECT_EQ(KivCommitWrite(&message), 0);
             KivDetach();
-            target.ExpectUnchanged("attach again");
+            EXPECT_EQ(ReadBytes(target.path), target.before) << "a nested attachment has no write to commit";
+            EXPECT_EQ(KivPutObject("Y", "", "", "", "2001-01-01 00:00", &message), 1)
+                << "the write goes on in the attachment below: " << message;
+            KivDetach();
+            target.ExpectUnchanged("detach");
         }
     }
 }
 
 // The process dies after the temporary file is complete and before the replace: a
-// child stops itself there, and the test kills it.
-void StopHere(const char* step)
-{
-    if (std::string(step) == "written")
-        raise(SIGSTOP);
-}
-
+// child stops itself there, and the test kills it. What it leaves, the next write to
+// the file removes.
 TEST(KivWriteFaults, AProcessKilledBeforeTheReplaceLeavesTheTarget)
 {
     for (int mode : {KIV_WRITE_UPDATE, KIV_WRITE_REPLACE}) {
@@ -696,9 +730,8 @@ TEST(KivWriteFaults, AProcessKilledBeforeTheReplaceLeavesTheTarget)
         pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            // The library's core itself: the hook is a test's, not a call's.
-            KvdWriteSession::commitStepHook = &StopHere;
-            KvdWriteSession writer;
+            StopDisk stopAtTheReplace(kvddisk::Call::kRename, [] { raise(SIGSTOP); });
+            KvdWriteSession writer(stopAtTheReplace);
             writer.Begin(target.path.c_str(), mode);
             writer.PutObject("A", "new", "", "", "2001-01-01 00:00");
             writer.Commit();
@@ -715,6 +748,9 @@ TEST(KivWriteFaults, AProcessKilledBeforeTheReplaceLeavesTheTarget)
         EXPECT_EQ(std::count_if(names.begin(), names.end(),
                                 [](const std::string& n) { return n.find(".tmp") != std::string::npos; }) >= 1,
                   true);
+        ASSERT_EQ(Write(target.path, mode, {Object("B")}), "") << mode;
+        EXPECT_EQ(target.folder.Names(), std::vector<std::string>{"target.kvd"})
+            << "the next write removes what the dead writer left, mode " << mode;
     }
 }
 
@@ -770,17 +806,21 @@ TEST(KivWriteFaults, TheFolderRemovedBeforeTheCommit)
 
 // ---- The attachment starts from nothing --------------------------------------------------
 
-TEST(KivWrite, AttachingAgainClosesAFileLeftOpen)
+TEST(KivWrite, ANestedAttachmentStartsEmptyAndTheOneBelowGoesOn)
 {
-    TestFile file(KvdFile(KvdObjectLine("Old", "a", "1", "W", "2001-01-01 10:00")));
+    TestFile file(KvdFile(KvdObjectLine("Old", "a", "1", "W", "2001-01-01 10:00") +
+                          KvdObjectLine("Older", "a", "1", "W", "2001-01-01 10:00")));
     char* message = nullptr;
     KivAttach(&message);
     ASSERT_NE(KivOpen(file.Path().c_str(), &message, 0), 0) << message;
-    // No detach: a careless host, or one whose earlier dialog ended abruptly.
-    KivAttach(&message);
     char *name, *author, *version, *wellId, *date;
+    ASSERT_NE(KivGetNextObject(&name, &author, &version, &wellId, &date), 0);
+    KivAttach(&message);
     EXPECT_EQ(KivGetNextObject(&name, &author, &version, &wellId, &date), 0)
-        << "a new attachment lists an earlier file's object " << name;
+        << "a nested attachment lists the file of the one below: " << name;
+    KivDetach();
+    ASSERT_NE(KivGetNextObject(&name, &author, &version, &wellId, &date), 0);
+    EXPECT_STREQ(name, "Older");
     KivDetach();
 }
 
@@ -868,8 +908,7 @@ TEST(KivWrite, UpdatingAnOlderCodePageFileTurnsItIntoUtf8)
     std::string path = folder / "old.kvd";
     WriteBytes(path, "KVD 1\n# Gr\xF6\xDF" "e\nobject Gr\xF6\xDF" "e amy 1 W \"2001-01-01 10:00\"\n"
                      "value G \"\" 1 a \"caf\\xE9 \\x41\\\\xE9\"\nobject B b 1 W \"2001-01-01 10:00\"\nend\n");
-    KvdWriteSession writer;
-    writer.SetLegacyConverter(&Latin1ToUtf8);
+    KvdWriteSession writer(kvddisk::SystemDisk(), &Latin1ToUtf8);
     ASSERT_TRUE(writer.Begin(path.c_str(), KvdWriteSession::kUpdate)) << writer.Message();
     ASSERT_TRUE(writer.PutObject("B", "new", "", "", "2002-02-02 02:02"));
     ASSERT_TRUE(writer.Commit()) << writer.Message();
