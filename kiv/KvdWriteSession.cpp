@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <mutex>
 
 #include "KvdBytes.h"
 #include "KvdDate.h"
@@ -14,6 +15,11 @@
 namespace {
 
 constexpr size_t kChunk = size_t(1) << 20;
+
+// The last check and the replace of every commit of this process, one at a time: two
+// threads that update one file never both pass the check before either replaced it,
+// which would lose the first one's objects.
+std::mutex g_lastStep;
 
 // What a Disk call was doing, as a message says it.
 const char* StepText(kvddisk::Call call)
@@ -377,6 +383,7 @@ bool KvdWriteSession::CommitReplace()
     uint64_t hash = 0, size = 0;
     if (stamp_.exists && !HashTarget(hash, size, error))
         return Say(CannotReadTargetText(error));
+    std::lock_guard<std::mutex> lastStep(g_lastStep);
     if (!Checked(true, hash, size))
         return false;
     if (!out_.PutInPlace(path_, error))
@@ -418,6 +425,7 @@ bool KvdWriteSession::CommitUpdate()
     target.Close();
     if (!merged.Finish(error))
         return Say(FailureText(error));
+    std::lock_guard<std::mutex> lastStep(g_lastStep);
     if (!Checked(true, hash.Value(), hash.Size()))
         return false;
     if (!merged.PutInPlace(path_, error))

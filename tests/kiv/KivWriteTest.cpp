@@ -804,6 +804,103 @@ TEST(KivWriteFaults, TheFolderRemovedBeforeTheCommit)
     EXPECT_TRUE(outer.Names().empty());
 }
 
+TEST(KivWriteFaults, TheFolderRenamedBeforeTheCommitKeepsNoTemporaryFile)
+{
+    for (int mode : {KIV_WRITE_UPDATE, KIV_WRITE_REPLACE}) {
+        Folder outer;
+        std::string inner = outer / "inner", moved = outer / "moved";
+        mkdir(inner.c_str(), 0755);
+        std::string path = inner + "/target.kvd";
+        WriteBytes(path, OldFile());
+        ASSERT_EQ(BeginAndPut(path, mode), "");
+        ASSERT_EQ(rename(inner.c_str(), moved.c_str()), 0);
+        std::string message = CommitMessage();
+        EXPECT_NE(message.find("changed on the disk"), std::string::npos) << mode << ": " << message;
+        std::vector<std::string> left;
+        if (DIR* dir = opendir(moved.c_str())) {
+            while (dirent* entry = readdir(dir))
+                if (entry->d_name[0] != '.')
+                    left.push_back(entry->d_name);
+            closedir(dir);
+        }
+        EXPECT_EQ(left, std::vector<std::string>{"target.kvd"}) << "mode " << mode << ": the moved folder holds a "
+                                                                   "temporary file";
+        EXPECT_EQ(ReadBytes(moved + "/target.kvd"), OldFile()) << mode;
+        std::remove((moved + "/target.kvd").c_str());
+        rmdir(moved.c_str());
+    }
+}
+
+// The temporary file of the write open in this attachment, by its name in the folder.
+std::string OpenTemporaryName(const Folder& folder)
+{
+    for (const std::string& name : folder.Names())
+        if (name.find(".tmp") != std::string::npos)
+            return name;
+    return "";
+}
+
+TEST(KvdLeftovers, ANameThatALeftoverHoldsIsPassedOver)
+{
+    for (int mode : {KIV_WRITE_UPDATE, KIV_WRITE_REPLACE}) {
+        Target target;
+        ASSERT_EQ(BeginAndPut(target.path, mode), "");
+        std::string seen = OpenTemporaryName(target.folder);  // target.kvd.~<pid>-<n>.tmp
+        KivDetach();
+        ASSERT_NE(seen, "");
+        size_t dash = seen.rfind('-');
+        int n = std::atoi(seen.c_str() + dash + 1);
+        // An earlier process with this process's id left the names that come next.
+        for (int next = n + 1; next <= n + 40; ++next)
+            WriteBytes(target.folder / (seen.substr(0, dash + 1) + std::to_string(next) + ".tmp"), "left over");
+        EXPECT_EQ(Write(target.path, mode, {Object("A", "new")}), "") << mode;
+        EXPECT_EQ(Listing(ReadKvdFile(target.path).objects).find("A/new"), 0u) << mode;
+        EXPECT_EQ(target.folder.Names(), std::vector<std::string>{"target.kvd"})
+            << "mode " << mode << ": the commit removes what the earlier process left";
+    }
+}
+
+TEST(KvdLeftovers, ACommitRemovesWhatDeadWritersLeftAndNothingElse)
+{
+    Target target;
+    pid_t dead = fork();
+    ASSERT_GE(dead, 0);
+    if (dead == 0)
+        _exit(0);
+    waitpid(dead, nullptr, 0);
+    const std::string me = std::to_string(getpid()), gone = std::to_string(dead), alive = std::to_string(getppid());
+    struct Leftover {
+        std::string suffix;
+        bool stays;
+    };
+    const Leftover leftovers[] = {
+        {".~" + gone + "-1.tmp", false},       // a writer that died
+        {".~" + me + "-999999.tmp", false},    // an earlier process with this process's id
+        {".~" + alive + "-1.tmp", true},       // a writer of a process that runs
+        {".~notes.tmp", true},                 // not a writer's name
+        {".~" + gone + "-x.tmp", true},
+        {".~" + gone + "-1.tmp.keep", true},
+    };
+    for (const Leftover& l : leftovers)
+        WriteBytes(target.path + l.suffix, "left over");
+    // A live writer of this process, in another attachment.
+    char* message = nullptr;
+    KivAttach(&message);
+    ASSERT_NE(KivBeginWrite(target.path.c_str(), &message, KIV_WRITE_REPLACE), 0) << message;
+    std::vector<std::string> withOpenWrite = target.folder.Names();
+
+    ASSERT_EQ(Write(target.path, KIV_WRITE_UPDATE, {Object("A", "new")}), "");
+    std::vector<std::string> names = target.folder.Names();
+    for (const Leftover& l : leftovers) {
+        bool there = std::find(names.begin(), names.end(), "target.kvd" + l.suffix) != names.end();
+        EXPECT_EQ(there, l.stays) << "target.kvd" << l.suffix;
+    }
+    EXPECT_EQ(names.size(), withOpenWrite.size() - 2) << "the open write's file stays";
+    EXPECT_NE(KivPutObject("B", "", "", "", "", &message), 0) << message;
+    EXPECT_EQ(KivCommitWrite(&message), 0) << "the file changed since that write began";
+    KivDetach();
+}
+
 // ---- The attachment starts from nothing --------------------------------------------------
 
 TEST(KivWrite, ANestedAttachmentStartsEmptyAndTheOneBelowGoesOn)
