@@ -80,6 +80,18 @@ bool NamesNothing(DWORD code)
            code == ERROR_BAD_NETPATH || code == ERROR_BAD_NET_NAME;
 }
 
+// A device name ("NUL", "LPT1") in a folder names the device, which has no attributes.
+bool IsDevice(const std::wstring& path)
+{
+    HANDLE device = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (device == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD type = GetFileType(device);
+    CloseHandle(device);
+    return type != FILE_TYPE_DISK;
+}
+
 HANDLE Handle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 intptr_t Number(HANDLE handle) { return reinterpret_cast<intptr_t>(handle); }
 
@@ -189,6 +201,10 @@ public:
         WIN32_FILE_ATTRIBUTE_DATA data;
         if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
             DWORD code = GetLastError();
+            if (IsDevice(wide)) {  // "NUL", "COM1": no attributes, but it opens
+                stamp.exists = true;
+                return true;
+            }
             if (NamesNothing(code))
                 return true;
             return Fail(error, Call::kStat, code);
