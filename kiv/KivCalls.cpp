@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <memory>
 #include <new>
 #include <string>
 #include <utility>
@@ -47,17 +48,39 @@ const char* Shown(KivAttachment& attachment, const char* text, int slot)
     return attachment.session.FileIsUtf8() ? Utf8ToAnsi(text, attachment.texts[slot]) : text;
 }
 
-// A caller's text in UTF-8: the text itself when it needs no conversion, else `storage`.
-std::string_view Utf8(const char* text, std::string& storage)
+// The callers' code page is fixed for the life of the process.
+bool CallersSpeakUtf8()
 {
-    if (text == nullptr)
-        return std::string_view();
-    std::string_view view(text);
-    if (AnsiIsUtf8() || IsAsciiText(view))
-        return view;
-    storage = AnsiToUtf8(view);
-    return storage;
+    static const bool utf8 = AnsiIsUtf8();
+    return utf8;
 }
+
+// A call's texts in UTF-8: each text itself when it needs no conversion (a NULL text is
+// ""); only a text that does takes storage.
+template <size_t kCount>
+class Utf8Texts {
+public:
+    Utf8Texts(std::initializer_list<const char*> texts)
+    {
+        size_t i = 0;
+        bool utf8 = CallersSpeakUtf8();
+        for (const char* text : texts) {
+            std::string_view view = text != nullptr ? std::string_view(text) : std::string_view();
+            if (!utf8 && !IsAsciiText(view)) {
+                if (!storage_)
+                    storage_.reset(new std::string[kCount]);
+                storage_[i] = AnsiToUtf8(view);
+                view = storage_[i];
+            }
+            views_[i++] = view;
+        }
+    }
+    std::string_view operator[](size_t i) const { return views_[i]; }
+
+private:
+    std::string_view views_[kCount];
+    std::unique_ptr<std::string[]> storage_;
+};
 
 // Out-pointers may be NULL ("not wanted"); every wanted one is set.
 inline void Put(char** out, const char* text)
@@ -127,7 +150,7 @@ KIVAPI int KIVCALL KivAttach(char** message)
             return 0;
         }
         // Kept lines of an older file in the Windows code page become UTF-8 too.
-        if (thread->Attach(AnsiIsUtf8() ? nullptr : &AnsiToUtf8) == nullptr) {
+        if (thread->Attach(CallersSpeakUtf8() ? nullptr : &AnsiToUtf8) == nullptr) {
             Put(message, kTooDeep);
             return 0;
         }
@@ -232,9 +255,8 @@ KIVAPI int KIVCALL KivPutObject(const char* name, const char* author, const char
                                 const char* date, char** message)
 {
     return WriteStep(message, [&](KivSession& session) {
-        std::string s[5];
-        return session.PutObject(Utf8(name, s[0]), Utf8(author, s[1]), Utf8(version, s[2]), Utf8(wellId, s[3]),
-                                 Utf8(date, s[4]));
+        Utf8Texts<5> t({name, author, version, wellId, date});
+        return session.PutObject(t[0], t[1], t[2], t[3], t[4]);
     });
 }
 
@@ -243,10 +265,12 @@ KIVAPI int KIVCALL KivPutValue(const char* groupName, const char* parentGroupNam
                                const char* extraText, char** message)
 {
     return WriteStep(message, [&](KivSession& session) {
-        std::string s[6];
-        return session.PutValue(Utf8(groupName, s[0]), Utf8(parentGroupName, s[1]), recordNumber,
-                                Utf8(valueName, s[2]), Utf8(valueText, s[3]), Utf8(suffixText, s[4]),
-                                Utf8(extraText, s[5]));
+        // Most values pass as they are given; the others are converted, checked and told.
+        KvdValueTexts texts = {groupName, parentGroupName, recordNumber, valueName, valueText, suffixText, extraText};
+        if (session.PutValueQuickly(texts, !CallersSpeakUtf8()))
+            return true;
+        Utf8Texts<6> t({groupName, parentGroupName, valueName, valueText, suffixText, extraText});
+        return session.PutValue(t[0], t[1], recordNumber, t[2], t[3], t[4], t[5]);
     });
 }
 

@@ -128,6 +128,18 @@ public:
         return WriteSlow(data, size, error);
     }
     bool Write(const std::string& text, Error& error) { return Write(text.data(), text.size(), error); }
+    // Room for `size` bytes in the buffer, to be written there and then counted with
+    // Wrote(size). nullptr with `error` unset: more than the buffer holds (use Write);
+    // nullptr with `error` set: handing the buffer to the disk failed.
+    char* Room(size_t size, Error& error)
+    {
+        if (size <= kBuffer - used_)
+            return buffer_.get() + used_;
+        if (size > kBuffer || !Drain(error))
+            return nullptr;
+        return buffer_.get();
+    }
+    void Wrote(size_t size) { used_ += size; }
     // Hands what is buffered to the disk.
     bool Drain(Error& error);
     // Reads back `size` bytes written from `offset` (after a Drain).

@@ -240,6 +240,27 @@ bool KvdWriteSession::Emit(const std::string& line)
     return true;
 }
 
+// The line straight into the new file's buffer; a line longer than the buffer through
+// a text of its own.
+bool KvdWriteSession::Emit(const KvdLine& line)
+{
+    kvddisk::Error error;
+    char* room = out_.Room(line.Size(), error);
+    if (room == nullptr && error.kind != kvddisk::Failure::kNone)
+        return Broken(error);
+    if (room != nullptr) {
+        line.WriteTo(room);
+        out_.Wrote(line.Size());
+    } else {
+        line_.resize(line.Size());
+        line.WriteTo(&line_[0]);
+        if (!out_.Write(line_, error))
+            return Broken(error);
+    }
+    written_ += line.Size();
+    return true;
+}
+
 bool KvdWriteSession::FieldsHaveNoZero(std::initializer_list<std::pair<const char*, std::string_view>> fields,
                                        const char* what)
 {
@@ -277,17 +298,16 @@ bool KvdWriteSession::PutObject(std::string_view name, std::string_view author, 
         return RefuseObject(shownName + " is not written: its date \"" + std::string(date) +
                             "\" is not a date and time of the form YYYY-MM-DD HH:MM that exists (such as "
                             "\"1987-03-14 09:30\"). Give such a date, or \"\" for the time now.");
-    line_.clear();
-    AppendKvdObjectLine(line_, name, author, version, wellId, date);
-    if (line_.size() - 1 > KvdReader::kMaxLine)
+    KvdLine line = KvdLine::Object(name, author, version, wellId, date);
+    if (line.Size() - 1 > KvdReader::kMaxLine)
         return RefuseObject(shownName.substr(0, 80) + " is not written: its line would be " +
-                            std::to_string(line_.size() - 1) + " bytes long, and a .kvd file allows at most " +
+                            std::to_string(line.Size() - 1) + " bytes long, and a .kvd file allows at most " +
                             std::to_string(KvdReader::kMaxLine) + ". Shorten its texts.");
     uint64_t offset = written_;
-    if (!Emit(line_))
+    if (!Emit(line))
         return false;
     if (mode_ == kUpdate) {
-        current_ = &put_.Add(name, offset, line_.size());
+        current_ = &put_.Add(name, offset, line.Size());
     } else {
         current_ = &replacePiece_;
     }
@@ -308,20 +328,42 @@ bool KvdWriteSession::PutValue(std::string_view group, std::string_view parent, 
     if (current_ == nullptr)
         return RefuseValue(shown() + " is not written: no object takes it, because none was put since the "
                                      "writing began or the last one was refused. Put its object first.");
-    line_.clear();
-    if (!AppendKvdValueLine(line_, group, parent, record, name, value, suffix, extra))
+    KvdLine line = KvdLine::Value(group, parent, record, name, value, suffix, extra);
+    if (!line.Sound())
         return RefuseValue(shown() + " is not written: one of its texts holds a zero byte, which a .kvd text "
                                      "cannot hold. Remove it.");
-    if (line_.size() - 1 > KvdReader::kMaxLine)
-        return RefuseValue(shown() + " is not written: its line would be " + std::to_string(line_.size() - 1) +
+    if (line.Size() - 1 > KvdReader::kMaxLine)
+        return RefuseValue(shown() + " is not written: its line would be " + std::to_string(line.Size() - 1) +
                            " bytes long, and a .kvd file allows at most " + std::to_string(KvdReader::kMaxLine) +
                            ". Shorten its texts.");
     std::string why;
     if (!groups_.Enter(group, parent, why))
         return RefuseValue(shown() + " is not written: " + why);
-    if (!Emit(line_))
+    if (!Emit(line))
         return false;
-    current_->length += line_.size();
+    current_->length += line.Size();
+    return true;
+}
+
+bool KvdWriteSession::PutValueQuickly(const KvdValueTexts& texts, bool convertHigh)
+{
+    constexpr size_t kRoom = size_t(64) << 10;  // most lines are far shorter; longer ones go the other way
+    if (!open_ || current_ == nullptr)
+        return false;
+    kvddisk::Error error;
+    char* room = out_.Room(kRoom, error);
+    if (room == nullptr)
+        return false;  // a failing disk is told by the other way
+    std::string_view group, parent;
+    bool high = false;
+    char* end = WriteKvdValueLine(room, room + kRoom, texts, group, parent, high);
+    std::string why;
+    if (end == nullptr || (high && convertHigh) || !groups_.Enter(group, parent, why))
+        return false;  // nothing counted: what was written in the buffer is not part of the file
+    size_t size = static_cast<size_t>(end - room);
+    out_.Wrote(size);
+    written_ += size;
+    current_->length += size;
     return true;
 }
 

@@ -38,6 +38,10 @@ public:
                    std::string_view wellId, std::string_view date);
     bool PutValue(std::string_view group, std::string_view parent, int record, std::string_view name,
                   std::string_view value, std::string_view suffix, std::string_view extra);
+    // PutValue for texts as the calls receive them, written in one pass. False: nothing
+    // was done, and PutValue (with the texts in UTF-8) does it, or says why not; so it is
+    // when `convertHigh` and a text holds a byte above 127 (the caller's code page).
+    bool PutValueQuickly(const KvdValueTexts& texts, bool convertHigh);
     // Ends the write either way.
     bool Commit();
     // Ends the write; the target is untouched and no temporary file is left.
@@ -62,6 +66,7 @@ private:
     bool FieldsHaveNoZero(std::initializer_list<std::pair<const char*, std::string_view>> fields,
                           const char* what);
     bool Emit(const std::string& line);
+    bool Emit(const KvdLine& line);
     bool HashTarget(uint64_t& hash, uint64_t& size, kvddisk::Error& error);
     Sameness StillTheSame(bool compareContent, uint64_t hash, uint64_t size, kvddisk::Error& error);
     bool Checked(bool compareContent, uint64_t hash, uint64_t size);

@@ -1020,6 +1020,53 @@ TEST(KivWrite, UpdatingAnOlderCodePageFileTurnsItIntoUtf8)
     EXPECT_EQ(Listing(read.objects), "Gr\xC3\xB6\xC3\x9F" "e/new B/new");
 }
 
+// The calls write most value lines in one pass over their zero-terminated texts; the
+// line is the one that the quoting rule makes.
+TEST(KvdLines, TheOnePassValueLineIsTheQuotingRulesLine)
+{
+    std::mt19937 random(11);
+    for (int round = 0; round < 3000; ++round) {
+        std::string texts[6];
+        for (std::string& text : texts) {
+            text = RandomText(random);
+            text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+        }
+        if (round % 7 == 0)
+            texts[4].clear();  // no suffix
+        if (round % 5 == 0)
+            texts[5].clear();  // no extra text
+        int record = static_cast<int>(random());
+        std::string expected = KvdValueLine(texts[0], texts[1], record, texts[2], texts[3], texts[4], texts[5]);
+        KvdValueTexts given = {texts[0].c_str(), texts[1].c_str(), record, texts[2].c_str(),
+                               texts[3].c_str(), texts[4].c_str(), texts[5].c_str()};
+        std::vector<char> room(expected.size() + 100);
+        std::string_view group, parent;
+        bool high = false;
+        char* end = WriteKvdValueLine(room.data(), room.data() + room.size(), given, group, parent, high);
+        ASSERT_NE(end, nullptr) << "round " << round;
+        EXPECT_EQ(std::string(room.data(), end), expected) << "round " << round;
+        EXPECT_EQ(group, texts[0]) << "round " << round;
+        EXPECT_EQ(parent, texts[1]) << "round " << round;
+        bool anyHigh = false;
+        for (const std::string& text : texts)
+            for (char c : text)
+                anyHigh = anyHigh || static_cast<unsigned char>(c) >= 0x80;
+        EXPECT_EQ(high, anyHigh) << "round " << round;
+        // Too little room: nothing past it, and no line.
+        std::vector<char> small(expected.size() - 1);
+        EXPECT_EQ(WriteKvdValueLine(small.data(), small.data() + small.size(), given, group, parent, high), nullptr)
+            << "round " << round;
+    }
+    KvdValueTexts none = {nullptr, nullptr, -7, nullptr, nullptr, nullptr, nullptr};
+    char room[64];
+    std::string_view group, parent;
+    bool high = true;
+    char* end = WriteKvdValueLine(room, room + sizeof room, none, group, parent, high);
+    ASSERT_NE(end, nullptr);
+    EXPECT_EQ(std::string(room, end), KvdValueLine("", "", -7, "", ""));
+    EXPECT_FALSE(high);
+}
+
 // ---- The byte checks ------------------------------------------------------------------------
 
 TEST(KvdBytes, BareTextTestOfEveryByteInEveryPlaceOfAWord)
