@@ -133,12 +133,17 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE /*instance*/, DWORD reason, LPVOID rese
 
 #else
 
+namespace {
+// Ends the thread's attachments with it. The library is linked, not loaded later, so its
+// slot may sit with the program's own (each call asks for it).
+thread_local std::unique_ptr<KivThread> t_current __attribute__((tls_model("initial-exec")));
+}  // namespace
+
 KivThread* KivThread::Current(bool make)
 {
-    thread_local std::unique_ptr<KivThread> current;  // ends the thread's attachments with it
-    if (current == nullptr && make)
-        current.reset(new KivThread);
-    return current.get();
+    if (t_current == nullptr && make)
+        t_current.reset(new KivThread);
+    return t_current.get();
 }
 
 #endif

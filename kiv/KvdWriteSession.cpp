@@ -356,7 +356,8 @@ bool KvdWriteSession::PutValueQuickly(const KvdValueTexts& texts, bool convertHi
         return false;  // a failing disk is told by the other way
     std::string_view group, parent;
     bool high = false;
-    char* end = WriteKvdValueLine(room, room + kRoom, texts, group, parent, high);
+    char* end = convertHigh ? WriteKvdValueLine(room, room + kRoom, texts, group, parent, high)
+                            : WriteKvdValueLineUtf8(room, room + kRoom, texts, group, parent);
     std::string why;
     if (end == nullptr || (high && convertHigh) || !groups_.Enter(group, parent, why))
         return false;  // nothing counted: what was written in the buffer is not part of the file

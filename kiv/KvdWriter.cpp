@@ -209,7 +209,8 @@ namespace {
 
 // One field from a zero-terminated text, at `out`: bare while every byte may stand so,
 // begun again in quotes at the first that may not. nullptr: `limit` would be passed.
-// `length`: the text's; `bits`: every byte of it or'ed.
+// `length`: the text's; `bits`: every byte of it or'ed (kHigh: the caller wants to know).
+template <bool kHigh>
 inline char* PutField(char* out, char* limit, const char* text, size_t& length, unsigned& bits)
 {
     static const char kHex[] = "0123456789ABCDEF";
@@ -217,19 +218,19 @@ inline char* PutField(char* out, char* limit, const char* text, size_t& length, 
         text = "";
     const char* s = text;
     char* start = out;
-    for (unsigned char c; (c = static_cast<unsigned char>(*s)) != 0; ++s) {
-        if (!kBare.bare[c])
-            goto quoted;
+    // The zero byte that ends the text is no bare byte either: one test stops at both.
+    for (unsigned char c; kBare.bare[c = static_cast<unsigned char>(*s)]; ++s) {
         if (out == limit)
             return nullptr;
         *out++ = static_cast<char>(c);
-        bits |= c;
+        if (kHigh)
+            bits |= c;
     }
-    if (s != text) {
+    if (*s == 0 && s != text) {
         length = static_cast<size_t>(s - text);
         return out;
     }
-quoted:  // empty, or a byte that may not stand bare
+    // Empty, or a byte that may not stand bare: the whole text in quotes.
     out = start;
     s = text;
     if (limit - out < 2)
@@ -238,7 +239,8 @@ quoted:  // empty, or a byte that may not stand bare
     for (unsigned char c; (c = static_cast<unsigned char>(*s)) != 0; ++s) {
         if (limit - out < 5)
             return nullptr;
-        bits |= c;
+        if (kHigh)
+            bits |= c;
         switch (c) {
         case '"': *out++ = '\\'; *out++ = '"'; break;
         case '\\': *out++ = '\\'; *out++ = '\\'; break;
@@ -271,8 +273,11 @@ inline char* PutByte(char* out, char* limit, char c)
 
 }  // namespace
 
-char* WriteKvdValueLine(char* out, char* limit, const KvdValueTexts& t, std::string_view& group,
-                        std::string_view& parent, bool& high)
+namespace {
+
+template <bool kHigh>
+char* WriteValueLine(char* out, char* limit, const KvdValueTexts& t, std::string_view& group,
+                     std::string_view& parent, bool& high)
 {
     if (limit - out < 32)
         return nullptr;
@@ -280,12 +285,12 @@ char* WriteKvdValueLine(char* out, char* limit, const KvdValueTexts& t, std::str
     out += 6;
     unsigned bits = 0;
     size_t length = 0;
-    out = PutField(out, limit, t.group, length, bits);
+    out = PutField<kHigh>(out, limit, t.group, length, bits);
     if (out == nullptr)
         return nullptr;
     group = std::string_view(t.group != nullptr ? t.group : "", length);
     out = PutByte(out, limit, ' ');
-    out = out != nullptr ? PutField(out, limit, t.parent, length, bits) : nullptr;
+    out = out != nullptr ? PutField<kHigh>(out, limit, t.parent, length, bits) : nullptr;
     if (out == nullptr)
         return nullptr;
     parent = std::string_view(t.parent != nullptr ? t.parent : "", length);
@@ -310,11 +315,26 @@ char* WriteKvdValueLine(char* out, char* limit, const KvdValueTexts& t, std::str
     size_t fields = extra ? 4 : suffix ? 3 : 2;
     for (size_t i = 0; i < fields && out != nullptr; ++i) {
         out = PutByte(out, limit, ' ');
-        out = out != nullptr ? PutField(out, limit, rest[i], length, bits) : nullptr;
+        out = out != nullptr ? PutField<kHigh>(out, limit, rest[i], length, bits) : nullptr;
     }
     out = PutByte(out, limit, '\n');
     high = bits >= 0x80;
     return out;
+}
+
+}  // namespace
+
+char* WriteKvdValueLine(char* out, char* limit, const KvdValueTexts& texts, std::string_view& group,
+                        std::string_view& parent, bool& high)
+{
+    return WriteValueLine<true>(out, limit, texts, group, parent, high);
+}
+
+char* WriteKvdValueLineUtf8(char* out, char* limit, const KvdValueTexts& texts, std::string_view& group,
+                            std::string_view& parent)
+{
+    bool high = false;
+    return WriteValueLine<false>(out, limit, texts, group, parent, high);
 }
 
 void AppendKvdText(std::string& out, std::string_view text)

@@ -65,6 +65,9 @@ struct KvdValueTexts {
 // and `parent` are the texts as read; `high`: a text holds a byte above 127.
 char* WriteKvdValueLine(char* out, char* limit, const KvdValueTexts& texts, std::string_view& group,
                         std::string_view& parent, bool& high);
+// The same where no byte above 127 needs telling (the texts are UTF-8 already).
+char* WriteKvdValueLineUtf8(char* out, char* limit, const KvdValueTexts& texts, std::string_view& group,
+                            std::string_view& parent);
 
 // Appends one complete line, ending with "\n". False when a text holds a zero byte:
 // the line cannot be read back, and is not to be used.

@@ -200,8 +200,9 @@ TEST(KvdDiskFaults, EveryCallOfAWholeWriteFailsOnceAndTheTargetStaysWhole)
             } else {
                 ++failedWrites;
                 EXPECT_FALSE(Harmless(failed)) << where << ": " << outcome.message;
-                if (c.targetExists)
+                if (c.targetExists) {
                     EXPECT_EQ(ReadBytes(path), before) << where;
+                }
                 EXPECT_EQ(NamesIn(folder.Path()), namesBefore) << where << ": a temporary file is left";
                 std::vector<std::string> words = WordsFor(failed);
                 bool named = std::any_of(words.begin(), words.end(), [&](const std::string& w) {
