@@ -292,6 +292,27 @@ TEST(Sessions, TwoThreadsReadTheirOwnFilesInATightLoop)
     EXPECT_EQ(faultB, "") << "after " << roundsB << " rounds";
 }
 
+TEST(Sessions, AThreadThatOnlyAttachesAndDetachesLeavesAnothersReadingAlone)
+{
+    fixtures::TempFolder folder;
+    std::string big = folder.Write("big.kvd", Objects("O", 5000, 1));
+    std::atomic<bool> reading{true};
+    std::thread busy([&] {
+        char* message;
+        while (reading) {
+            KivAttach(&message);
+            KivDetach();
+            KivDetach();  // one too many: harmless, and never another thread's
+        }
+    });
+    std::string fault;
+    for (int round = 0; round < 3 && fault.empty(); ++round)
+        ReadRound(big, "O", 5000, 1, fault);
+    reading = false;
+    busy.join();
+    EXPECT_EQ(fault, "");
+}
+
 TEST(Sessions, AWorkerThreadReadsWhileTheUserWorksInADialog)
 {
     fixtures::TempFolder folder;
