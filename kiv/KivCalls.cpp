@@ -267,8 +267,11 @@ KIVAPI int KIVCALL KivPutValue(const char* groupName, const char* parentGroupNam
     return WriteStep(message, [&](KivSession& session) {
         // Most values pass as they are given; the others are converted, checked and told.
         KvdValueTexts texts = {groupName, parentGroupName, recordNumber, valueName, valueText, suffixText, extraText};
-        if (session.PutValueQuickly(texts, !CallersSpeakUtf8()))
-            return true;
+        switch (session.PutValueQuickly(texts, !CallersSpeakUtf8())) {
+        case KvdWriteSession::Quickly::kPut: return true;
+        case KvdWriteSession::Quickly::kBroken: return false;
+        default: break;
+        }
         Utf8Texts<6> t({groupName, parentGroupName, valueName, valueText, suffixText, extraText});
         return session.PutValue(t[0], t[1], recordNumber, t[2], t[3], t[4], t[5]);
     });

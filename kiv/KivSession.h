@@ -53,9 +53,11 @@ public:
                    std::string_view wellId, std::string_view date);
     bool PutValue(std::string_view group, std::string_view parent, int record, std::string_view name,
                   std::string_view value, std::string_view suffix, std::string_view extra);
-    // The same from the call's own texts in one pass; false: nothing done, PutValue does it
-    // (see KvdWriteSession::PutValueQuickly).
-    bool PutValueQuickly(const KvdValueTexts& texts, bool convertHigh) { return writer_.PutValueQuickly(texts, convertHigh); }
+    // The same from the call's own texts in one pass (see KvdWriteSession::PutValueQuickly).
+    KvdWriteSession::Quickly PutValueQuickly(const KvdValueTexts& texts, bool convertHigh)
+    {
+        return writer_.PutValueQuickly(texts, convertHigh);
+    }
     // Commits the write. A file open for reading that the commit replaces is closed
     // first: its objects are gone, and Windows replaces no file that is open.
     bool CommitWrite();

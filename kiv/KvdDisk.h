@@ -130,7 +130,8 @@ public:
     bool Write(const std::string& text, Error& error) { return Write(text.data(), text.size(), error); }
     // Room for `size` bytes in the buffer, to be written there and then counted with
     // Wrote(size). nullptr with `error` unset: more than the buffer holds (use Write);
-    // nullptr with `error` set: handing the buffer to the disk failed.
+    // nullptr with `error` set: handing the buffer to the disk failed (as after any
+    // failure here, the file is to be discarded).
     char* Room(size_t size, Error& error)
     {
         if (size <= kBuffer - used_)
@@ -140,7 +141,8 @@ public:
         return buffer_.get();
     }
     void Wrote(size_t size) { used_ += size; }
-    // Hands what is buffered to the disk.
+    // Hands what is buffered to the disk. After a failure (of this or any call that
+    // writes) part of it may be on the disk: the file is to be discarded.
     bool Drain(Error& error);
     // Reads back `size` bytes written from `offset` (after a Drain).
     bool ReadBack(uint64_t offset, char* data, size_t size, Error& error);

@@ -345,27 +345,29 @@ bool KvdWriteSession::PutValue(std::string_view group, std::string_view parent, 
     return true;
 }
 
-bool KvdWriteSession::PutValueQuickly(const KvdValueTexts& texts, bool convertHigh)
+KvdWriteSession::Quickly KvdWriteSession::PutValueQuickly(const KvdValueTexts& texts, bool convertHigh)
 {
     constexpr size_t kRoom = size_t(64) << 10;  // most lines are far shorter; longer ones go the other way
     if (!open_ || current_ == nullptr)
-        return false;
+        return Quickly::kOtherWay;
     kvddisk::Error error;
     char* room = out_.Room(kRoom, error);
-    if (room == nullptr)
-        return false;  // a failing disk is told by the other way
+    if (room == nullptr) {
+        Broken(error);  // the buffer could not be handed to the disk
+        return Quickly::kBroken;
+    }
     std::string_view group, parent;
     bool high = false;
     char* end = convertHigh ? WriteKvdValueLine(room, room + kRoom, texts, group, parent, high)
                             : WriteKvdValueLineUtf8(room, room + kRoom, texts, group, parent);
     std::string why;
     if (end == nullptr || (high && convertHigh) || !groups_.Enter(group, parent, why))
-        return false;  // nothing counted: what was written in the buffer is not part of the file
+        return Quickly::kOtherWay;  // nothing counted: what was written in the buffer is not part of the file
     size_t size = static_cast<size_t>(end - room);
     out_.Wrote(size);
     written_ += size;
     current_->length += size;
-    return true;
+    return Quickly::kPut;
 }
 
 void KvdWriteSession::Abandon()

@@ -38,10 +38,12 @@ public:
                    std::string_view wellId, std::string_view date);
     bool PutValue(std::string_view group, std::string_view parent, int record, std::string_view name,
                   std::string_view value, std::string_view suffix, std::string_view extra);
-    // PutValue for texts as the calls receive them, written in one pass. False: nothing
-    // was done, and PutValue (with the texts in UTF-8) does it, or says why not; so it is
-    // when `convertHigh` and a text holds a byte above 127 (the caller's code page).
-    bool PutValueQuickly(const KvdValueTexts& texts, bool convertHigh);
+    // PutValue for texts as the calls receive them, written in one pass. kOtherWay:
+    // nothing was done, and PutValue (with the texts in UTF-8) does it or says why not; so
+    // it is when `convertHigh` and a text holds a byte above 127 (the caller's code page).
+    // kBroken: the disk failed, the write is abandoned and Message() says why.
+    enum class Quickly { kPut, kOtherWay, kBroken };
+    Quickly PutValueQuickly(const KvdValueTexts& texts, bool convertHigh);
     // Ends the write either way.
     bool Commit();
     // Ends the write; the target is untouched and no temporary file is left.

@@ -223,6 +223,37 @@ TEST(KvdDiskFaults, EveryCallOfAWholeWriteFailsOnceAndTheTargetStaysWhole)
     }
 }
 
+// The disk fails while values are put, as the calls put them (in one pass, into the
+// buffer), when the buffer is handed to the disk: the write ends there, nothing is left.
+TEST(KvdDiskFaults, TheDiskFailsWhileValuesArePut)
+{
+    for (int mode : {KvdWriteSession::kUpdate, KvdWriteSession::kReplace}) {
+        Folder folder;
+        const std::string path = folder.Path() + "target.kvd";
+        WriteBytes(path, kTarget);
+        FaultDisk disk;
+        KvdWriteSession writer(disk);
+        ASSERT_TRUE(writer.Begin(path.c_str(), mode)) << writer.Message();
+        ASSERT_TRUE(writer.PutObject("Big", "", "", "", "2002-02-02 02:02"));
+        disk.FailCall(1);  // the next disk call: the first time the full buffer is handed over
+        KvdValueTexts value = {"G", "", 1, "v", "a value of some length, put again and again", "m", ""};
+        KvdWriteSession::Quickly last = KvdWriteSession::Quickly::kPut;
+        int put = 0;
+        for (; put < 200000 && last == KvdWriteSession::Quickly::kPut; ++put)
+            last = writer.PutValueQuickly(value, false);
+        EXPECT_EQ(last, KvdWriteSession::Quickly::kBroken) << "mode " << mode << " after " << put << " values";
+        Call failed;
+        ASSERT_TRUE(disk.Failed(failed));
+        EXPECT_EQ(failed, Call::kWrite);
+        EXPECT_NE(writer.Message().find("writing the new file failed"), std::string::npos) << writer.Message();
+        EXPECT_FALSE(writer.IsOpen());
+        EXPECT_EQ(writer.PutValueQuickly(value, false), KvdWriteSession::Quickly::kOtherWay);
+        EXPECT_FALSE(writer.PutValue("G", "", 1, "v", "1", "", ""));
+        EXPECT_EQ(ReadBytes(path), kTarget) << mode;
+        EXPECT_EQ(NamesIn(folder.Path()), std::vector<std::string>{"target.kvd"}) << mode;
+    }
+}
+
 // Every kind of call is among those failed, in both modes.
 TEST(KvdDiskFaults, AWholeWriteMakesEveryKindOfCall)
 {
