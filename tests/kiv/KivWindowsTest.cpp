@@ -47,12 +47,15 @@ void WriteBytes(const std::string& path, const std::string& content)
 // A folder of the test's own; everything in it is removed with it.
 class Folder {
 public:
+    // A name that no folder has: under Wine the first process of a session always has
+    // the same id, so a name of an earlier run may still be taken.
     Folder()
     {
         static int count = 0;
-        path_ = testing::TempDir() + "kivwin_" + std::to_string(GetCurrentProcessId()) + "_" +
-                std::to_string(count++) + "\\";
-        CreateDirectoryA(path_.c_str(), nullptr);
+        do {
+            path_ = testing::TempDir() + "kivwin_" + std::to_string(GetCurrentProcessId()) + "_" +
+                    std::to_string(count++) + "\\";
+        } while (!CreateDirectoryA(path_.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
     }
     ~Folder()
     {
