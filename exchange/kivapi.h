@@ -4,17 +4,30 @@
  * Every call is stdcall (the callee removes its arguments) with C linkage; the DLL
  * exports the plain names (KivOpen, not _KivOpen@12) on both architectures.
  *
- * Text out-parameters receive a pointer to a zero-terminated text owned by the
- * library. It stays valid until the next call into the library; copy it before
- * then and never free it. Every out-parameter is set on every call (texts to ""
- * and numbers to 0 on failure); a NULL out-pointer means "not wanted".
+ * Sessions: every call works in a session of the calling thread. KivAttach starts a
+ * fresh, empty session for that thread, on top of any it has already; KivDetach ends
+ * the innermost one (with its open file and its write), and the thread is back in the
+ * one below, with its open file, its reading position and its open write as they were.
+ * So a host may read or write across a dialog of derar.dll, which attaches and detaches
+ * inside it. Threads never share a session: each thread attaches for itself, and calls
+ * from several threads never meet. A thread holds at most 16 sessions at once; a 17th
+ * KivAttach is refused with a message (a host that forgets KivDetach in a loop learns so,
+ * and memory stays bounded). KivDetach without a session is harmless. The calls other
+ * than KivAttach and KivStringToDate need a session: without one the read calls deliver
+ * nothing and the write calls refuse, with a message. A thread that ends with sessions
+ * ends them; an uncommitted write of theirs leaves the target as it was.
  *
- * Lifecycle: KivAttach ... KivOpen (any number of times; a new file replaces the
- * open one) ... KivGetNextObject / KivGetNextValue ... KivDetach. KivDetach without
- * a successful KivAttach is harmless. Objects come in file order; the values of the
- * object delivered last come depth first: the first value of an object is in a
- * top-level group (empty parent group), and a non-empty parent group names a group
- * on the path of the value delivered before.
+ * Text out-parameters receive a pointer to a zero-terminated text owned by the
+ * library. It stays valid until the next call of the same session (the texts of a
+ * session below a nested one outlive all that the nested one does); copy it before
+ * then and never free it. Every out-parameter is set on every call (texts to "" and
+ * numbers to 0 on failure); a NULL out-pointer means "not wanted".
+ *
+ * Lifecycle of a session: KivAttach ... KivOpen (any number of times; a new file
+ * replaces the open one) ... KivGetNextObject / KivGetNextValue ... KivDetach. Objects
+ * come in file order; the values of the object delivered last come depth first: the
+ * first value of an object is in a top-level group (empty parent group), and a
+ * non-empty parent group names a group on the path of the value delivered before.
  *
  * Texts: .kvd files hold UTF-8. The library talks to its callers in the process's
  * ANSI code page: the read calls hand out texts of a UTF-8 file converted to it, and
@@ -45,9 +58,10 @@
 extern "C" {
 #endif
 
-/* Starts an attachment, from nothing: a file still open from an earlier attachment
- * is closed and a write still open is abandoned, so nothing of an earlier use shows.
- * Nonzero: attached. 0: *message says why. */
+/* Starts a fresh session for the calling thread, on top of the ones it has: no file
+ * is open in it and no write. Nonzero: attached. 0: *message says why (16 sessions are
+ * open on this thread already, or memory ran out); nothing was started, so no
+ * KivDetach is owed for it. */
 KIVAPI int KIVCALL KivAttach(char** message);
 
 /* Opens the .kvd file at path (directory text followed by the file name) after
@@ -71,14 +85,15 @@ KIVAPI int KIVCALL KivGetNextValue(char** groupName, char** valueName, char** ex
 KIVAPI int KIVCALL KivStringToDate(const char* date, int* year, int* month, int* day,
                                    int* hour, int* minute);
 
-/* Ends the attachment together with any open file, and abandons a write that was
- * not committed. */
+/* Ends the calling thread's innermost session together with its open file, and
+ * abandons its write if that was not committed; the session below goes on as it was.
+ * Harmless when the thread has no session. */
 KIVAPI void KIVCALL KivDetach(void);
 
 /* ---- Writing ----------------------------------------------------------------
  *
- * One write at a time, beside the reading (the read calls go on working while a
- * write is open):
+ * One write at a time in a session, beside the reading (the read calls go on working
+ * while a write is open); a nested session has its own:
  *
  *   KivAttach
  *   KivBeginWrite(path, &message, KIV_WRITE_UPDATE or KIV_WRITE_REPLACE)
@@ -87,10 +102,14 @@ KIVAPI void KIVCALL KivDetach(void);
  *   KivDetach                     (abandons a write that was not committed)
  *
  * Nothing reaches the file at path before KivCommitWrite. The commit writes a
- * temporary file in the same folder, flushes it to the disk and puts it in the
- * place of the target in one step: a failure at any point leaves the target as it
- * was. Each call returns nonzero for success; on 0, *message says what happened and
- * what to do, in words for a person (show it unchanged). A NULL text counts as "".
+ * temporary file in the same folder ("<path>.~<process>-<n>.tmp", the first n that
+ * names no file), flushes it to the disk and puts it in the place of the target in one
+ * step: a failure at any point leaves the target as it was and removes the temporary
+ * file. A successful commit also removes the temporary files that writers which died
+ * left beside the target. Each call returns nonzero for success; on 0, *message says
+ * what happened and what to do, in words for a person (show it unchanged). A NULL text
+ * counts as "". Without a session every write call refuses. (docs/kvd-format.md,
+ * "Writing".)
  *
  * Update rules (KIV_WRITE_UPDATE): every object name put in the write replaces all
  * objects of that name in the file; the first object put with a name takes the place
@@ -106,7 +125,8 @@ KIVAPI void KIVCALL KivDetach(void);
 
 /* Begins a write to the .kvd file at path (directory text followed by the file
  * name). A file that does not exist is created in either mode; its folder must exist.
- * A write that is still open is abandoned first.
+ * A write that is still open in this session is abandoned first. On Windows the folder
+ * can be neither renamed nor removed while the write is open.
  * 0: no write is open, and *message says why: the mode is neither of the two; the
  * file is read-only or is a folder; or, in update mode, the file is damaged; then
  * the message is the one KivOpen gives for it, so a fault is never cut away
@@ -142,7 +162,8 @@ KIVAPI int KIVCALL KivPutValue(const char* groupName, const char* parentGroupNam
  * folder was removed; no write open. */
 KIVAPI int KIVCALL KivCommitWrite(char** message);
 
-/* Ends the write without touching the target; harmless when no write is open. */
+/* Ends the session's write without touching the target; harmless when no write is
+ * open. */
 KIVAPI void KIVCALL KivAbandonWrite(void);
 
 #ifdef __cplusplus

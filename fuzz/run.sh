@@ -18,9 +18,9 @@ CXX=${CXX_FUZZ:-clang++}
 command -v "$CXX" >/dev/null || { echo "fuzz: $CXX is missing (apt-get install clang)" >&2; exit 1; }
 FLAGS=(-std=c++17 -O2 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
        -fno-omit-frame-pointer -I"$ROOT/exchange" -I"$ROOT/kiv")
-LIBRARY=("$ROOT"/kiv/KvdBytes.cpp "$ROOT"/kiv/KvdDate.cpp "$ROOT"/kiv/KvdReader.cpp "$ROOT"/kiv/KvdWriter.cpp
-         "$ROOT"/kiv/KvdWriteSession.cpp "$ROOT"/kiv/KvdDisk.cpp "$ROOT"/kiv/KvdDiskPosix.cpp
-         "$ROOT"/kiv/KivSession.cpp "$ROOT"/kiv/KivCalls.cpp "$ROOT"/kiv/KivCodePage.cpp)
+# The library's layers as kiv/sources.list names them.
+layer() { sed -n "s/^$1: *//p" "$ROOT/kiv/sources.list" | tr ' ' '\n' | sed "/^$/d; s|^|$ROOT/kiv/|"; }
+mapfile -t LIBRARY < <(layer core; layer disk-posix; layer calls)
 
 status=0
 for target in ${FUZZ_TARGETS:-reader date writer}; do

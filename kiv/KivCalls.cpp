@@ -1,57 +1,86 @@
-// KivCalls.cpp - the calls of Kiv.dll over one KivSession: texts cross in the
-// callers' code page, and the session works in the UTF-8 of the files.
+// KivCalls.cpp - the calls of Kiv.dll, each answered by the innermost attachment of
+// the calling thread (KivAttachments.h): texts cross in the callers' code page, and
+// the session works in the UTF-8 of the files.
 // No C++ exception may leave the library: every call catches them all.
 #define KIV_BUILDING_DLL
 #include "kivapi.h"
 
 #include <cstring>
 #include <initializer_list>
+#include <memory>
 #include <new>
 #include <string>
 #include <utility>
 
+#include "KivAttachments.h"
 #include "KivCodePage.h"
-#include "KivSession.h"
 #include "KvdDate.h"
 
 namespace {
 
-KivSession& Session()
+char g_empty[1] = "";
+
+constexpr const char* kOutOfMemory =
+    "The exchange library ran out of memory. Close other programs and try again.";
+constexpr const char* kTooDeep =
+    "The exchange library cannot be attached once more on this thread: 16 attachments are open on it, each "
+    "begun by KivAttach and not ended by KivDetach. The program that uses the library must call KivDetach "
+    "once for every KivAttach; tell its makers.";
+constexpr const char* kNotAttachedToOpen =
+    "Cannot open a file: the exchange library is not attached on this thread. The program that uses the "
+    "library must call KivAttach first; tell its makers.";
+constexpr const char* kNotAttachedToWrite =
+    "Nothing is written: the exchange library is not attached on this thread. The program that writes must "
+    "call KivAttach before KivBeginWrite, and KivDetach when it is done; tell its makers.";
+
+// The calling thread's innermost attachment, or nullptr.
+KivAttachment* Innermost()
 {
-    static KivSession session;
-    static bool converting = [] {
-        // Kept lines of an older file in the Windows code page become UTF-8 too.
-        if (!AnsiIsUtf8())
-            session.Writer().SetLegacyConverter(&AnsiToUtf8);
-        return true;
-    }();
-    (void)converting;
-    return session;
+    KivThread* thread = KivThread::Current(false);
+    return thread != nullptr ? thread->Innermost() : nullptr;
 }
 
-char g_empty[1] = "";
-std::string g_message;     // the text handed out through a message pointer
-std::string g_texts[6];    // texts of a UTF-8 file, converted for the caller
-
 // A text of the open file as the caller reads it: converted when the file is UTF-8.
-const char* Shown(const char* text, int slot)
+const char* Shown(KivAttachment& attachment, const char* text, int slot)
 {
     if (text == nullptr)
         return g_empty;
-    return Session().FileIsUtf8() ? Utf8ToAnsi(text, g_texts[slot]) : text;
+    return attachment.session.FileIsUtf8() ? Utf8ToAnsi(text, attachment.texts[slot]) : text;
 }
 
-// A caller's text in UTF-8: the text itself when it needs no conversion, else `storage`.
-std::string_view Utf8(const char* text, std::string& storage)
+// The callers' code page is fixed for the life of the process.
+bool CallersSpeakUtf8()
 {
-    if (text == nullptr)
-        return std::string_view();
-    std::string_view view(text);
-    if (AnsiIsUtf8() || IsAsciiText(view))
-        return view;
-    storage = AnsiToUtf8(view);
-    return storage;
+    static const bool utf8 = AnsiIsUtf8();
+    return utf8;
 }
+
+// A call's texts in UTF-8: each text itself when it needs no conversion (a NULL text is
+// ""); only a text that does takes storage.
+template <size_t kCount>
+class Utf8Texts {
+public:
+    Utf8Texts(std::initializer_list<const char*> texts)
+    {
+        size_t i = 0;
+        bool utf8 = CallersSpeakUtf8();
+        for (const char* text : texts) {
+            std::string_view view = text != nullptr ? std::string_view(text) : std::string_view();
+            if (!utf8 && !IsAsciiText(view)) {
+                if (!storage_)
+                    storage_.reset(new std::string[kCount]);
+                storage_[i] = AnsiToUtf8(view);
+                view = storage_[i];
+            }
+            views_[i++] = view;
+        }
+    }
+    std::string_view operator[](size_t i) const { return views_[i]; }
+
+private:
+    std::string_view views_[kCount];
+    std::unique_ptr<std::string[]> storage_;
+};
 
 // Out-pointers may be NULL ("not wanted"); every wanted one is set.
 inline void Put(char** out, const char* text)
@@ -65,36 +94,33 @@ inline void Put(int* out, int number)
         *out = number;
 }
 
-// Texts of the open file into the wanted out-pointers, each in its own slot.
-void PutShown(std::initializer_list<std::pair<char**, const char*>> texts)
+// The attachment's message, kept in it until its next call.
+void PutMessage(char** message, KivAttachment& attachment, const std::string& text)
 {
-    int slot = 0;
-    for (const auto& [out, text] : texts)
-        Put(out, Shown(text, slot++));
+    if (message == nullptr)
+        return;
+    attachment.message = MessageToAnsi(text);
+    Put(message, attachment.message.c_str());
 }
 
-void PutMessage(char** message, const std::string& text)
-{
-    g_message = MessageToAnsi(text);
-    Put(message, g_message.c_str());
-}
-
-constexpr const char* kOutOfMemory =
-    "The exchange library ran out of memory. Close other programs and try again.";
-
-// One write call: an empty message when `step` succeeds, the writer's own message
-// when it refuses, and the writing abandoned when it throws.
+// One write call: an empty message when `step` succeeds, the writer's own message when
+// it refuses, and the writing abandoned when it throws.
 template <typename Step>
 int WriteStep(char** message, Step step)
 {
+    KivAttachment* attachment = Innermost();
+    if (attachment == nullptr) {
+        Put(message, kNotAttachedToWrite);
+        return 0;
+    }
     try {
-        if (step()) {
+        if (step(attachment->session)) {
             Put(message, g_empty);
             return 1;
         }
-        PutMessage(message, Session().Writer().Message());
+        PutMessage(message, *attachment, attachment->session.WriteMessage());
     } catch (...) {
-        Session().Writer().Abandon();
+        attachment->session.AbandonWrite();
         Put(message, kOutOfMemory);
     }
     return 0;
@@ -118,7 +144,16 @@ extern "C" {
 KIVAPI int KIVCALL KivAttach(char** message)
 {
     try {
-        Session().Attach();
+        KivThread* thread = KivThread::Current(true);
+        if (thread == nullptr) {
+            Put(message, kOutOfMemory);
+            return 0;
+        }
+        // Kept lines of an older file in the Windows code page become UTF-8 too.
+        if (thread->Attach(CallersSpeakUtf8() ? nullptr : &AnsiToUtf8) == nullptr) {
+            Put(message, kTooDeep);
+            return 0;
+        }
         Put(message, g_empty);
         return 1;
     } catch (...) {
@@ -129,12 +164,17 @@ KIVAPI int KIVCALL KivAttach(char** message)
 
 KIVAPI int KIVCALL KivOpen(const char* path, char** message, int /*mode: always 0*/)
 {
+    KivAttachment* attachment = Innermost();
+    if (attachment == nullptr) {
+        Put(message, kNotAttachedToOpen);
+        return 0;
+    }
     try {
-        if (Session().Open(path)) {
+        if (attachment->session.Open(path)) {
             Put(message, g_empty);
             return 1;
         }
-        PutMessage(message, Session().Message());
+        PutMessage(message, *attachment, attachment->session.Message());
         return 0;
     } catch (...) {
         Put(message, kOutOfMemory);
@@ -145,31 +185,43 @@ KIVAPI int KIVCALL KivOpen(const char* path, char** message, int /*mode: always 
 KIVAPI int KIVCALL KivGetNextObject(char** name, char** author, char** version, char** wellId,
                                     char** date)
 {
+    KivAttachment* attachment = Innermost();
     KivSession::Object object = {};
-    bool delivered = Quietly([&] { return Session().NextObject(object); });
-    if (!delivered)
-        object = KivSession::Object();
-    PutShown({{name, object.name}, {author, object.author}, {version, object.version}, {wellId, object.wellId}});
+    bool delivered = attachment != nullptr && Quietly([&] { return attachment->session.NextObject(object); });
+    if (!delivered) {
+        for (char** out : {name, author, version, wellId, date})
+            Put(out, g_empty);
+        return 0;
+    }
+    Put(name, Shown(*attachment, object.name, 0));
+    Put(author, Shown(*attachment, object.author, 1));
+    Put(version, Shown(*attachment, object.version, 2));
+    Put(wellId, Shown(*attachment, object.wellId, 3));
     Put(date, object.date);  // digits and separators only
-    return delivered ? 1 : 0;
+    return 1;
 }
 
 KIVAPI int KIVCALL KivGetNextValue(char** groupName, char** valueName, char** extraText,
                                    char** suffixText, char** valueText, char** parentGroupName,
                                    int* recordNumber)
 {
+    KivAttachment* attachment = Innermost();
     KivSession::Value value = {};
-    bool delivered = Quietly([&] { return Session().NextValue(value); });
-    if (!delivered)
-        value = KivSession::Value();
-    PutShown({{groupName, value.groupName},
-              {valueName, value.valueName},
-              {extraText, value.extraText},
-              {suffixText, value.suffixText},
-              {valueText, value.valueText},
-              {parentGroupName, value.parentGroupName}});
+    bool delivered = attachment != nullptr && Quietly([&] { return attachment->session.NextValue(value); });
+    if (!delivered) {
+        for (char** out : {groupName, valueName, extraText, suffixText, valueText, parentGroupName})
+            Put(out, g_empty);
+        Put(recordNumber, 0);
+        return 0;
+    }
+    Put(groupName, Shown(*attachment, value.groupName, 0));
+    Put(valueName, Shown(*attachment, value.valueName, 1));
+    Put(extraText, Shown(*attachment, value.extraText, 2));
+    Put(suffixText, Shown(*attachment, value.suffixText, 3));
+    Put(valueText, Shown(*attachment, value.valueText, 4));
+    Put(parentGroupName, Shown(*attachment, value.parentGroupName, 5));
     Put(recordNumber, value.recordNumber);
-    return delivered ? 1 : 0;
+    return 1;
 }
 
 KIVAPI int KIVCALL KivStringToDate(const char* date, int* year, int* month, int* day, int* hour,
@@ -188,23 +240,23 @@ KIVAPI int KIVCALL KivStringToDate(const char* date, int* year, int* month, int*
 KIVAPI void KIVCALL KivDetach(void)
 {
     try {
-        Session().Detach();
+        if (KivThread* thread = KivThread::Current(false))
+            thread->Detach();
     } catch (...) {
     }
 }
 
 KIVAPI int KIVCALL KivBeginWrite(const char* path, char** message, int mode)
 {
-    return WriteStep(message, [&] { return Session().Writer().Begin(path, mode); });
+    return WriteStep(message, [&](KivSession& session) { return session.BeginWrite(path, mode); });
 }
 
 KIVAPI int KIVCALL KivPutObject(const char* name, const char* author, const char* version, const char* wellId,
                                 const char* date, char** message)
 {
-    return WriteStep(message, [&] {
-        std::string s[5];
-        return Session().Writer().PutObject(Utf8(name, s[0]), Utf8(author, s[1]), Utf8(version, s[2]),
-                                            Utf8(wellId, s[3]), Utf8(date, s[4]));
+    return WriteStep(message, [&](KivSession& session) {
+        Utf8Texts<5> t({name, author, version, wellId, date});
+        return session.PutObject(t[0], t[1], t[2], t[3], t[4]);
     });
 }
 
@@ -212,44 +264,31 @@ KIVAPI int KIVCALL KivPutValue(const char* groupName, const char* parentGroupNam
                                const char* valueName, const char* valueText, const char* suffixText,
                                const char* extraText, char** message)
 {
-    return WriteStep(message, [&] {
-        std::string s[6];
-        return Session().Writer().PutValue(Utf8(groupName, s[0]), Utf8(parentGroupName, s[1]), recordNumber,
-                                           Utf8(valueName, s[2]), Utf8(valueText, s[3]), Utf8(suffixText, s[4]),
-                                           Utf8(extraText, s[5]));
+    return WriteStep(message, [&](KivSession& session) {
+        // Most values pass as they are given; the others are converted, checked and told.
+        KvdValueTexts texts = {groupName, parentGroupName, recordNumber, valueName, valueText, suffixText, extraText};
+        switch (session.PutValueQuickly(texts, !CallersSpeakUtf8())) {
+        case KvdWriteSession::Quickly::kPut: return true;
+        case KvdWriteSession::Quickly::kBroken: return false;
+        default: break;
+        }
+        Utf8Texts<6> t({groupName, parentGroupName, valueName, valueText, suffixText, extraText});
+        return session.PutValue(t[0], t[1], recordNumber, t[2], t[3], t[4], t[5]);
     });
 }
 
 KIVAPI int KIVCALL KivCommitWrite(char** message)
 {
-    return WriteStep(message, [&] { return Session().CommitWrite(); });
+    return WriteStep(message, [&](KivSession& session) { return session.CommitWrite(); });
 }
 
 KIVAPI void KIVCALL KivAbandonWrite(void)
 {
     try {
-        Session().Writer().Abandon();
+        if (KivAttachment* attachment = Innermost())
+            attachment->session.AbandonWrite();
     } catch (...) {
     }
 }
 
 }  // extern "C"
-
-#if defined(_WIN32) && defined(__GLIBCXX__)
-#include <windows.h>
-
-namespace __gnu_cxx {
-void __freeres();
-}
-
-// The statically linked C++ runtime takes a reserve for exceptions thrown when memory is
-// short (about 72 KB, at load) and never gives it back: a host that loads and frees
-// Kiv.dll again and again would lose it each time. Freed only on FreeLibrary (pReserved
-// NULL), not at process exit.
-extern "C" BOOL WINAPI DllMain(HINSTANCE /*instance*/, DWORD reason, LPVOID reserved)
-{
-    if (reason == DLL_PROCESS_DETACH && reserved == nullptr)
-        __gnu_cxx::__freeres();
-    return TRUE;
-}
-#endif

@@ -1,21 +1,8 @@
-// KivSession.cpp - the lifecycle of the exchange library: two passes over a file,
-// the first to check all of it, the second to deliver it.
+// KivSession.cpp - reading in two passes over a file, the first to check all of it,
+// the second to deliver it; and the write calls, handed to the write session.
 #include "KivSession.h"
 
-bool KivSession::Attach()
-{
-    Finish();
-    writer_.Abandon();
-    message_.clear();
-    return true;
-}
-
-void KivSession::Detach()
-{
-    Finish();
-    writer_.Abandon();  // a write not committed leaves the target as it was
-    reader_.Release();  // a detached library holds no file and no buffer
-}
+KivSession::KivSession(kvddisk::Disk& disk, KvdLegacyToUtf8 convert) : reader_(disk), writer_(disk, convert) {}
 
 void KivSession::Finish()
 {
@@ -95,9 +82,25 @@ bool KivSession::NextValue(Value& value)
     }
 }
 
+bool KivSession::BeginWrite(const char* path, int mode) { return writer_.Begin(path, mode); }
+
+bool KivSession::PutObject(std::string_view name, std::string_view author, std::string_view version,
+                           std::string_view wellId, std::string_view date)
+{
+    return writer_.PutObject(name, author, version, wellId, date);
+}
+
+bool KivSession::PutValue(std::string_view group, std::string_view parent, int record, std::string_view name,
+                          std::string_view value, std::string_view suffix, std::string_view extra)
+{
+    return writer_.PutValue(group, parent, record, name, value, suffix, extra);
+}
+
 bool KivSession::CommitWrite()
 {
     if (writer_.IsOpen() && state_ != kNoFile && reader_.Path() == writer_.Path())
         Finish();
     return writer_.Commit();
 }
+
+void KivSession::AbandonWrite() { writer_.Abandon(); }

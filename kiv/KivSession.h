@@ -1,21 +1,25 @@
-// KivSession.h - the state behind the calls: the open file with its object and
-// value cursors, and the write in progress.
+// KivSession.h - one attachment's state behind the calls: the open file with its
+// object and value cursors, and the write in progress. Each KivAttach makes one (see
+// KivAttachments.h); nothing in it is shared with another session.
 #pragma once
 
 #include <string>
+#include <string_view>
 
+#include "KvdDisk.h"
+#include "KvdMerge.h"
 #include "KvdReader.h"
 #include "KvdWriteSession.h"
 
 class KivSession {
 public:
-    // An attachment starts from nothing: a file still open or a write still in
-    // progress from an earlier one is closed or abandoned.
-    bool Attach();
-    void Detach();
+    // `convert`: turns an older code page file's bytes into UTF-8, for the kept lines
+    // of an update (nullptr: they are copied unchanged).
+    explicit KivSession(kvddisk::Disk& disk = kvddisk::SystemDisk(), KvdLegacyToUtf8 convert = nullptr);
 
-    // Checks the whole file, then stands before its first object. On failure no
-    // file is open and Message() says why.
+    // ---- Reading
+    // Checks the whole file, then stands before its first object. On failure no file
+    // is open and Message() says why.
     bool Open(const char* path);
 
     // Texts point into the reader's buffer: valid until the next call.
@@ -43,10 +47,22 @@ public:
     // Windows code page, and its texts are handed out unchanged.)
     bool FileIsUtf8() const { return fileIsUtf8_; }
 
-    KvdWriteSession& Writer() { return writer_; }
+    // ---- Writing: the five write calls, texts in UTF-8. False: WriteMessage() says why.
+    bool BeginWrite(const char* path, int mode);
+    bool PutObject(std::string_view name, std::string_view author, std::string_view version,
+                   std::string_view wellId, std::string_view date);
+    bool PutValue(std::string_view group, std::string_view parent, int record, std::string_view name,
+                  std::string_view value, std::string_view suffix, std::string_view extra);
+    // The same from the call's own texts in one pass (see KvdWriteSession::PutValueQuickly).
+    KvdWriteSession::Quickly PutValueQuickly(const KvdValueTexts& texts, bool convertHigh)
+    {
+        return writer_.PutValueQuickly(texts, convertHigh);
+    }
     // Commits the write. A file open for reading that the commit replaces is closed
     // first: its objects are gone, and Windows replaces no file that is open.
     bool CommitWrite();
+    void AbandonWrite();
+    const std::string& WriteMessage() const { return writer_.Message(); }
 
 private:
     enum State {

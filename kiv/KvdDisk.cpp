@@ -1,34 +1,121 @@
-// KvdDisk.cpp - the part of the safe write's file operations that is the same on
-// every platform: the temporary name and NewFile's buffering over the system calls
-// of KvdDiskPosix.cpp or KvdDiskWindows.cpp.
+// KvdDisk.cpp - what every platform shares above its Disk: the temporary file's name
+// and buffering, and the removal of what dead writers left.
 #include "KvdDisk.h"
 
 #include <atomic>
-#include <cerrno>
-#include <cstring>
-
-#include "KvdDiskSystem.h"
+#include <mutex>
+#include <set>
 
 namespace kvddisk {
+namespace {
 
-std::string TemporaryPathBeside(const std::string& target)
+// The temporary files that this process's writers hold, by path: a file of this
+// process's id that is not among them was left by an earlier process with that id.
+std::mutex g_heldLock;
+std::set<std::string>& Held()
 {
-    static std::atomic<unsigned> counter{0};
-    return target + ".~" + std::to_string(systemcalls::ProcessId()) + "-" + std::to_string(++counter) + ".tmp";
+    static std::set<std::string> held;
+    return held;
 }
 
-NewFile::NewFile() = default;
-
-NewFile::~NewFile() { Remove(); }
-
-bool NewFile::Create(const std::string& path, Error& error)
+void Hold(const std::string& path)
 {
-    Remove();
-    int fd = systemcalls::CreateNew(path, error);
-    if (fd < 0)
+    std::lock_guard<std::mutex> lock(g_heldLock);
+    Held().insert(path);
+}
+
+void LetGo(const std::string& path)
+{
+    std::lock_guard<std::mutex> lock(g_heldLock);
+    Held().erase(path);
+}
+
+bool IsHeld(const std::string& path)
+{
+    std::lock_guard<std::mutex> lock(g_heldLock);
+    return Held().count(path) != 0;
+}
+
+// A name taken by a leftover is passed over; so many in a row mean something else is wrong.
+constexpr int kNameAttempts = 1000;
+
+}  // namespace
+
+const char* CallName(Call call)
+{
+    switch (call) {
+    case Call::kStat: return "stat";
+    case Call::kOpen: return "open";
+    case Call::kRead: return "read";
+    case Call::kClose: return "close";
+    case Call::kCreate: return "create";
+    case Call::kWrite: return "write";
+    case Call::kFlush: return "flush";
+    case Call::kRename: return "rename";
+    case Call::kList: return "list";
+    case Call::kRemove: return "remove";
+    }
+    return "?";
+}
+
+bool IsTemporarySuffix(const std::string& suffix, unsigned long& process)
+{
+    // ".~" digits "-" digits ".tmp"
+    if (suffix.size() < 9 || suffix.compare(0, 2, ".~") != 0 || suffix.compare(suffix.size() - 4, 4, ".tmp") != 0)
         return false;
-    fd_ = fd;
-    path_ = path;
+    size_t dash = suffix.find('-', 2);
+    if (dash == std::string::npos || dash == 2 || dash - 2 > 10 || dash + 5 > suffix.size())
+        return false;
+    unsigned long long id = 0;
+    for (size_t i = 2; i < dash; ++i) {
+        if (suffix[i] < '0' || suffix[i] > '9')
+            return false;
+        id = id * 10 + static_cast<unsigned>(suffix[i] - '0');
+    }
+    for (size_t i = dash + 1; i < suffix.size() - 4; ++i)
+        if (suffix[i] < '0' || suffix[i] > '9')
+            return false;
+    if (id > 0xFFFFFFFFull)
+        return false;
+    process = static_cast<unsigned long>(id);
+    return true;
+}
+
+void RemoveLeftoversBeside(Disk& disk, const std::string& target)
+{
+    std::vector<std::string> suffixes;
+    Error error;
+    if (!disk.ListBeside(target, suffixes, error))
+        return;
+    for (const std::string& suffix : suffixes) {
+        unsigned long process = 0;
+        std::string path = target + suffix;
+        if (IsTemporarySuffix(suffix, process) && !IsHeld(path))
+            disk.RemoveLeftover(path, process, error);
+    }
+}
+
+NewFile::NewFile(Disk& disk) : disk_(disk) {}
+
+NewFile::~NewFile() { Discard(); }
+
+bool NewFile::CreateBeside(const std::string& target, Error& error)
+{
+    static std::atomic<unsigned> counter{0};
+    Discard();
+    const std::string stem = target + ".~" + std::to_string(disk_.ProcessId()) + "-";
+    for (int attempt = 0;; ++attempt) {
+        std::string path = stem + std::to_string(++counter) + ".tmp";
+        Hold(path);  // before it exists: no sweep of this process takes it meanwhile
+        if (disk_.CreateTemporary(path, file_, error)) {
+            path_ = path;
+            break;
+        }
+        LetGo(path);
+        // A leftover of an earlier process with this id has the name: take the next one.
+        if (error.kind != Failure::kExists || attempt + 1 == kNameAttempts)
+            return false;
+    }
     if (!buffer_)
         buffer_.reset(new char[kBuffer]);
     used_ = 0;
@@ -38,16 +125,18 @@ bool NewFile::Create(const std::string& path, Error& error)
 
 bool NewFile::Drain(Error& error)
 {
+    if (used_ == 0)
+        return true;
     // Start the disk on what is written so far, without waiting: the final flush
     // then finds most of a big file on the disk already, instead of all of it in
     // memory, and writing the rest overlaps with making it.
     if (written_ - started_ >= kStartEvery) {
-        systemcalls::StartDisk(fd_, started_, written_ - started_);
+        disk_.StartDisk(file_, started_, written_ - started_);
         started_ = written_;
     }
-    written_ += used_;
-    if (!systemcalls::WriteAll(fd_, buffer_.get(), used_, error))
+    if (!disk_.Append(file_, buffer_.get(), used_, error))
         return false;
+    written_ += used_;
     used_ = 0;
     return true;
 }
@@ -66,31 +155,49 @@ bool NewFile::WriteSlow(const char* data, size_t size, Error& error)
     return true;
 }
 
-bool NewFile::Finish(Error& error)
+bool NewFile::ReadBack(uint64_t offset, char* data, size_t size, Error& error)
 {
-    if (fd_ < 0) {
-        error.kind = Failure::kOther;
-        error.detail = std::strerror(EBADF);
-        return false;
+    while (size > 0) {
+        size_t got = 0;
+        if (!disk_.ReadAt(file_, offset, data, size, got, error))
+            return false;
+        if (got == 0) {
+            error.kind = Failure::kOther;
+            error.call = Call::kRead;
+            error.detail = "the file ends early";
+            return false;
+        }
+        offset += got;
+        data += got;
+        size -= got;
     }
-    if (!Drain(error) || !systemcalls::Flush(fd_, error))
-        return false;
-    int fd = fd_;
-    fd_ = -1;
-    return systemcalls::Close(fd, error);
+    return true;
 }
 
-void NewFile::Remove()
+bool NewFile::Finish(Error& error) { return Drain(error) && disk_.Flush(file_, error); }
+
+bool NewFile::PutInPlace(const std::string& target, Error& error)
 {
-    if (fd_ >= 0) {
-        Error ignored;
-        systemcalls::Close(fd_, ignored);
-    }
-    fd_ = -1;
-    used_ = 0;
+    if (!disk_.PutInPlace(file_, path_, target, error))
+        return false;
+    Forget();
+    return true;
+}
+
+void NewFile::Forget()
+{
     if (!path_.empty())
-        RemoveFile(path_);
+        LetGo(path_);
+    file_ = FileHandle();
     path_.clear();
+    used_ = 0;
+}
+
+void NewFile::Discard()
+{
+    if (file_.IsOpen())
+        disk_.Discard(file_, path_);
+    Forget();
 }
 
 }  // namespace kvddisk

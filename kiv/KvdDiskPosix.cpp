@@ -1,18 +1,23 @@
-// KvdDiskPosix.cpp - the safe write's system calls on POSIX systems: open(2)
-// with O_EXCL, fsync(2), rename(2) and an fsync of the folder for the rename.
+// KvdDiskPosix.cpp - the system's disk on POSIX systems: pread(2), open(2) with
+// O_EXCL in a folder held open, fsync(2), renameat(2) and an fsync of the folder for
+// the rename; a temporary file is removed through its folder (unlinkat), so that a
+// folder renamed meanwhile keeps nothing of it. A temporary file is locked (flock) while
+// its writer lives: a leftover that can be locked has none.
 #include "KvdDisk.h"
-#include "KvdDiskSystem.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace kvddisk {
 namespace {
 
-bool Fail(Error& error, int code)
+bool Fail(Error& error, Call call, int code)
 {
     switch (code) {
     case ENOSPC:
@@ -23,8 +28,10 @@ bool Fail(Error& error, int code)
     case ENOENT:
     case ENOTDIR: error.kind = Failure::kNoFolder; break;
     case ETXTBSY: error.kind = Failure::kHeldOpen; break;
+    case EEXIST: error.kind = Failure::kExists; break;
     default: error.kind = Failure::kOther; break;
     }
+    error.call = call;
     error.detail = std::strerror(code);
     return false;
 }
@@ -37,87 +44,182 @@ std::string FolderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+std::string NameOf(const std::string& path)
+{
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+int Fd(intptr_t handle) { return static_cast<int>(handle); }
+
+class PosixDisk : public Disk {
+public:
+    bool GetStamp(const std::string& path, Stamp& stamp, Error& error) override
+    {
+        stamp = Stamp();
+        struct stat st;
+        if (stat(path.c_str(), &st) != 0) {
+            if (errno == ENOENT || errno == ENOTDIR)
+                return true;  // names nothing
+            return Fail(error, Call::kStat, errno);
+        }
+        stamp.exists = true;
+        stamp.directory = S_ISDIR(st.st_mode);
+        stamp.regular = S_ISREG(st.st_mode);
+        // No write permission for anyone is read-only, even for the super-user; else ask.
+        stamp.readOnly = (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+                         (access(path.c_str(), W_OK) != 0 && errno == EACCES);
+        stamp.size = static_cast<uint64_t>(st.st_size);
+        stamp.changed = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        stamp.volume = static_cast<uint64_t>(st.st_dev);
+        stamp.file = static_cast<uint64_t>(st.st_ino);
+        return true;
+    }
+
+    bool OpenToRead(const std::string& path, FileHandle& file, Error& error) override
+    {
+        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return Fail(error, Call::kOpen, errno);
+        file.file = fd;
+        return true;
+    }
+
+    bool ReadAt(const FileHandle& file, uint64_t offset, char* data, size_t size, size_t& got,
+                Error& error) override
+    {
+        for (;;) {
+            ssize_t n = pread(Fd(file.file), data, size, static_cast<off_t>(offset));
+            if (n >= 0) {
+                got = static_cast<size_t>(n);
+                return true;
+            }
+            if (errno != EINTR)
+                return Fail(error, Call::kRead, errno);
+        }
+    }
+
+    bool Close(FileHandle& file, Error& error) override
+    {
+        int fd = Fd(file.file);
+        file = FileHandle();
+        return close(fd) == 0 || Fail(error, Call::kClose, errno);
+    }
+
+    bool CreateTemporary(const std::string& path, FileHandle& file, Error& error) override
+    {
+        int folder = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder < 0)
+            return Fail(error, Call::kCreate, errno);
+        int fd = openat(folder, NameOf(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            int code = errno;
+            close(folder);
+            return Fail(error, Call::kCreate, code);
+        }
+        flock(fd, LOCK_EX | LOCK_NB);  // where locks are missing, the process id still tells
+        file.file = fd;
+        file.folder = folder;
+        return true;
+    }
+
+    bool Append(const FileHandle& file, const char* data, size_t size, Error& error) override
+    {
+        while (size > 0) {
+            ssize_t n = ::write(Fd(file.file), data, size);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return Fail(error, Call::kWrite, errno);
+            }
+            data += n;
+            size -= static_cast<size_t>(n);
+        }
+        return true;
+    }
+
+    void StartDisk(const FileHandle& file, uint64_t from, uint64_t size) override
+    {
+#ifdef SYNC_FILE_RANGE_WRITE
+        sync_file_range(Fd(file.file), static_cast<off_t>(from), static_cast<off_t>(size), SYNC_FILE_RANGE_WRITE);
+#else
+        (void)file, (void)from, (void)size;
+#endif
+    }
+
+    bool Flush(const FileHandle& file, Error& error) override
+    {
+        return fsync(Fd(file.file)) == 0 || Fail(error, Call::kFlush, errno);
+    }
+
+    bool PutInPlace(FileHandle& file, const std::string& path, const std::string& target, Error& error) override
+    {
+        // The new file keeps the permissions of the one it replaces.
+        struct stat st;
+        if (stat(target.c_str(), &st) == 0)
+            fchmod(Fd(file.file), st.st_mode & 07777);
+        if (renameat(Fd(file.folder), NameOf(path).c_str(), AT_FDCWD, target.c_str()) != 0)
+            return Fail(error, Call::kRename, errno);
+        fsync(Fd(file.folder));  // the rename itself reaches the disk
+        close(Fd(file.file));
+        close(Fd(file.folder));
+        file = FileHandle();
+        return true;
+    }
+
+    void Discard(FileHandle& file, const std::string& path) override
+    {
+        if (file.folder >= 0)
+            unlinkat(Fd(file.folder), NameOf(path).c_str(), 0);
+        else
+            unlink(path.c_str());
+        if (file.file >= 0)
+            close(Fd(file.file));
+        if (file.folder >= 0)
+            close(Fd(file.folder));
+        file = FileHandle();
+    }
+
+    bool ListBeside(const std::string& target, std::vector<std::string>& suffixes, Error& error) override
+    {
+        suffixes.clear();
+        DIR* folder = opendir(FolderOf(target).c_str());
+        if (folder == nullptr)
+            return Fail(error, Call::kList, errno);
+        const std::string prefix = NameOf(target) + ".~";
+        while (dirent* entry = readdir(folder)) {
+            if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0)
+                suffixes.push_back(entry->d_name + prefix.size() - 2);
+        }
+        closedir(folder);
+        return true;
+    }
+
+    bool RemoveLeftover(const std::string& path, unsigned long process, Error& error) override
+    {
+        // A writer of another process that still runs may be using it; and any live
+        // writer, of this process too, holds the lock of its file.
+        if (process != ProcessId() && (kill(static_cast<pid_t>(process), 0) == 0 || errno != ESRCH))
+            return false;
+        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return Fail(error, Call::kRemove, errno);
+        bool unused = flock(fd, LOCK_EX | LOCK_NB) == 0;
+        bool removed = unused && unlink(path.c_str()) == 0;
+        int code = errno;
+        close(fd);
+        return removed || (unused && Fail(error, Call::kRemove, code));
+    }
+
+    unsigned long ProcessId() override { return static_cast<unsigned long>(getpid()); }
+};
+
 }  // namespace
 
-bool GetStamp(const std::string& path, Stamp& stamp, Error& error)
+Disk& SystemDisk()
 {
-    stamp = Stamp();
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT)
-            return true;
-        return Fail(error, errno);
-    }
-    stamp.exists = true;
-    stamp.directory = S_ISDIR(st.st_mode);
-    stamp.regular = S_ISREG(st.st_mode);
-    // No write permission for anyone is read-only, even for the super-user; else ask.
-    stamp.readOnly = (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
-                     (access(path.c_str(), W_OK) != 0 && errno == EACCES);
-    stamp.size = static_cast<uint64_t>(st.st_size);
-    stamp.changed = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    stamp.identity = static_cast<uint64_t>(st.st_ino) ^ (static_cast<uint64_t>(st.st_dev) << 40);
-    return true;
+    static PosixDisk disk;
+    return disk;
 }
-
-namespace systemcalls {
-
-int CreateNew(const std::string& path, Error& error)
-{
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        Fail(error, errno);
-    return fd;
-}
-
-bool WriteAll(int fd, const char* data, size_t size, Error& error)
-{
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return Fail(error, errno);
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-void StartDisk(int fd, uint64_t from, uint64_t size)
-{
-#ifdef SYNC_FILE_RANGE_WRITE
-    sync_file_range(fd, static_cast<off_t>(from), static_cast<off_t>(size), SYNC_FILE_RANGE_WRITE);
-#else
-    (void)fd, (void)from, (void)size;
-#endif
-}
-
-bool Flush(int fd, Error& error) { return fsync(fd) == 0 || Fail(error, errno); }
-
-bool Close(int fd, Error& error) { return close(fd) == 0 || Fail(error, errno); }
-
-unsigned long ProcessId() { return static_cast<unsigned long>(getpid()); }
-
-}  // namespace systemcalls
-
-bool ReplaceWith(const std::string& from, const std::string& to, Error& error)
-{
-    // The new file keeps the permissions of the one it replaces.
-    struct stat st;
-    if (stat(to.c_str(), &st) == 0)
-        chmod(from.c_str(), st.st_mode & 07777);
-    if (rename(from.c_str(), to.c_str()) != 0)
-        return Fail(error, errno);
-    int folder = open(FolderOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        fsync(folder);  // the rename itself reaches the disk
-        close(folder);
-    }
-    return true;
-}
-
-void RemoveFile(const std::string& path) { unlink(path.c_str()); }
 
 }  // namespace kvddisk

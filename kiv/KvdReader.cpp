@@ -3,9 +3,7 @@
 // the line before read in one go (sixteen bytes at a time where SSE2 exists).
 #include "KvdReader.h"
 
-#include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 
 #include "KvdDate.h"
 
@@ -131,23 +129,19 @@ bool SameText(const std::string& known, const char* text, size_t length)
 
 }  // namespace
 
-KvdReader::KvdReader() : groupPath_(kMaxDepth) {}
+KvdReader::KvdReader(kvddisk::Disk& disk) : disk_(disk), groupPath_(kMaxDepth) {}
 
 KvdReader::~KvdReader() { Close(); }
 
 void KvdReader::Close()
 {
-    if (file_ != nullptr)
-        std::fclose(file_);
-    file_ = nullptr;
+    if (file_.IsOpen()) {
+        kvddisk::Error ignored;  // nothing that was read is lost by a close that fails
+        disk_.Close(file_, ignored);
+    }
+    file_ = kvddisk::FileHandle();
     begin_ = end_ = 0;
     eof_ = true;
-}
-
-void KvdReader::Release()
-{
-    Close();
-    buffer_.reset();
 }
 
 std::string KvdReader::PathText() const { return "Cannot open \"" + path_ + "\": "; }
@@ -184,35 +178,27 @@ bool KvdReader::Open(const char* path)
     path_ = path != nullptr ? path : "";
     message_.clear();
     failed_ = false;
+    diskError_ = kvddisk::Error();
     if (path_.empty())
         return FailFile("no file name was given.", "Choose a .kvd file."), false;
 
     // A folder or a device would open, then fail or block on reading: refuse them first.
-#ifdef _WIN32
-    struct _stat64 st;
-    int statResult = _stat64(path_.c_str(), &st);
-#else
-    struct stat st;
-    int statResult = stat(path_.c_str(), &st);
-#endif
-    if (statResult != 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            return FailFile("there is no such file.", "Check the name and the folder, or choose another file."),
-                   false;
-        return FailFile(std::string("the file cannot be examined (") + std::strerror(errno) + ").",
+    kvddisk::Stamp stamp;
+    if (!disk_.GetStamp(path_, stamp, diskError_))
+        return FailFile("the file cannot be examined (" + diskError_.detail + ").",
                         "Check that you may read it, or choose another file."),
                false;
-    }
-    if ((st.st_mode & S_IFMT) == S_IFDIR)
+    if (!stamp.exists)
+        return FailFile("there is no such file.", "Check the name and the folder, or choose another file."), false;
+    if (stamp.directory)
         return FailFile("this is a folder, not a file.", "Choose a .kvd file in it."), false;
-    if ((st.st_mode & S_IFMT) != S_IFREG)
+    if (!stamp.regular)
         return FailFile("this is a device or another special file, not an exchange file.",
                         "Choose a .kvd file."),
                false;
 
-    file_ = std::fopen(path_.c_str(), "rb");
-    if (file_ == nullptr)
-        return FailFile(std::string("the file cannot be read (") + std::strerror(errno) +
+    if (!disk_.OpenToRead(path_, file_, diskError_))
+        return FailFile("the file cannot be read (" + diskError_.detail +
                             "): another program may hold it open, or you may not be allowed to read it.",
                         "Close that program or check your access, then try again; or choose another file."),
                false;
@@ -223,10 +209,11 @@ bool KvdReader::Open(const char* path)
 
 bool KvdReader::Rewind()
 {
-    if (file_ == nullptr)
+    if (!file_.IsOpen())
         return false;
-    std::rewind(file_);
+    offset_ = 0;
     begin_ = end_ = 0;
+    header_.bytes = nullptr;
     eof_ = false;
     failed_ = false;
     utf8_.Reset();
@@ -241,6 +228,7 @@ bool KvdReader::Rewind()
 
 bool KvdReader::NextLine(char*& line, size_t& length)
 {
+    header_.bytes = nullptr;  // the next line may move it
     char* buffer = buffer_.get();
     for (;;) {
         size_t available = end_ - begin_;
@@ -258,6 +246,7 @@ bool KvdReader::NextLine(char*& line, size_t& length)
             char* stop = lf != nullptr ? lf : buffer + end_;  // the sentinel '\n' is there
             begin_ = static_cast<size_t>(stop - buffer) + (lf != nullptr ? 1 : 0);
             length = static_cast<size_t>(stop - start);
+            rawSize_ = length + (lf != nullptr ? 1 : 0);
             if (length > 0 && start[length - 1] == '\r')
                 --length;  // lines may end with CR LF, as Windows editors write them
             ++line_;
@@ -274,17 +263,16 @@ bool KvdReader::NextLine(char*& line, size_t& length)
             begin_ = 0;
             end_ = available;
         }
-        size_t got = std::fread(buffer + end_, 1, kChunk, file_);
-        if (got < kChunk) {
-            if (std::ferror(file_)) {
-                FailFile("reading stopped after line " + std::to_string(line_) + " (" +
-                             std::strerror(errno) + ").",
-                         "Check the disk or the network, then try again.");
-                return false;
-            }
-            eof_ = true;
+        size_t got = 0;
+        if (!disk_.ReadAt(file_, offset_, buffer + end_, kChunk, got, diskError_)) {
+            FailFile("reading stopped after line " + std::to_string(line_) + " (" + diskError_.detail + ").",
+                     "Check the disk or the network, then try again.");
+            return false;
         }
-        utf8_.Feed(buffer + end_, got);
+        offset_ += got;
+        eof_ = got == 0;
+        if (checkUtf8_)
+            utf8_.Feed(buffer + end_, got);
         if (hash_ != nullptr)
             hash_->Feed(buffer + end_, got);
         end_ += got;
@@ -306,6 +294,7 @@ bool KvdReader::ReadHeader()
                         "Choose another file."),
                false;
     }
+    header_ = {line, rawSize_, kHeaderLine};  // for NextRawLine, until the next line is read
     if (length >= 3 && std::memcmp(line, "\xEF\xBB\xBF", 3) == 0) {
         line += 3;  // a UTF-8 byte order mark, as some editors write it
         length -= 3;
@@ -339,7 +328,7 @@ bool KvdReader::ReadHeader()
 
 KvdReader::Record KvdReader::Next()
 {
-    if (failed_ || file_ == nullptr)
+    if (failed_ || !file_.IsOpen())
         return kError;
 #ifndef KVD_GENERAL_PATH_ONLY  // defined by fuzz/run.sh to check the quick path against the general one
     if (repeat_ && ReadRepeatedValue<true>())
@@ -350,7 +339,7 @@ KvdReader::Record KvdReader::Next()
 
 bool KvdReader::CheckToEnd()
 {
-    if (failed_ || file_ == nullptr)
+    if (failed_ || !file_.IsOpen())
         return false;
     for (;;) {
 #ifndef KVD_GENERAL_PATH_ONLY
@@ -363,6 +352,54 @@ bool KvdReader::CheckToEnd()
         default: break;
         }
     }
+}
+
+bool KvdReader::NextRawLine(RawLine& raw)
+{
+    if (failed_ || !file_.IsOpen())
+        return false;
+    if (header_.bytes != nullptr) {  // Open read it already
+        raw = header_;
+        header_.bytes = nullptr;
+        return true;
+    }
+    char* line;
+    size_t length;
+    if (!NextLine(line, length))
+        return false;
+    raw.bytes = line;
+    raw.size = rawSize_;
+    char* end = line + length;
+    char* s = SkipBlanks(line);
+    if (s == end || *s == '#' || seenEnd_) {
+        raw.kind = kBlankOrComment;  // after the end line nothing else stands in a sound file
+        return true;
+    }
+    if (end - s >= 5 && std::memcmp(s, "value", 5) == 0 && (s + 5 == end || IsBlank(s[5]))) {
+        raw.kind = kValueLine;
+        return true;
+    }
+    if (end - s >= 6 && std::memcmp(s, "object", 6) == 0 && (s + 6 == end || IsBlank(s[6]))) {
+        // The name, decoded as Next() decodes it, from a copy: the line itself is handed out.
+        char* fields = SkipBlanks(s + 6);
+        scratch_.assign(fields, end);
+        scratch_.append(1, '\n');
+        scratch_.append(kSlack, '\0');  // the field scanner loads words past the line end
+        char* copy = &scratch_[0];
+        char* copyEnd = copy + (end - fields);
+        lineStart_ = copy;
+        if (!ParseField(copy, copyEnd, kName, "the object name"))
+            return false;
+        raw.kind = kObjectLine;
+        return true;
+    }
+    if (end - s >= 3 && std::memcmp(s, "end", 3) == 0 && SkipBlanks(s + 3) == end) {
+        seenEnd_ = true;
+        raw.kind = kEndLine;
+        return true;
+    }
+    raw.kind = kOtherLine;
+    return true;
 }
 
 KvdReader::Record KvdReader::NextGeneral()

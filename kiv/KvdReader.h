@@ -1,4 +1,4 @@
-// KvdReader.h - reads and checks a .kvd file line by line, streaming.
+// KvdReader.h - reads and checks a .kvd file line by line, streaming, through a Disk.
 //
 // The reader keeps one buffer of fixed size: memory does not grow with the file.
 // Texts are decoded in place inside that buffer and zero-terminated there (a group
@@ -7,16 +7,20 @@
 // Every line is checked, including the order of groups that a depth-first walk of
 // the values relies on; the first fault ends the reading with a message that names
 // the file, the line, the column, what was expected and what to do.
+//
+// Besides records, the reader hands out a file's lines as they stand (NextRawLine), for
+// the update merge that copies them: the same reading, the same keywords and the same
+// decoding of an object's name as for records.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "KvdBytes.h"
+#include "KvdDisk.h"
 
 class KvdReader {
 public:
@@ -27,7 +31,7 @@ public:
     static constexpr size_t kMaxLine = size_t(1) << 20;  // bytes, without the line end
     static constexpr size_t kMaxDepth = 32;              // levels of nested groups
 
-    KvdReader();
+    explicit KvdReader(kvddisk::Disk& disk = kvddisk::SystemDisk());
     ~KvdReader();
     KvdReader(const KvdReader&) = delete;
     KvdReader& operator=(const KvdReader&) = delete;
@@ -37,9 +41,7 @@ public:
     // Back to the first record, for a second pass over the same file.
     bool Rewind();
     void Close();
-    // Closes the file and gives the buffer back; the next Open makes a new one.
-    void Release();
-    bool IsOpen() const { return file_ != nullptr; }
+    bool IsOpen() const { return file_.IsOpen(); }
     const std::string& Path() const { return path_; }
 
     // The next record. kEnd comes once, for the "end" line; kFinished follows when
@@ -59,6 +61,24 @@ public:
     bool IsUtf8() const { return utf8_.Valid(); }
     // Every byte read from now on is fed to `hash` too (nullptr: none).
     void HashInto(ContentHash* hash) { hash_ = hash; }
+    // IsUtf8() is not wanted: the bytes need no check for it.
+    void SkipUtf8Check() { checkUtf8_ = false; }
+
+    // One line as it stands in the file, its line end included, and what it holds. An
+    // object line's name is decoded: Text(kName). Beyond that nothing is checked; a
+    // caller that relies on the lines read the file with CheckToEnd() before.
+    enum LineKind { kHeaderLine, kBlankOrComment, kObjectLine, kValueLine, kEndLine, kOtherLine };
+    struct RawLine {
+        const char* bytes;
+        size_t size;
+        LineKind kind;
+    };
+    // False at the end of the file, and on a fault (Failed(), Message()): a line longer
+    // than the limit, a read that failed, or an object name that cannot be decoded.
+    bool NextRawLine(RawLine& line);
+    bool Failed() const { return failed_; }
+    // After a fault: what the disk said, when a read of the disk failed (kind kNone else).
+    const kvddisk::Error& DiskError() const { return diskError_; }
 
     uint64_t LineNumber() const { return line_; }
     const std::string& Message() const { return message_; }
@@ -85,7 +105,9 @@ private:
     Record FailSaying(const char* at, const std::string& what, const std::string& todo);
     std::string PathText() const;
 
-    std::FILE* file_ = nullptr;
+    kvddisk::Disk& disk_;
+    kvddisk::FileHandle file_;
+    uint64_t offset_ = 0;  // of the next read
     std::string path_;
     std::unique_ptr<char[]> buffer_;
     size_t begin_ = 0;  // first unread byte
@@ -93,7 +115,12 @@ private:
     bool eof_ = false;
     bool failed_ = false;
     Utf8Check utf8_;
+    bool checkUtf8_ = true;
     ContentHash* hash_ = nullptr;
+    kvddisk::Error diskError_;
+    size_t rawSize_ = 0;        // of the last line, with its line end
+    RawLine header_ = {nullptr, 0, kHeaderLine};  // the first line, until NextRawLine hands it out
+    std::string scratch_;       // a copy of an object line, decoded for NextRawLine
 
     uint64_t line_ = 0;
     const char* lineStart_ = nullptr;

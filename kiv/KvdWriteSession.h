@@ -3,36 +3,34 @@
 // finished file in the target's place in one step, so the target is never half
 // written. Memory does not grow with the size of the target.
 //
-// Update mode keeps the target's other objects: every name put replaces all
-// objects of that name; the first object put with a name stands where the first
-// old one stood, further ones follow it; names that the target did not hold are
-// added before its "end" line, in the order first put, each name's objects
-// together. Every other line (kept objects, comments, blank lines) is copied byte
-// for byte. Replace mode writes only what is put, in the order put.
+// Replace mode writes only what is put, in the order put. Update mode keeps the
+// target's other objects by the rules of KvdMerge.h.
+//
+// The order of a commit's steps is what keeps the target whole: the new file is
+// written and flushed to the disk; then the target is checked to be the file that the
+// write began on (its stamp, and its content's hash); then the new file takes its place
+// in one step. A failure before that last step leaves the target as it was and no
+// temporary file; after it, nothing can fail that would matter.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <vector>
 
 #include "KvdDisk.h"
+#include "KvdMerge.h"
 #include "KvdWriter.h"
 
 class KvdWriteSession {
 public:
     enum Mode { kUpdate = 1, kReplace = 2 };
-    // Turns bytes of an older file in the Windows code page into UTF-8 (kept lines of
-    // such a file are converted when it is updated). nullptr: copied unchanged.
-    using LegacyToUtf8 = std::string (*)(std::string_view);
 
-    KvdWriteSession();
+    // `convert`: turns bytes of an older file in the Windows code page into UTF-8, so that
+    // an update converts its kept lines (nullptr: they are copied unchanged).
+    explicit KvdWriteSession(kvddisk::Disk& disk = kvddisk::SystemDisk(), KvdLegacyToUtf8 convert = nullptr);
     ~KvdWriteSession();
     KvdWriteSession(const KvdWriteSession&) = delete;
     KvdWriteSession& operator=(const KvdWriteSession&) = delete;
-
-    void SetLegacyConverter(LegacyToUtf8 convert) { legacyToUtf8_ = convert; }
 
     // Each returns false with Message() saying why. Texts are UTF-8 here.
     bool Begin(const char* path, int mode);
@@ -40,6 +38,12 @@ public:
                    std::string_view wellId, std::string_view date);
     bool PutValue(std::string_view group, std::string_view parent, int record, std::string_view name,
                   std::string_view value, std::string_view suffix, std::string_view extra);
+    // PutValue for texts as the calls receive them, written in one pass. kOtherWay:
+    // nothing was done, and PutValue (with the texts in UTF-8) does it or says why not; so
+    // it is when `convertHigh` and a text holds a byte above 127 (the caller's code page).
+    // kBroken: the disk failed, the write is abandoned and Message() says why.
+    enum class Quickly { kPut, kOtherWay, kBroken };
+    Quickly PutValueQuickly(const KvdValueTexts& texts, bool convertHigh);
     // Ends the write either way.
     bool Commit();
     // Ends the write; the target is untouched and no temporary file is left.
@@ -49,38 +53,31 @@ public:
     const std::string& Path() const { return path_; }
     const std::string& Message() const { return message_; }
 
-    // For tests: called at the named steps of a commit ("written": the temporary
-    // file is complete on the disk and the target not yet replaced).
-    static void (*commitStepHook)(const char* step);
-
 private:
-    struct Piece {  // one object put, with its values: a range of the spool
-        uint64_t offset;
-        uint64_t length;
-    };
-    struct Name {
-        std::vector<Piece> pieces;
-        bool placed = false;  // written into the new file already
-    };
+    enum class Sameness { kSame, kChanged, kUnknown };
 
     bool Refuse(const std::string& text);
     bool RefuseObject(const std::string& text);
     bool RefuseValue(const std::string& text);
+    bool Say(const std::string& text);
     bool Broken(const kvddisk::Error& error);
     std::string Head() const;
     std::string FailureText(const kvddisk::Error& error) const;
     std::string ChangedText() const;
+    std::string CannotReadTargetText(const kvddisk::Error& error);
     bool FieldsHaveNoZero(std::initializer_list<std::pair<const char*, std::string_view>> fields,
                           const char* what);
     bool Emit(const std::string& line);
-    bool StillTheSame(uint64_t hash, uint64_t size);
-    bool Merge(kvddisk::NewFile& out, uint64_t& hash, uint64_t& size);
-    bool PlaceName(Name& name, std::FILE* spool, kvddisk::NewFile& out);
-    std::string CannotReadTargetText() const;
-    bool Say(const std::string& text);
+    bool Emit(const KvdLine& line);
+    bool HashTarget(uint64_t& hash, uint64_t& size, kvddisk::Error& error);
+    Sameness StillTheSame(bool compareContent, uint64_t hash, uint64_t size, kvddisk::Error& error);
+    bool Checked(bool compareContent, uint64_t hash, uint64_t size);
     bool CommitSteps();
+    bool CommitReplace();
+    bool CommitUpdate();
 
-    LegacyToUtf8 legacyToUtf8_ = nullptr;
+    kvddisk::Disk& disk_;
+    KvdLegacyToUtf8 legacyToUtf8_;
     bool open_ = false;
     int mode_ = kUpdate;
     std::string path_;
@@ -89,9 +86,9 @@ private:
     bool targetIsUtf8_ = true;
     kvddisk::NewFile out_;   // replace: the new file; update: the spool of what is put
     uint64_t written_ = 0;   // bytes given to out_
-    std::unordered_map<std::string, Name> names_;
-    std::vector<std::string> order_;  // names in the order first put
-    Piece* current_ = nullptr;        // the object that takes values, or none
+    KvdPutObjects put_;      // update: where in the spool each name's objects are
+    KvdPutObjects::Piece* current_ = nullptr;  // the object that takes values, or none
+    KvdPutObjects::Piece replacePiece_ = {};   // replace mode places nothing later
     KvdGroupPath groups_;
     std::string line_;
     std::string message_;

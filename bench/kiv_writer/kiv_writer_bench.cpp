@@ -7,8 +7,8 @@
 //   KIV_BENCH_GIB=1 bench_kiv_writer     100 MiB and 1 GiB
 //   KIV_BENCH_DIR=/some/dir              where the files go (default: the temp folder)
 //
-// Targets: writing within 2x of the copy, updating one object within 3x of it, and
-// memory that does not grow with the file.
+// Targets (at 1 GiB): writing within 2x of the copy, updating one object within 1.5x
+// of it, and memory that does not grow with the file.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/statvfs.h>
@@ -209,8 +209,10 @@ int main(int argc, char** argv)
         runs.push_back({mib, base + ".kvd", base + "_copy.kvd", base + "_update.kvd"});
     }
     for (SizeRun& run : runs) {
-        // Alternate the three so that all meet the same state of the machine.
-        for (int round = 0; round < 3; ++round) {
+        // Alternate the three so that all meet the same state of the machine, and keep the
+        // best of five: on a shared virtual machine a write into memory that the system
+        // has not used before costs several times what it costs again.
+        for (int round = 0; round < 5; ++round) {
             std::remove(run.written.c_str());
             run.bestWrite = std::min(run.bestWrite, Seconds(run.cpuWrite, [&] { run.objects = WriteFile(run.written, run.mib << 20); }));
             run.bytes = FileSize(run.written);
@@ -224,13 +226,13 @@ int main(int argc, char** argv)
     }
 
     std::printf("\n%-9s %9s %10s %10s %11s %12s %9s %13s %9s\n", "file", "objects", "copy ms", "write ms",
-                "update ms", "write/copy", "<= 2x", "update/copy", "<= 3x");
+                "update ms", "write/copy", "<= 2x", "update/copy", "<= 1.5x");
     for (const SizeRun& run : runs) {
         double write = run.bestWrite / run.bestCopy, update = run.bestUpdate / run.bestCopy;
         std::printf("%-9s %9lld %10.0f %10.0f %11.0f %11.2fx %9s %12.2fx %9s\n",
                     (std::to_string(run.mib) + " MiB").c_str(), run.objects, run.bestCopy * 1e3, run.bestWrite * 1e3,
                     run.bestUpdate * 1e3, write, write <= 2 ? "met" : "missed", update,
-                    update <= 3 ? "met" : "missed");
+                    update <= 1.5 ? "met" : "missed");
     }
     std::printf("\nprocessor time (user + system) of the same runs; the copy waits for the disk, which costs none:\n");
     for (const SizeRun& run : runs)

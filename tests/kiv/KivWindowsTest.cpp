@@ -7,8 +7,11 @@
 // ctest runs this program once per code page; the tests of the other one skip.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -44,12 +47,15 @@ void WriteBytes(const std::string& path, const std::string& content)
 // A folder of the test's own; everything in it is removed with it.
 class Folder {
 public:
+    // A name that no folder has: under Wine the first process of a session always has
+    // the same id, so a name of an earlier run may still be taken.
     Folder()
     {
         static int count = 0;
-        path_ = testing::TempDir() + "kivwin_" + std::to_string(GetCurrentProcessId()) + "_" +
-                std::to_string(count++) + "\\";
-        CreateDirectoryA(path_.c_str(), nullptr);
+        do {
+            path_ = testing::TempDir() + "kivwin_" + std::to_string(GetCurrentProcessId()) + "_" +
+                    std::to_string(count++) + "\\";
+        } while (!CreateDirectoryA(path_.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
     }
     ~Folder()
     {
@@ -261,29 +267,33 @@ TEST(KivWindowsFaults, ATargetHeldOpenWithoutSharing)
     }
 }
 
-// Another process that holds a file open without sharing: this program again, running
-// only the holder below, which opens the file named by KIV_HOLD_PATH, says so through
-// an event and keeps it open until told to let go.
-class Holder {
+// Another process: this program again, running only one of the KivChild tests below,
+// named by KIV_CHILD_ROLE: "hold" opens the file named by KIV_CHILD_PATH without
+// sharing, "write" begins a write to it and puts an object. Either says so through an
+// event and then waits until told to let go (or is killed).
+class Child {
 public:
-    explicit Holder(const std::string& path)
+    Child(const std::string& role, const std::string& path)
     {
-        std::string id = std::to_string(GetCurrentProcessId());
-        held_ = CreateEventA(nullptr, TRUE, FALSE, ("kiv_held_" + id).c_str());
+        std::string id = std::to_string(GetCurrentProcessId()) + "_" + std::to_string(count_++);
+        ready_ = CreateEventA(nullptr, TRUE, FALSE, ("kiv_ready_" + id).c_str());
         release_ = CreateEventA(nullptr, TRUE, FALSE, ("kiv_release_" + id).c_str());
         char exe[MAX_PATH];
         GetModuleFileNameA(nullptr, exe, MAX_PATH);
-        SetEnvironmentVariableA("KIV_HOLD_PATH", path.c_str());
-        SetEnvironmentVariableA("KIV_HOLD_EVENTS", id.c_str());
-        std::string command = std::string("\"") + exe + "\" --gtest_filter=KivHolder.*";
+        SetEnvironmentVariableA("KIV_CHILD_ROLE", role.c_str());
+        SetEnvironmentVariableA("KIV_CHILD_PATH", path.c_str());
+        SetEnvironmentVariableA("KIV_CHILD_EVENTS", id.c_str());
+        std::string command = std::string("\"") + exe + "\" --gtest_filter=KivChild.*";
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                                   &process_) != 0;
-        SetEnvironmentVariableA("KIV_HOLD_PATH", nullptr);
-        holding_ = started_ && WaitForSingleObject(held_, 30000) == WAIT_OBJECT_0;
+        SetEnvironmentVariableA("KIV_CHILD_ROLE", nullptr);
+        SetEnvironmentVariableA("KIV_CHILD_PATH", nullptr);
+        SetEnvironmentVariableA("KIV_CHILD_EVENTS", nullptr);
+        ready = started_ && WaitForSingleObject(ready_, 30000) == WAIT_OBJECT_0;
     }
-    ~Holder()
+    ~Child()
     {
         SetEvent(release_);
         if (started_) {
@@ -291,29 +301,79 @@ public:
             CloseHandle(process_.hProcess);
             CloseHandle(process_.hThread);
         }
-        CloseHandle(held_);
+        CloseHandle(ready_);
         CloseHandle(release_);
     }
-    bool Holding() const { return holding_; }
+    // Ends the process at once, as the task manager does.
+    void Kill()
+    {
+        TerminateProcess(process_.hProcess, 9);
+        WaitForSingleObject(process_.hProcess, 30000);
+    }
+    DWORD ProcessId() const { return process_.dwProcessId; }
+    bool ready = false;
 
 private:
-    HANDLE held_, release_;
+    static int count_;
+    HANDLE ready_, release_;
     PROCESS_INFORMATION process_ = {};
-    bool started_ = false, holding_ = false;
+    bool started_ = false;
+};
+int Child::count_ = 0;
+
+// The child's side: what the role asks, then the events.
+class ChildRole {
+public:
+    explicit ChildRole(const char* role)
+    {
+        char name[64], path[MAX_PATH], id[64];
+        active_ = GetEnvironmentVariableA("KIV_CHILD_ROLE", name, sizeof name) && std::string(name) == role &&
+                  GetEnvironmentVariableA("KIV_CHILD_PATH", path, MAX_PATH) &&
+                  GetEnvironmentVariableA("KIV_CHILD_EVENTS", id, sizeof id);
+        if (active_) {
+            path_ = path;
+            id_ = id;
+        }
+    }
+    bool Active() const { return active_; }
+    const std::string& Path() const { return path_; }
+    void ReadyThenWait() const
+    {
+        HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, ("kiv_ready_" + id_).c_str());
+        HANDLE release = OpenEventA(SYNCHRONIZE, FALSE, ("kiv_release_" + id_).c_str());
+        SetEvent(ready);
+        WaitForSingleObject(release, 60000);
+        CloseHandle(ready);
+        CloseHandle(release);
+    }
+
+private:
+    bool active_ = false;
+    std::string path_, id_;
 };
 
-TEST(KivHolder, HoldTheFileNamedByTheEnvironment)
+TEST(KivChild, Hold)
 {
-    char path[MAX_PATH], id[64];
-    if (!GetEnvironmentVariableA("KIV_HOLD_PATH", path, MAX_PATH) || !GetEnvironmentVariableA("KIV_HOLD_EVENTS", id, 64))
-        GTEST_SKIP() << "only as the holder of another test";
-    HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ChildRole role("hold");
+    if (!role.Active())
+        GTEST_SKIP() << "only as the child of another test";
+    HANDLE file = CreateFileA(role.Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    HANDLE held = OpenEventA(EVENT_MODIFY_STATE, FALSE, (std::string("kiv_held_") + id).c_str());
-    HANDLE release = OpenEventA(SYNCHRONIZE, FALSE, (std::string("kiv_release_") + id).c_str());
-    SetEvent(held);
-    WaitForSingleObject(release, 30000);
+    role.ReadyThenWait();
     CloseHandle(file);
+}
+
+TEST(KivChild, Write)
+{
+    ChildRole role("write");
+    if (!role.Active())
+        GTEST_SKIP() << "only as the child of another test";
+    char* message = nullptr;
+    KivAttach(&message);
+    ASSERT_NE(KivBeginWrite(role.Path().c_str(), &message, KIV_WRITE_UPDATE), 0) << message;
+    ASSERT_NE(KivPutObject("Child", "", "", "", "", &message), 0) << message;
+    role.ReadyThenWait();
+    KivDetach();
 }
 
 TEST(KivWindowsFaults, ATargetHeldOpenByAnotherProcess)
@@ -328,8 +388,8 @@ TEST(KivWindowsFaults, ATargetHeldOpenByAnotherProcess)
         ASSERT_NE(KivPutObject("A", "new", "", "", kDate, &message), 0) << message;
         std::string text;
         {
-            Holder holder(path);
-            ASSERT_TRUE(holder.Holding()) << "the other process does not hold the file";
+            Child holder("hold", path);
+            ASSERT_TRUE(holder.ready) << "the other process does not hold the file";
             EXPECT_EQ(KivCommitWrite(&message), 0) << mode;
             text = message;
         }
@@ -373,6 +433,250 @@ TEST(KivWindowsFaults, ACommitReplacesInOneStepAndLeavesNoTemporaryFile)
     EXPECT_EQ(read.objects[0].name, "A");
     EXPECT_EQ(read.objects[1].name, "B");
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"plain.kvd"});
+}
+
+// ---- The temporary file: its name, its folder, its end --------------------------------
+
+// The name of the temporary file of the write open now, or "".
+std::string TemporaryName(const Folder& folder)
+{
+    for (const std::string& name : folder.Names())
+        if (name.find(".tmp") != std::string::npos)
+            return name;
+    return "";
+}
+
+bool BeginAndPut(const std::string& path, int mode, std::string& message)
+{
+    char* text = nullptr;
+    KivAttach(&text);
+    bool begun = KivBeginWrite(path.c_str(), &text, mode) && KivPutObject("A", "new", "", "", kDate, &text);
+    message = text;
+    return begun;
+}
+
+TEST(KivWindowsFaults, ANameThatALeftoverHoldsIsPassedOverAndTheCommitRemovesIt)
+{
+    for (int mode : {KIV_WRITE_UPDATE, KIV_WRITE_REPLACE}) {
+        Folder folder;
+        std::string path = folder / "target.kvd";
+        WriteBytes(path, kOld);
+        std::string message;
+        ASSERT_TRUE(BeginAndPut(path, mode, message)) << message;
+        std::string seen = TemporaryName(folder);  // target.kvd.~<process>-<n>.tmp
+        KivDetach();
+        ASSERT_NE(seen, "");
+        size_t dash = seen.rfind('-');
+        int n = std::atoi(seen.c_str() + dash + 1);
+        // An earlier process with this process's id (under Wine the first process of a
+        // session always has the same one) left the names that come next.
+        for (int next = n + 1; next <= n + 40; ++next)
+            WriteBytes(folder / (seen.substr(0, dash + 1) + std::to_string(next) + ".tmp"), "left over");
+        EXPECT_EQ(WriteNames(path, mode, {"B"}), "") << mode;
+        EXPECT_EQ(folder.Names(), std::vector<std::string>{"target.kvd"})
+            << "mode " << mode << ": the commit removes what the earlier process left";
+    }
+}
+
+TEST(KivWindowsFaults, ALeftoverThatALiveWriterHoldsStays)
+{
+    Folder folder;
+    std::string path = folder / "target.kvd";
+    WriteBytes(path, kOld);
+    {
+        // Another process's live write.
+        Child writer("write", path);
+        ASSERT_TRUE(writer.ready) << "the other process did not begin its write";
+        std::string theirs = TemporaryName(folder);
+        ASSERT_NE(theirs, "");
+        EXPECT_EQ(WriteNames(path, KIV_WRITE_UPDATE, {"B"}), "");
+        EXPECT_EQ(folder.Names(), (std::vector<std::string>{"target.kvd", theirs}))
+            << "a live writer's temporary file was removed";
+    }
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"target.kvd"}) << "the other writer's detach leaves nothing";
+}
+
+TEST(KivWindowsFaults, AKilledWriterLeavesNoTemporaryFile)
+{
+    Folder folder;
+    std::string path = folder / "target.kvd";
+    WriteBytes(path, kOld);
+    Child writer("write", path);
+    ASSERT_TRUE(writer.ready) << "the other process did not begin its write";
+    ASSERT_EQ(folder.Names().size(), 2u);
+    writer.Kill();
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"target.kvd"});
+    EXPECT_EQ(ReadBytes(path), kOld);
+}
+
+TEST(KivWindowsFaults, AThreadThatEndsAttachedLeavesNoTemporaryFile)
+{
+    Folder folder;
+    std::string path = folder / "target.kvd";
+    WriteBytes(path, kOld);
+    std::string message;
+    bool begun = false;
+    std::thread writer([&] { begun = BeginAndPut(path, KIV_WRITE_UPDATE, message); });  // and no KivDetach
+    writer.join();
+    ASSERT_TRUE(begun) << message;
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"target.kvd"});
+    EXPECT_EQ(ReadBytes(path), kOld);
+}
+
+TEST(KivWindowsFaults, TheFolderOfAnOpenWriteCannotBeRenamedOrRemoved)
+{
+    for (int mode : {KIV_WRITE_UPDATE, KIV_WRITE_REPLACE}) {
+        Folder outer;
+        std::string inner = outer / "inner", moved = outer / "moved";
+        ASSERT_TRUE(CreateDirectoryA(inner.c_str(), nullptr));
+        std::string path = inner + "\\target.kvd";
+        WriteBytes(path, kOld);
+        std::string message;
+        ASSERT_TRUE(BeginAndPut(path, mode, message)) << message;
+        bool renamed = MoveFileA(inner.c_str(), moved.c_str()) != 0;
+        EXPECT_FALSE(renamed) << "mode " << mode << ": the folder of an open write was renamed";
+        char* text = nullptr;
+        bool committed = KivCommitWrite(&text) != 0;
+        KivDetach();
+        const std::string where = renamed ? moved : inner;
+        // Whether the commit went through or not, no temporary file is left anywhere.
+        for (const std::string& folder : {inner, moved}) {
+            WIN32_FIND_DATAA found;
+            HANDLE search = FindFirstFileA((folder + "\\*.tmp").c_str(), &found);
+            EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "mode " << mode << ": " << found.cFileName << " left in "
+                                                    << folder;
+            if (search != INVALID_HANDLE_VALUE)
+                FindClose(search);
+        }
+        EXPECT_TRUE(committed) << mode << ": " << (text ? text : "");
+        EXPECT_NE(ReadBytes(where + "\\target.kvd"), kOld) << mode;
+        EXPECT_TRUE(MoveFileA(where.c_str(), (outer / "after").c_str())) << "the folder is free again";
+        DeleteFileA((outer / "after\\target.kvd").c_str());
+        RemoveDirectoryA((outer / "after").c_str());
+        DeleteFileA((where + "\\target.kvd").c_str());
+        RemoveDirectoryA(where.c_str());
+    }
+}
+
+TEST(KivWindowsFaults, AnIdenticalCopyPutInTheTargetsPlaceIsAChange)
+{
+    for (int mode : {KIV_WRITE_UPDATE, KIV_WRITE_REPLACE}) {
+        Folder folder;
+        std::string path = folder / "target.kvd", copy = folder / "copy.kvd";
+        WriteBytes(path, kOld);
+        std::string message;
+        ASSERT_TRUE(BeginAndPut(path, mode, message)) << message;
+        // Another program saves the same bytes through a file of its own, with the same time.
+        WriteBytes(copy, kOld);
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        ASSERT_TRUE(GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data));
+        HANDLE file = CreateFileA(copy.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        SetFileTime(file, nullptr, nullptr, &data.ftLastWriteTime);
+        CloseHandle(file);
+        ASSERT_TRUE(MoveFileExA(copy.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING));
+        char* text = nullptr;
+        EXPECT_EQ(KivCommitWrite(&text), 0) << mode;
+        message = text;
+        KivDetach();
+        EXPECT_NE(message.find("changed on the disk"), std::string::npos) << mode << ": " << message;
+        EXPECT_EQ(ReadBytes(path), kOld) << mode;
+        EXPECT_EQ(folder.Names(), std::vector<std::string>{"target.kvd"}) << mode;
+    }
+}
+
+// A disk that fills. The test command mounts a file system of 1 MB for this program
+// and names its folder in KIV_FULL_DISK (tests/kiv/full_disk.sh); without it these skip.
+class FullDisk {
+public:
+    FullDisk()
+    {
+        char folder[MAX_PATH];
+        if (GetEnvironmentVariableA("KIV_FULL_DISK", folder, MAX_PATH))
+            folder_ = folder;
+    }
+    bool There() const { return !folder_.empty(); }
+    std::string operator/(const std::string& name) const { return folder_ + name; }
+    // Leaves `bytes` free: a filler file takes the rest.
+    void LeaveFree(uint64_t bytes)
+    {
+        DeleteFileA((folder_ + "filler").c_str());
+        ULARGE_INTEGER free = {};
+        GetDiskFreeSpaceExA(folder_.c_str(), &free, nullptr, nullptr);
+        std::string filler(free.QuadPart > bytes ? static_cast<size_t>(free.QuadPart - bytes) : 0, 'f');
+        WriteBytes(folder_ + "filler", filler);
+    }
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((folder_ + "*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                std::string name = found.cFileName;
+                if (name != "." && name != ".." && name != "filler")
+                    names.push_back(name);
+            } while (FindNextFileA(search, &found));
+            FindClose(search);
+        }
+        return names;
+    }
+    ~FullDisk()
+    {
+        if (There())
+            DeleteFileA((folder_ + "filler").c_str());
+    }
+
+private:
+    std::string folder_;
+};
+
+TEST(KivWindowsFullDisk, TheMessageSaysTheDiskIsFullWheneverItFills)
+{
+    FullDisk disk;
+    if (!disk.There())
+        GTEST_SKIP() << "no small file system to fill (KIV_FULL_DISK is not set)";
+    struct Case {
+        const char* name;
+        uint64_t free;       // bytes left free before the write
+        size_t valueBytes;   // the value put
+    };
+    const Case cases[] = {
+        {"no byte free", 0, 1000},
+        {"64 KB free, a value of 300,000 bytes", 64 << 10, 300000},
+        {"300 KB free, two values of 300,000 bytes", 300 << 10, 600000},
+        {"600 KB free, three values of 300,000 bytes", 600 << 10, 900000},
+    };
+    const std::string path = disk / "target.kvd";
+    for (int mode : {KIV_WRITE_UPDATE, KIV_WRITE_REPLACE}) {
+        for (const Case& c : cases) {
+            DeleteFileA(path.c_str());
+            WriteBytes(path, kOld);
+            disk.LeaveFree(c.free);
+            char* message = nullptr;
+            KivAttach(&message);
+            std::string failure;
+            if (!KivBeginWrite(path.c_str(), &message, mode)) {
+                failure = message;
+            } else {
+                for (size_t put = 0; put < c.valueBytes && failure.empty(); put += 300000) {
+                    std::string value(std::min<size_t>(300000, c.valueBytes - put), 'v');
+                    std::string name = "big" + std::to_string(put);
+                    if (!KivPutObject(name.c_str(), "", "", "", kDate, &message) ||
+                        !KivPutValue("G", "", 1, "v", value.c_str(), "", "", &message))
+                        failure = message;
+                }
+                if (failure.empty() && !KivCommitWrite(&message))
+                    failure = message;
+            }
+            KivDetach();
+            EXPECT_NE(failure.find("the disk is full"), std::string::npos)
+                << c.name << ", mode " << mode << ": " << failure;
+            EXPECT_TRUE(ReadBytes(path) == kOld) << c.name << ", mode " << mode << ": the target changed";
+            EXPECT_EQ(disk.Names(), std::vector<std::string>{"target.kvd"}) << c.name << ", mode " << mode;
+        }
+    }
+    DeleteFileA(path.c_str());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <signal.h>
 #include <sstream>
@@ -25,6 +26,7 @@
 
 #include "KivTestSupport.h"
 #include "KvdBytes.h"
+#include "KvdTestDisks.h"
 #include "KvdReader.h"
 #include "KvdWriteSession.h"
 #include "KvdWriter.h"
@@ -495,7 +497,7 @@ TEST(KivWrite, AnOverlongLineOrAZeroByteIsRefusedAtThePut)
 TEST(KivWrite, CallsOutOfOrderAreRefusedOrHarmless)
 {
     char* message = nullptr;
-    KivDetach();
+    KivAttach(&message);
     EXPECT_EQ(KivPutObject("O", "", "", "", "", &message), 0);
     EXPECT_NE(std::string(message).find("no write is open"), std::string::npos) << message;
     EXPECT_EQ(KivPutValue("G", "", 1, "v", "1", "", "", &message), 0);
@@ -513,7 +515,40 @@ TEST(KivWrite, CallsOutOfOrderAreRefusedOrHarmless)
     EXPECT_NE(KivPutObject("O", nullptr, nullptr, nullptr, "2001-01-01 00:00", nullptr), 0);
     EXPECT_NE(KivPutValue("G", nullptr, 1, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
     EXPECT_NE(KivCommitWrite(nullptr), 0);
+    KivDetach();
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"x.kvd"});
+}
+
+TEST(KivWrite, EveryWriteCallNeedsAnAttachment)
+{
+    Folder folder;
+    std::string path = folder / "x.kvd";
+    char* message = nullptr;
+    KivDetach();
+    struct Case {
+        const char* name;
+        std::function<int()> call;
+    };
+    const Case cases[] = {
+        {"begin", [&] { return KivBeginWrite(path.c_str(), &message, KIV_WRITE_REPLACE); }},
+        {"put object", [&] { return KivPutObject("O", "", "", "", "", &message); }},
+        {"put value", [&] { return KivPutValue("G", "", 1, "v", "1", "", "", &message); }},
+        {"commit", [&] { return KivCommitWrite(&message); }},
+    };
+    for (const Case& c : cases) {
+        message = nullptr;
+        EXPECT_EQ(c.call(), 0) << c.name;
+        ASSERT_NE(message, nullptr) << c.name;
+        EXPECT_NE(std::string(message).find("not attached"), std::string::npos) << c.name << ": " << message;
+    }
+    KivAbandonWrite();  // harmless
+    EXPECT_TRUE(folder.Names().empty());
+    // A write begun in an attachment ends with it.
+    KivAttach(&message);
+    ASSERT_NE(KivBeginWrite(path.c_str(), &message, KIV_WRITE_REPLACE), 0) << message;
+    KivDetach();
+    EXPECT_EQ(KivCommitWrite(&message), 0);
+    EXPECT_TRUE(folder.Names().empty());
 }
 
 // ---- Faults: the target stays as it was -----------------------------------------------
@@ -672,22 +707,21 @@ TEST(KivWriteFaults, DetachOrAbandonWithoutCommitLeavesTheTarget)
             Target target;
             ASSERT_EQ(BeginAndPut(target.path, mode), "");
             char* message = nullptr;
-            KivAttach(&message);  // a new attachment starts from nothing
+            KivAttach(&message);  // a nested attachment starts from nothing
             EXPECT_EQ(KivCommitWrite(&message), 0);
             KivDetach();
-            target.ExpectUnchanged("attach again");
+            EXPECT_EQ(ReadBytes(target.path), target.before) << "a nested attachment has no write to commit";
+            EXPECT_EQ(KivPutObject("Y", "", "", "", "2001-01-01 00:00", &message), 1)
+                << "the write goes on in the attachment below: " << message;
+            KivDetach();
+            target.ExpectUnchanged("detach");
         }
     }
 }
 
 // The process dies after the temporary file is complete and before the replace: a
-// child stops itself there, and the test kills it.
-void StopHere(const char* step)
-{
-    if (std::string(step) == "written")
-        raise(SIGSTOP);
-}
-
+// child stops itself there, and the test kills it. What it leaves, the next write to
+// the file removes.
 TEST(KivWriteFaults, AProcessKilledBeforeTheReplaceLeavesTheTarget)
 {
     for (int mode : {KIV_WRITE_UPDATE, KIV_WRITE_REPLACE}) {
@@ -696,9 +730,8 @@ TEST(KivWriteFaults, AProcessKilledBeforeTheReplaceLeavesTheTarget)
         pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            // The library's core itself: the hook is a test's, not a call's.
-            KvdWriteSession::commitStepHook = &StopHere;
-            KvdWriteSession writer;
+            StopDisk stopAtTheReplace(kvddisk::Call::kRename, [] { raise(SIGSTOP); });
+            KvdWriteSession writer(stopAtTheReplace);
             writer.Begin(target.path.c_str(), mode);
             writer.PutObject("A", "new", "", "", "2001-01-01 00:00");
             writer.Commit();
@@ -715,6 +748,9 @@ TEST(KivWriteFaults, AProcessKilledBeforeTheReplaceLeavesTheTarget)
         EXPECT_EQ(std::count_if(names.begin(), names.end(),
                                 [](const std::string& n) { return n.find(".tmp") != std::string::npos; }) >= 1,
                   true);
+        ASSERT_EQ(Write(target.path, mode, {Object("B")}), "") << mode;
+        EXPECT_EQ(target.folder.Names(), std::vector<std::string>{"target.kvd"})
+            << "the next write removes what the dead writer left, mode " << mode;
     }
 }
 
@@ -768,19 +804,120 @@ TEST(KivWriteFaults, TheFolderRemovedBeforeTheCommit)
     EXPECT_TRUE(outer.Names().empty());
 }
 
+TEST(KivWriteFaults, TheFolderRenamedBeforeTheCommitKeepsNoTemporaryFile)
+{
+    for (int mode : {KIV_WRITE_UPDATE, KIV_WRITE_REPLACE}) {
+        Folder outer;
+        std::string inner = outer / "inner", moved = outer / "moved";
+        mkdir(inner.c_str(), 0755);
+        std::string path = inner + "/target.kvd";
+        WriteBytes(path, OldFile());
+        ASSERT_EQ(BeginAndPut(path, mode), "");
+        ASSERT_EQ(rename(inner.c_str(), moved.c_str()), 0);
+        std::string message = CommitMessage();
+        EXPECT_NE(message.find("changed on the disk"), std::string::npos) << mode << ": " << message;
+        std::vector<std::string> left;
+        if (DIR* dir = opendir(moved.c_str())) {
+            while (dirent* entry = readdir(dir))
+                if (entry->d_name[0] != '.')
+                    left.push_back(entry->d_name);
+            closedir(dir);
+        }
+        EXPECT_EQ(left, std::vector<std::string>{"target.kvd"}) << "mode " << mode << ": the moved folder holds a "
+                                                                   "temporary file";
+        EXPECT_EQ(ReadBytes(moved + "/target.kvd"), OldFile()) << mode;
+        std::remove((moved + "/target.kvd").c_str());
+        rmdir(moved.c_str());
+    }
+}
+
+// The temporary file of the write open in this attachment, by its name in the folder.
+std::string OpenTemporaryName(const Folder& folder)
+{
+    for (const std::string& name : folder.Names())
+        if (name.find(".tmp") != std::string::npos)
+            return name;
+    return "";
+}
+
+TEST(KvdLeftovers, ANameThatALeftoverHoldsIsPassedOver)
+{
+    for (int mode : {KIV_WRITE_UPDATE, KIV_WRITE_REPLACE}) {
+        Target target;
+        ASSERT_EQ(BeginAndPut(target.path, mode), "");
+        std::string seen = OpenTemporaryName(target.folder);  // target.kvd.~<pid>-<n>.tmp
+        KivDetach();
+        ASSERT_NE(seen, "");
+        size_t dash = seen.rfind('-');
+        int n = std::atoi(seen.c_str() + dash + 1);
+        // An earlier process with this process's id left the names that come next.
+        for (int next = n + 1; next <= n + 40; ++next)
+            WriteBytes(target.folder / (seen.substr(0, dash + 1) + std::to_string(next) + ".tmp"), "left over");
+        EXPECT_EQ(Write(target.path, mode, {Object("A", "new")}), "") << mode;
+        EXPECT_EQ(Listing(ReadKvdFile(target.path).objects).find("A/new"), 0u) << mode;
+        EXPECT_EQ(target.folder.Names(), std::vector<std::string>{"target.kvd"})
+            << "mode " << mode << ": the commit removes what the earlier process left";
+    }
+}
+
+TEST(KvdLeftovers, ACommitRemovesWhatDeadWritersLeftAndNothingElse)
+{
+    Target target;
+    pid_t dead = fork();
+    ASSERT_GE(dead, 0);
+    if (dead == 0)
+        _exit(0);
+    waitpid(dead, nullptr, 0);
+    const std::string me = std::to_string(getpid()), gone = std::to_string(dead), alive = std::to_string(getppid());
+    struct Leftover {
+        std::string suffix;
+        bool stays;
+    };
+    const Leftover leftovers[] = {
+        {".~" + gone + "-1.tmp", false},       // a writer that died
+        {".~" + me + "-999999.tmp", false},    // an earlier process with this process's id
+        {".~" + alive + "-1.tmp", true},       // a writer of a process that runs
+        {".~notes.tmp", true},                 // not a writer's name
+        {".~" + gone + "-x.tmp", true},
+        {".~" + gone + "-1.tmp.keep", true},
+    };
+    for (const Leftover& l : leftovers)
+        WriteBytes(target.path + l.suffix, "left over");
+    // A live writer of this process, in another attachment.
+    char* message = nullptr;
+    KivAttach(&message);
+    ASSERT_NE(KivBeginWrite(target.path.c_str(), &message, KIV_WRITE_REPLACE), 0) << message;
+    std::vector<std::string> withOpenWrite = target.folder.Names();
+
+    ASSERT_EQ(Write(target.path, KIV_WRITE_UPDATE, {Object("A", "new")}), "");
+    std::vector<std::string> names = target.folder.Names();
+    for (const Leftover& l : leftovers) {
+        bool there = std::find(names.begin(), names.end(), "target.kvd" + l.suffix) != names.end();
+        EXPECT_EQ(there, l.stays) << "target.kvd" << l.suffix;
+    }
+    EXPECT_EQ(names.size(), withOpenWrite.size() - 2) << "the open write's file stays";
+    EXPECT_NE(KivPutObject("B", "", "", "", "", &message), 0) << message;
+    EXPECT_EQ(KivCommitWrite(&message), 0) << "the file changed since that write began";
+    KivDetach();
+}
+
 // ---- The attachment starts from nothing --------------------------------------------------
 
-TEST(KivWrite, AttachingAgainClosesAFileLeftOpen)
+TEST(KivWrite, ANestedAttachmentStartsEmptyAndTheOneBelowGoesOn)
 {
-    TestFile file(KvdFile(KvdObjectLine("Old", "a", "1", "W", "2001-01-01 10:00")));
+    TestFile file(KvdFile(KvdObjectLine("Old", "a", "1", "W", "2001-01-01 10:00") +
+                          KvdObjectLine("Older", "a", "1", "W", "2001-01-01 10:00")));
     char* message = nullptr;
     KivAttach(&message);
     ASSERT_NE(KivOpen(file.Path().c_str(), &message, 0), 0) << message;
-    // No detach: a careless host, or one whose earlier dialog ended abruptly.
-    KivAttach(&message);
     char *name, *author, *version, *wellId, *date;
+    ASSERT_NE(KivGetNextObject(&name, &author, &version, &wellId, &date), 0);
+    KivAttach(&message);
     EXPECT_EQ(KivGetNextObject(&name, &author, &version, &wellId, &date), 0)
-        << "a new attachment lists an earlier file's object " << name;
+        << "a nested attachment lists the file of the one below: " << name;
+    KivDetach();
+    ASSERT_NE(KivGetNextObject(&name, &author, &version, &wellId, &date), 0);
+    EXPECT_STREQ(name, "Older");
     KivDetach();
 }
 
@@ -868,8 +1005,7 @@ TEST(KivWrite, UpdatingAnOlderCodePageFileTurnsItIntoUtf8)
     std::string path = folder / "old.kvd";
     WriteBytes(path, "KVD 1\n# Gr\xF6\xDF" "e\nobject Gr\xF6\xDF" "e amy 1 W \"2001-01-01 10:00\"\n"
                      "value G \"\" 1 a \"caf\\xE9 \\x41\\\\xE9\"\nobject B b 1 W \"2001-01-01 10:00\"\nend\n");
-    KvdWriteSession writer;
-    writer.SetLegacyConverter(&Latin1ToUtf8);
+    KvdWriteSession writer(kvddisk::SystemDisk(), &Latin1ToUtf8);
     ASSERT_TRUE(writer.Begin(path.c_str(), KvdWriteSession::kUpdate)) << writer.Message();
     ASSERT_TRUE(writer.PutObject("B", "new", "", "", "2002-02-02 02:02"));
     ASSERT_TRUE(writer.Commit()) << writer.Message();
@@ -882,6 +1018,53 @@ TEST(KivWrite, UpdatingAnOlderCodePageFileTurnsItIntoUtf8)
     ASSERT_TRUE(writer.Commit()) << writer.Message();
     ReadResult read = ReadKvdFile(path);
     EXPECT_EQ(Listing(read.objects), "Gr\xC3\xB6\xC3\x9F" "e/new B/new");
+}
+
+// The calls write most value lines in one pass over their zero-terminated texts; the
+// line is the one that the quoting rule makes.
+TEST(KvdLines, TheOnePassValueLineIsTheQuotingRulesLine)
+{
+    std::mt19937 random(11);
+    for (int round = 0; round < 3000; ++round) {
+        std::string texts[6];
+        for (std::string& text : texts) {
+            text = RandomText(random);
+            text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+        }
+        if (round % 7 == 0)
+            texts[4].clear();  // no suffix
+        if (round % 5 == 0)
+            texts[5].clear();  // no extra text
+        int record = static_cast<int>(random());
+        std::string expected = KvdValueLine(texts[0], texts[1], record, texts[2], texts[3], texts[4], texts[5]);
+        KvdValueTexts given = {texts[0].c_str(), texts[1].c_str(), record, texts[2].c_str(),
+                               texts[3].c_str(), texts[4].c_str(), texts[5].c_str()};
+        std::vector<char> room(expected.size() + 100);
+        std::string_view group, parent;
+        bool high = false;
+        char* end = WriteKvdValueLine(room.data(), room.data() + room.size(), given, group, parent, high);
+        ASSERT_NE(end, nullptr) << "round " << round;
+        EXPECT_EQ(std::string(room.data(), end), expected) << "round " << round;
+        EXPECT_EQ(group, texts[0]) << "round " << round;
+        EXPECT_EQ(parent, texts[1]) << "round " << round;
+        bool anyHigh = false;
+        for (const std::string& text : texts)
+            for (char c : text)
+                anyHigh = anyHigh || static_cast<unsigned char>(c) >= 0x80;
+        EXPECT_EQ(high, anyHigh) << "round " << round;
+        // Too little room: nothing past it, and no line.
+        std::vector<char> small(expected.size() - 1);
+        EXPECT_EQ(WriteKvdValueLine(small.data(), small.data() + small.size(), given, group, parent, high), nullptr)
+            << "round " << round;
+    }
+    KvdValueTexts none = {nullptr, nullptr, -7, nullptr, nullptr, nullptr, nullptr};
+    char room[64];
+    std::string_view group, parent;
+    bool high = true;
+    char* end = WriteKvdValueLine(room, room + sizeof room, none, group, parent, high);
+    ASSERT_NE(end, nullptr);
+    EXPECT_EQ(std::string(room, end), KvdValueLine("", "", -7, "", ""));
+    EXPECT_FALSE(high);
 }
 
 // ---- The byte checks ------------------------------------------------------------------------
