@@ -10,12 +10,39 @@ HINSTANCE DerarInstanceHandle()
     return hModule;
 }
 
+namespace
+{
+// The resource handle is the process's, and a host may run dialogs on two threads at once.
+// Saved and restored by each run alone, the second run would save the library's handle
+// and leave it behind. So the first run to begin keeps the host's handle and the last to
+// end gives it back; while any dialog runs, the library's handle is current.
+SRWLOCK g_lock = SRWLOCK_INIT;
+int g_nRuns = 0;
+HINSTANCE g_hHostResources = NULL;
+
+void BeginOwnResources()
+{
+    AcquireSRWLockExclusive(&g_lock);
+    AFX_MODULE_STATE* pState = AfxGetModuleState();
+    if (g_nRuns++ == 0)
+        g_hHostResources = pState->m_hCurrentResourceHandle;
+    pState->m_hCurrentResourceHandle = DerarInstanceHandle();
+    ReleaseSRWLockExclusive(&g_lock);
+}
+
+void EndOwnResources()
+{
+    AcquireSRWLockExclusive(&g_lock);
+    if (--g_nRuns == 0)
+        AfxGetModuleState()->m_hCurrentResourceHandle = g_hHostResources;
+    ReleaseSRWLockExclusive(&g_lock);
+}
+}  // namespace
+
 int DoModalWithOwnResources(CDialog& dialog)
 {
-    AFX_MODULE_STATE* pState = AfxGetModuleState();
-    HINSTANCE hHostResources = pState->m_hCurrentResourceHandle;
-    pState->m_hCurrentResourceHandle = DerarInstanceHandle();
+    BeginOwnResources();
     int nResult = dialog.CDialog::DoModal();
-    pState->m_hCurrentResourceHandle = hHostResources;
+    EndOwnResources();
     return nResult;
 }

@@ -9,7 +9,8 @@ HINSTANCE DerarInstanceHandle();
 
 // Runs CDialog::DoModal (not the override) with derar.dll as the module state's
 // current resource handle, so templates and bitmaps load from the library, and
-// restores the host's handle afterwards. Every dialog's DoModal calls this.
+// restores the host's handle afterwards; with dialogs on several threads at once,
+// when the last of them ends. Every dialog's DoModal calls this.
 int DoModalWithOwnResources(CDialog& dialog);
 
 #endif

@@ -1,8 +1,11 @@
 // sessions_test.cpp - Kiv.dll in a host's hands: the host reads and writes through its
 // own attachment while each dialog attaches and detaches inside it; two threads run a
 // dialog each at the same time; a worker thread reads while the user works in a
-// dialog; threads read in a tight loop; a host that forgot to detach meets the bound.
+// dialog; threads read in a tight loop; a host that forgot to detach meets the bound;
+// two threads' dialogs leave the host's resource handle as they found it.
 // The real derar.dll and Kiv.dll, played by the dialog driver as a person would.
+#include <afxwin.h>
+
 #include <windows.h>
 
 #include <atomic>
@@ -236,6 +239,45 @@ TEST(Sessions, TwoThreadsRunAnImportDialogEachAtOnce)
         EXPECT_EQ(y.result, 1) << "round " << round;
         EXPECT_EQ(x.names, Names("X", 3)) << "round " << round;
         EXPECT_EQ(y.names, Names("Y", 3)) << "round " << round;
+    }
+}
+
+// The host's resource handle after two threads' dialogs that overlap, whichever of them
+// ends first: the host's own again (the handle is the process's, not the thread's).
+TEST(Sessions, TwoThreadsDialogsGiveTheHostItsResourceHandleBack)
+{
+    fixtures::TempFolder folder;
+    folder.Write("X.kvd", Objects("X", 3, 2));
+    folder.Write("Y.kvd", Objects("Y", 3, 2));
+    AFX_MODULE_STATE* state = AfxGetModuleState();
+    const HINSTANCE host = state->m_hCurrentResourceHandle;
+    for (bool firstEndsFirst : {true, false}) {
+        SCOPED_TRACE(firstEndsFirst ? "the first dialog ends first" : "the second dialog ends first");
+        Meeting meeting;
+        HANDLE firstEnded = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        HANDLE secondEnded = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        auto Run = [&](const std::string& prefix, HANDLE waitFor, HANDLE ended, HINSTANCE& during) {
+            ScriptedUser user;
+            user.When("Kiv Import", [&](Dialog& d) {
+                meeting.ArriveAndWait();
+                during = state->m_hCurrentResourceHandle;
+                if (waitFor != nullptr)
+                    WaitForSingleObject(waitFor, 20000 * dialog_driver::TimeScale());
+                d.Click(IDCANCEL);
+            });
+            user.Run([&] { ImpExp(1, folder.Path(), prefix + ".kvd", Names(prefix, 3)); });
+            SetEvent(ended);
+        };
+        HINSTANCE duringFirst = nullptr, duringSecond = nullptr;
+        std::thread first([&] { Run("X", firstEndsFirst ? nullptr : secondEnded, firstEnded, duringFirst); });
+        std::thread second([&] { Run("Y", firstEndsFirst ? firstEnded : nullptr, secondEnded, duringSecond); });
+        first.join();
+        second.join();
+        CloseHandle(firstEnded);
+        CloseHandle(secondEnded);
+        EXPECT_NE(duringFirst, host) << "the library's own resources while its dialogs run";
+        EXPECT_EQ(duringFirst, duringSecond);
+        EXPECT_EQ(state->m_hCurrentResourceHandle, host) << "the host's resource handle after both dialogs";
     }
 }
 
