@@ -106,28 +106,35 @@ size_t QuotedSize(std::string_view text, bool& zero)
     return size;
 }
 
+// Writes byte c as the quoted form holds it (at most four bytes) and returns the end.
+inline char* PutEscaped(char* out, unsigned char c)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    switch (c) {
+    case '"': *out++ = '\\'; *out++ = '"'; break;
+    case '\\': *out++ = '\\'; *out++ = '\\'; break;
+    case '\t': *out++ = '\\'; *out++ = 't'; break;
+    case '\n': *out++ = '\\'; *out++ = 'n'; break;
+    case '\r': *out++ = '\\'; *out++ = 'r'; break;
+    default:
+        if (c < ' ') {
+            *out++ = '\\';
+            *out++ = 'x';
+            *out++ = kHex[c >> 4];
+            *out++ = kHex[c & 15];
+        } else {
+            *out++ = static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 // Writes the quoted form at `out` and returns its end.
 char* PutQuoted(char* out, std::string_view text)
 {
-    static const char kHex[] = "0123456789ABCDEF";
     *out++ = '"';
     for (unsigned char c : text) {
-        switch (c) {
-        case '"': *out++ = '\\'; *out++ = '"'; break;
-        case '\\': *out++ = '\\'; *out++ = '\\'; break;
-        case '\t': *out++ = '\\'; *out++ = 't'; break;
-        case '\n': *out++ = '\\'; *out++ = 'n'; break;
-        case '\r': *out++ = '\\'; *out++ = 'r'; break;
-        default:
-            if (c < ' ') {
-                *out++ = '\\';
-                *out++ = 'x';
-                *out++ = kHex[c >> 4];
-                *out++ = kHex[c & 15];
-            } else {
-                *out++ = static_cast<char>(c);
-            }
-        }
+        out = PutEscaped(out, c);
     }
     *out++ = '"';
     return out;
@@ -213,7 +220,6 @@ namespace {
 template <bool kHigh>
 inline char* PutField(char* out, char* limit, const char* text, size_t& length, unsigned& bits)
 {
-    static const char kHex[] = "0123456789ABCDEF";
     if (text == nullptr)
         text = "";
     const char* s = text;
@@ -241,22 +247,7 @@ inline char* PutField(char* out, char* limit, const char* text, size_t& length, 
             return nullptr;
         if (kHigh)
             bits |= c;
-        switch (c) {
-        case '"': *out++ = '\\'; *out++ = '"'; break;
-        case '\\': *out++ = '\\'; *out++ = '\\'; break;
-        case '\t': *out++ = '\\'; *out++ = 't'; break;
-        case '\n': *out++ = '\\'; *out++ = 'n'; break;
-        case '\r': *out++ = '\\'; *out++ = 'r'; break;
-        default:
-            if (c < ' ') {
-                *out++ = '\\';
-                *out++ = 'x';
-                *out++ = kHex[c >> 4];
-                *out++ = kHex[c & 15];
-            } else {
-                *out++ = static_cast<char>(c);
-            }
-        }
+        out = PutEscaped(out, c);
     }
     *out++ = '"';
     length = static_cast<size_t>(s - text);

@@ -15,56 +15,13 @@
 
 #include <gtest/gtest.h>
 
+#include "KivTestFolder.h"
 #include "KivTestSupport.h"
 #include "KvdWriter.h"
 
 namespace {
 
-std::vector<std::string> NamesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-class Folder {
-public:
-    Folder()
-    {
-        std::string pattern = testing::TempDir() + "kivsessions_XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        path_ = mkdtemp(buffer.data());
-        path_ += '/';
-    }
-    ~Folder()
-    {
-        for (const std::string& name : NamesIn(path_))
-            std::remove((path_ + name).c_str());
-        rmdir(path_.c_str());
-    }
-    std::string operator/(const std::string& name) const { return path_ + name; }
-    std::vector<std::string> Names() const { return NamesIn(path_); }
-
-private:
-    std::string path_;
-};
+using Folder = TestFolder;
 
 // A file of `objects` objects named prefix + number, each with `values` values.
 std::string Objects(const std::string& prefix, int objects, int values)

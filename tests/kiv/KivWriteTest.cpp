@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include "KivTestFolder.h"
 #include "KivTestSupport.h"
 #include "KvdBytes.h"
 #include "KvdTestDisks.h"
@@ -46,60 +47,7 @@ bool operator==(const ReadObject& a, const ReadObject& b)
 
 namespace {
 
-// A folder of the test's own, removed with everything in it.
-class Folder {
-public:
-    Folder()
-    {
-        std::string pattern = testing::TempDir() + "kivwrite_XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        path_ = mkdtemp(buffer.data());
-        path_ += '/';
-    }
-    ~Folder()
-    {
-        chmod(path_.c_str(), 0755);
-        for (const std::string& name : Names()) {
-            chmod((path_ + name).c_str(), 0644);
-            std::remove((path_ + name).c_str());
-        }
-        rmdir(path_.c_str());
-    }
-    const std::string& Path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + name; }
-    std::vector<std::string> Names() const
-    {
-        std::vector<std::string> names;
-        if (DIR* dir = opendir(path_.c_str())) {
-            while (dirent* entry = readdir(dir)) {
-                std::string name = entry->d_name;
-                if (name != "." && name != "..")
-                    names.push_back(name);
-            }
-            closedir(dir);
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-private:
-    std::string path_;
-};
-
-std::string ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& content)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-}
+using Folder = TestFolder;
 
 // Puts every object with its values; false at the first refusal (message says why).
 bool PutAll(const std::vector<ReadObject>& objects, std::string& message)

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "KivTestFolder.h"
 #include "KvdTestDisks.h"
 #include "KvdWriteSession.h"
 #include "KvdWriter.h"
@@ -21,35 +22,6 @@
 namespace {
 
 using kvddisk::Call;
-
-std::string ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& content)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-}
-
-std::vector<std::string> NamesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // A file of several objects, with comments and CR LF line ends.
 const std::string kTarget =
@@ -131,27 +103,7 @@ Outcome WriteThrough(kvddisk::Disk& disk, const std::string& path, int mode)
     return outcome;
 }
 
-class Folder {
-public:
-    Folder()
-    {
-        std::string pattern = testing::TempDir() + "kivfault_XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        path_ = mkdtemp(buffer.data());
-        path_ += '/';
-    }
-    ~Folder()
-    {
-        for (const std::string& name : NamesIn(path_))
-            std::remove((path_ + name).c_str());
-        rmdir(path_.c_str());
-    }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
+using Folder = TestFolder;
 
 struct ModeCase {
     const char* name;
