@@ -17,6 +17,7 @@ static const char kClassName[] = "MS_WINHELP";
 typedef struct HelpWindowState {
     DerarHelpHandler handler;
     void* context;
+    BOOL* adopted;  /* until WM_NCCREATE: tells DerarCreateHelpWindow that the window frees the state */
 } HelpWindowState;
 
 static WORD ReadWord(const BYTE* at) { return (WORD)(at[0] | (at[1] << 8)); }
@@ -88,7 +89,10 @@ static LRESULT CALLBACK HelpWindowProc(HWND window, UINT message, WPARAM wParam,
     switch (message) {
     case WM_NCCREATE: {
         const CREATESTRUCTA* create = (const CREATESTRUCTA*)lParam;
-        SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)create->lpCreateParams);
+        state = (HelpWindowState*)create->lpCreateParams;
+        SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)state);
+        *state->adopted = TRUE;
+        state->adopted = NULL;
         break;
     }
     case WM_COPYDATA: {
@@ -120,6 +124,7 @@ HWND DerarCreateHelpWindow(HINSTANCE instance, DerarHelpHandler handler, void* c
     WNDCLASSA windowClass;
     HelpWindowState* state;
     HWND window;
+    BOOL adopted = FALSE;
     windowClass.style = 0;
     windowClass.lpfnWndProc = HelpWindowProc;
     windowClass.cbClsExtra = 0;
@@ -139,10 +144,12 @@ HWND DerarCreateHelpWindow(HINSTANCE instance, DerarHelpHandler handler, void* c
     }
     state->handler = handler;
     state->context = context;
+    state->adopted = &adopted;
     /* Top-level (WinHelpA looks only at those) and never shown. */
     window = CreateWindowExA(WS_EX_TOOLWINDOW, kClassName, "Help", WS_POPUP, 0, 0, 0, 0, NULL, NULL, instance,
                              state);
-    if (window == NULL)
+    /* A window that failed after WM_NCCREATE has freed the state with its WM_NCDESTROY. */
+    if (window == NULL && !adopted)
         HeapFree(GetProcessHeap(), 0, state);
     return window;
 }
