@@ -22,9 +22,11 @@ log() { printf '== %s\n' "$*" >&2; }
 install_deps() {
     # wine64 comes without its recommended packages; of those the dialogs need Wine's
     # own fonts (fonts-wine: "MS Sans Serif", Tahoma, Marlett for the caption buttons).
+    # llvm (llvm-dlltool) makes the import libraries for Microsoft's linker; lld (lld-link)
+    # and clang build the kit's test host with Microsoft's ABI; gdb reads the kit's debug files.
     local want=(cmake ninja-build g++ g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
                 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine64 fonts-wine xvfb xauth
-                googletest libgtest-dev libbenchmark-dev clang clang-format python3 python3-pefile)
+                googletest libgtest-dev libbenchmark-dev clang clang-format llvm lld gdb python3 python3-pefile)
     local missing=()
     for p in "${want[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -185,11 +187,14 @@ run_bench() {
     done
 }
 
+# Only what the kit holds is built (the kit target), then laid out from nothing.
 make_kit() {
-    build_all
+    install_deps
     for arch in x86_64 i686; do
+        log "building the kit of $arch"; configure_build "$arch" kit
+        rm -rf "${BUILD:?}/kit/$arch"
         cmake --install "$BUILD/$arch" --prefix "$ROOT/$BUILD/kit/$arch" >/dev/null
-        log "kit: $BUILD/kit/$arch"
+        log "kit: $BUILD/kit/$arch ($(du -sh "$BUILD/kit/$arch" | cut -f1), of which debug files $(du -ch "$BUILD/kit/$arch"/bin/*.debug | tail -1 | cut -f1))"
     done
 }
 

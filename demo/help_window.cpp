@@ -1,30 +1,9 @@
-// help_window.cpp - a window of class "MS_WINHELP" that shows which help topic was asked for.
+// help_window.cpp - a window that shows which help topic was asked for.
 #include "help_window.h"
-
-#include <cstring>
 
 namespace {
 
-const char kClassName[] = "MS_WINHELP";     // the class WinHelpA sends its requests to
-const ULONG_PTR kWinHelpSignature = 0xA1DE505;
-
-// The request block: WORD size, WORD command, LONG data, LONG reserved,
-// WORD offset of the file name, WORD offset of extra data (all from the block start).
-const size_t kBlockHeaderSize = 16;
-
-WORD ReadWord(const BYTE* block, size_t at)
-{
-    WORD value;
-    std::memcpy(&value, block + at, sizeof value);
-    return value;
-}
-
-LONG ReadLong(const BYTE* block, size_t at)
-{
-    LONG value;
-    std::memcpy(&value, block + at, sizeof value);
-    return value;
-}
+const char kClassName[] = "DerarDemoHelpRequest";
 
 } // namespace
 
@@ -47,6 +26,7 @@ HelpWindow::HelpWindow(std::function<void(const HelpRequest&)> onRequest)
 
 HelpWindow::~HelpWindow()
 {
+    DerarDestroyHelpWindow(m_receiver);
     if (m_hwnd)
         DestroyWindow(m_hwnd);
 }
@@ -74,24 +54,19 @@ bool HelpWindow::Create(HINSTANCE instance)
     m_text = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE, 0,
                              0, client.right, client.bottom, m_hwnd, nullptr, instance, nullptr);
     SendMessageA(m_text, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
-    return true;
+    m_receiver = DerarCreateHelpWindow(instance, &HelpWindow::OnRequest, this);
+    return m_receiver != nullptr;
 }
 
-bool HelpWindow::ParseRequest(const COPYDATASTRUCT& data, HelpRequest& request)
+void HelpWindow::OnRequest(const DerarHelpRequest* request, void* self)
 {
-    if (data.dwData != kWinHelpSignature || data.lpData == nullptr || data.cbData < kBlockHeaderSize)
-        return false;
-    const BYTE* block = static_cast<const BYTE*>(data.lpData);
-    const size_t size = data.cbData;
-    request.command = ReadWord(block, 2);
-    request.data = ReadLong(block, 4);
-    request.file.clear();
-    const size_t nameAt = ReadWord(block, 12);
-    if (nameAt >= kBlockHeaderSize && nameAt < size) {
-        const char* name = reinterpret_cast<const char*>(block + nameAt);
-        request.file.assign(name, strnlen(name, size - nameAt));
-    }
-    return true;
+    if (request->command == HELP_QUIT)
+        return;
+    HelpRequest shown;
+    shown.command = request->command;
+    shown.data = static_cast<LONG>(request->data);
+    shown.file = request->file;
+    static_cast<HelpWindow*>(self)->Show(shown);
 }
 
 void HelpWindow::Show(const HelpRequest& request)
@@ -114,17 +89,8 @@ LRESULT CALLBACK HelpWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
     }
     HelpWindow* self = reinterpret_cast<HelpWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     switch (message) {
-    case WM_COPYDATA: {
-        HelpRequest request;
-        if (self && HelpWindow::ParseRequest(*reinterpret_cast<const COPYDATASTRUCT*>(lParam), request)) {
-            if (request.command != HELP_QUIT)
-                self->Show(request);
-            return TRUE;
-        }
-        return FALSE;
-    }
     case WM_CLOSE:
-        ShowWindow(hwnd, SW_HIDE); // closing only hides: later requests must still find the window
+        ShowWindow(hwnd, SW_HIDE); // closing only hides: the next request shows it again
         return 0;
     case WM_NCDESTROY:
         if (self) self->m_hwnd = nullptr;

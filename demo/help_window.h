@@ -1,13 +1,16 @@
 // help_window.h - the demo's stand-in for the help viewer.
 //
-// WinHelpA looks for a top-level window of class "MS_WINHELP" and sends it the
-// request as WM_COPYDATA. The demo registers such a window, so a Help button or F1
-// in a dialog shows "Help: kiv.hlp, context 4" instead of starting a viewer (Wine's
-// winhlp32 would block on a "cannot find" box, and no kiv.hlp ships with the demo).
+// The requests of the dialogs' Help buttons and F1 come through the kit's help window
+// (helpwindow/derarhelp.h), as in any host; the demo shows each one in a small window
+// of its own, "Help: kiv.hlp, context 4", instead of a help topic (no help ships with
+// the demo, and without a help window Wine's winhlp32 would block on a "cannot find"
+// box).
 #ifndef DERARDEMO_HELP_WINDOW_H
 #define DERARDEMO_HELP_WINDOW_H
 
 #include <windows.h>
+
+#include <derarhelp.h>
 
 #include <functional>
 #include <string>
@@ -29,19 +32,18 @@ public:
     HelpWindow& operator=(const HelpWindow&) = delete;
 
     bool Create(HINSTANCE instance);
-    HWND Handle() const { return m_hwnd; }
+    HWND Handle() const { return m_hwnd; }   // the window that shows the requests
     // The last request received, or an empty file name when none came yet.
     const HelpRequest& LastRequest() const { return m_last; }
     int RequestCount() const { return m_count; }
 
-    // Reads the request block that WinHelpA sends; false when it is not one.
-    static bool ParseRequest(const COPYDATASTRUCT& data, HelpRequest& request);
-
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static void OnRequest(const DerarHelpRequest* request, void* self);
     void Show(const HelpRequest& request);
 
     std::function<void(const HelpRequest&)> m_onRequest;
+    HWND m_receiver = nullptr;   // the kit's help window, which WinHelpA finds
     HWND m_hwnd = nullptr;
     HWND m_text = nullptr;
     HelpRequest m_last;

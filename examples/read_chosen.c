@@ -54,8 +54,26 @@ int ReadChosenObjects(HWND owner, const char* path, char** names, int count)
     return values;
 }
 
+/* The mistakes that the dialog answers with 1 and no names, unseen: a directory
+ * that is NULL, empty, without its trailing separator or not an existing folder,
+ * and a file name that is not a plain name ending in .kvd. 1: the path is sound. */
+static int IsSoundExchangePath(const char* directory, const char* fileName)
+{
+    int length = directory != NULL ? lstrlenA(directory) : 0;
+    int nameLength = fileName != NULL ? lstrlenA(fileName) : 0;
+    DWORD attributes;
+    if (length == 0 || (directory[length - 1] != '\\' && directory[length - 1] != '/'))
+        return 0;
+    attributes = GetFileAttributesA(directory);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    if (nameLength <= 4 || strpbrk(fileName, "\\/:") != NULL || lstrcmpiA(fileName + nameLength - 4, ".kvd") != 0)
+        return 0;
+    return length + nameLength < MAX_PATH;
+}
+
 /* Asks which objects to import, then reads them. The number of values read, 0
- * when nothing was chosen, -1 when the file could not be read. */
+ * when nothing was chosen, -1 when the path or the file could not be read. */
 int ImportObjects(HWND owner, const char* directory, const char* fileName,
                   const char* author, const char* wellId)
 {
@@ -64,14 +82,18 @@ int ImportObjects(HWND owner, const char* directory, const char* fileName,
     char path[MAX_PATH];
     int count = WANTED_COUNT;
     int i;
+    if (!IsSoundExchangePath(directory, fileName)) {
+        MessageBoxA(owner, "Choose an existing folder and a file name that ends in .kvd.", "Import",
+                    MB_OK | MB_ICONEXCLAMATION);
+        return -1;
+    }
     for (i = 0; i < count; ++i) {
         lstrcpynA(buffers[i], wanted[i], sizeof buffers[i]);
         names[i] = buffers[i];
     }
+    /* 1 and no names: nothing was chosen, or the file holds none of the names. */
     if (KivImpExpDialog(1, directory, fileName, author, wellId, names, &count) != 1 || count == 0)
         return 0;
-    if (lstrlenA(directory) + lstrlenA(fileName) >= MAX_PATH)
-        return -1;
     lstrcpyA(path, directory);
     lstrcatA(path, fileName);
     return ReadChosenObjects(owner, path, names, count);

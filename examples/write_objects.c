@@ -2,7 +2,9 @@
  *
  * The export dialog says which of the host's objects go into the file; Kiv.dll
  * then writes them, with their values, in update mode: the file keeps its other
- * objects, and each name written replaces the objects of that name.
+ * objects, and each name written replaces the objects of that name. A file that
+ * holds none of them (or does not exist yet) takes all of them: the dialog then
+ * does not appear.
  *
  *   write_objects.exe [DIRECTORY\ FILE.kvd]     (default: C:\data\ wells.kvd)
  */
@@ -99,8 +101,41 @@ int WriteChosenObjects(HWND owner, const char* path, char** names, int count,
     return ok;
 }
 
-/* Asks which objects to export, then writes them. 1: written; 0: cancelled,
- * nothing chosen, or not written. */
+/* The mistakes that the dialog answers with 1 and no names, unseen: a directory
+ * that is NULL, empty, without its trailing separator or not an existing folder,
+ * and a file name that is not a plain name ending in .kvd. 1: the path is sound. */
+static int IsSoundExchangePath(const char* directory, const char* fileName)
+{
+    int length = directory != NULL ? lstrlenA(directory) : 0;
+    int nameLength = fileName != NULL ? lstrlenA(fileName) : 0;
+    DWORD attributes;
+    if (length == 0 || (directory[length - 1] != '\\' && directory[length - 1] != '/'))
+        return 0;
+    attributes = GetFileAttributesA(directory);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    if (nameLength <= 4 || strpbrk(fileName, "\\/:") != NULL || lstrcmpiA(fileName + nameLength - 4, ".kvd") != 0)
+        return 0;
+    return length + nameLength < MAX_PATH;
+}
+
+/* 1 if the file at path holds an object of one of these names; 0 if it holds
+ * none, or does not exist. */
+static int FileHoldsAnyOf(const char* path, char** names, int count)
+{
+    char *message, *name;
+    int found = 0, i;
+    if (KivAttach(&message) && KivOpen(path, &message, 0)) {
+        while (!found && KivGetNextObject(&name, NULL, NULL, NULL, NULL))
+            for (i = 0; i < count && !found; ++i)
+                found = strcmp(name, names[i]) == 0;
+    }
+    KivDetach();
+    return found;
+}
+
+/* Asks which objects to export, then writes them. 1: written; 0: nothing written
+ * (cancelled, declined, or the library's message was shown). */
 int ExportObjects(HWND owner, const char* directory, const char* fileName,
                   const char* author, const char* wellId)
 {
@@ -109,17 +144,30 @@ int ExportObjects(HWND owner, const char* directory, const char* fileName,
     char path[MAX_PATH];
     int count = HOST_OBJECT_COUNT;
     int i;
+    if (!IsSoundExchangePath(directory, fileName)) {
+        MessageBoxA(owner, "Choose an existing folder and a file name that ends in .kvd.", "Export",
+                    MB_OK | MB_ICONEXCLAMATION);
+        return 0;
+    }
+    lstrcpyA(path, directory);
+    lstrcatA(path, fileName);
     for (i = 0; i < count; ++i) {
         lstrcpynA(buffers[i], hostObjects[i].name, sizeof buffers[i]);
         names[i] = buffers[i];
     }
-    /* Every candidate that the file lacks comes back too (a "New" row). */
-    if (KivImpExpDialog(0, directory, fileName, author, wellId, names, &count) != 1 || count == 0)
-        return 0;
-    if (lstrlenA(directory) + lstrlenA(fileName) >= MAX_PATH)
-        return 0;
-    lstrcpyA(path, directory);
-    lstrcatA(path, fileName);
+    /* The candidates that the file lacks are "New" rows of the lower list. */
+    if (KivImpExpDialog(0, directory, fileName, author, wellId, names, &count) != 1)
+        return 0;  /* cancelled, or the file was refused: the person has seen why */
+    if (count == 0) {
+        /* 1 and no names: either the file holds none of the candidates (or does not
+         * exist), so the dialog never appeared and every object goes into it; or the
+         * person answered "No All" to the first warning, and nothing does. */
+        for (i = 0; i < HOST_OBJECT_COUNT; ++i)
+            lstrcpynA(names[i], hostObjects[i].name, sizeof buffers[i]);
+        if (FileHoldsAnyOf(path, names, HOST_OBJECT_COUNT))
+            return 0;
+        count = HOST_OBJECT_COUNT;
+    }
     return WriteChosenObjects(owner, path, names, count, author, wellId);
 }
 

@@ -41,6 +41,15 @@
 #ifndef KIVAPI_H
 #define KIVAPI_H
 
+/* The version of the exchange library that this header declares: Kiv.dll's version
+ * resource says the same (see CHANGELOG.md). KIV_VERSION compares as one number:
+ * 10000 * major + 100 * minor + patch. */
+#define KIV_VERSION_MAJOR 1
+#define KIV_VERSION_MINOR 4
+#define KIV_VERSION_PATCH 0
+#define KIV_VERSION_STRING "1.4.0"
+#define KIV_VERSION 10400
+
 #if defined(_WIN32)
 #  define KIVCALL __stdcall
 #  if defined(KIV_BUILDING_DLL)

@@ -7,6 +7,17 @@
 #ifndef DERAR_H
 #define DERAR_H
 
+/* The version of the kit that this header belongs to: its headers, import libraries,
+ * Kiv.dll, derafx.dll and the kvd tool, whose version resources say the same (see
+ * CHANGELOG.md). derar.dll's own version resource keeps the numbers it has always had
+ * (FileVersion "1.31", ProductVersion "1.3"), so that hosts that check them go on
+ * working. DERAR_VERSION compares as one number: 10000 * major + 100 * minor + patch. */
+#define DERAR_VERSION_MAJOR 1
+#define DERAR_VERSION_MINOR 4
+#define DERAR_VERSION_PATCH 0
+#define DERAR_VERSION_STRING "1.4.0"
+#define DERAR_VERSION 10400
+
 #if defined(DERAR_BUILDING_DLL)
 #  define DERARAPI __declspec(dllexport)
 #else
