@@ -1,6 +1,8 @@
 // CTreeCtrl: the tree view, one message per method.
 #include "afxcmn.h"
 
+#include <string.h>
+
 UINT CTreeCtrl::GetCount() const
 {
     ASSERT(::IsWindow(m_hWnd));
@@ -64,7 +66,7 @@ BOOL CTreeCtrl::GetItemRect(HTREEITEM hItem, LPRECT lpRect, BOOL bTextOnly) cons
 {
     ASSERT(::IsWindow(m_hWnd) && lpRect != NULL);
     // The item goes in where the rectangle comes out.
-    *reinterpret_cast<HTREEITEM*>(lpRect) = hItem;
+    memcpy(lpRect, &hItem, sizeof(hItem));
     return (BOOL)::SendMessageA(m_hWnd, TVM_GETITEMRECT, (WPARAM)bTextOnly, reinterpret_cast<LPARAM>(lpRect));
 }
 
