@@ -40,8 +40,8 @@ protected:
 //   may Create it again once the window is gone (m_hWnd is then NULL).
 // - The dialog gets its keys (Tab, Enter, Escape, Alt+letter) inside any modal loop of the
 //   thread. MFC's message pump hands them to it (PreTranslateMessage), but a DLL's dialogs run
-//   inside the platform's loop, which gives keys to the modal dialog alone: while an object
-//   that has been created lives, a message hook of its thread hands its dialog the keys.
+//   inside the platform's loop, which gives keys to the modal dialog alone: from its first
+//   Create to its destructor, a message hook of its thread hands its dialog the keys.
 class AFX_CLASS_EXPORT CFindReplaceDialog : public CDialog
 {
 public:
@@ -71,7 +71,8 @@ protected:
     char m_szFindWhat[128];
 
 private:
-    CFindReplaceDialog* m_pNextOnThread;  // the created objects of the thread
+    CFindReplaceDialog* m_pNext;  // the objects that have been created, in every thread
+    HHOOK m_hKeyHook;             // from the first Create to the destructor
     friend struct AfxFindDialogs;
 };
 

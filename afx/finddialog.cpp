@@ -4,34 +4,42 @@
 
 #include <string.h>
 
-// The thread's created Find dialog objects, and the message hook that gives their windows
-// the keys: the platform's modal loop (DialogBox) runs IsDialogMessage for its own dialog only.
+// The objects that have been created, and the message hooks that give their windows the
+// keys: the platform's modal loop (DialogBox) runs IsDialogMessage for its own dialog only.
+// A list of the objects themselves, not thread-local storage: a DLL that is loaded and freed
+// again and again would leave the runtime's per-thread copies behind at every load.
 struct AfxFindDialogs
 {
-    static thread_local CFindReplaceDialog* t_pFirst;
-    static thread_local HHOOK t_hKeyHook;
+    static SRWLOCK s_lock;
+    static CFindReplaceDialog* s_pFirst;
+
+    // The open Find dialog that holds hWnd, or NULL.
+    static HWND DialogOf(HWND hWnd)
+    {
+        HWND hDlg = NULL;
+        ::AcquireSRWLockShared(&s_lock);
+        for (CFindReplaceDialog* p = s_pFirst; p != NULL && hDlg == NULL; p = p->m_pNext)
+            if (p->m_hWnd != NULL && (hWnd == p->m_hWnd || ::IsChild(p->m_hWnd, hWnd)))
+                hDlg = p->m_hWnd;
+        ::ReleaseSRWLockShared(&s_lock);
+        return hDlg;
+    }
 
     static LRESULT CALLBACK KeyHook(int nCode, WPARAM wParam, LPARAM lParam)
     {
         MSG* pMsg = reinterpret_cast<MSG*>(lParam);
         if (nCode == HC_ACTION && wParam == PM_REMOVE && pMsg->message >= WM_KEYFIRST && pMsg->message <= WM_KEYLAST)
         {
-            for (CFindReplaceDialog* p = t_pFirst; p != NULL; p = p->m_pNextOnThread)
+            // Outside the lock: the dialog's owner may do anything in here, close it (Escape) too.
+            HWND hDlg = DialogOf(pMsg->hwnd);
+            if (hDlg != NULL && ::IsDialogMessageA(hDlg, pMsg))
             {
-                HWND hDlg = p->m_hWnd;
-                if (hDlg == NULL || (pMsg->hwnd != hDlg && !::IsChild(hDlg, pMsg->hwnd)))
-                    continue;
-                // The dialog may close in here (Escape); nothing of p is used after it.
-                if (::IsDialogMessageA(hDlg, pMsg))
-                {
-                    pMsg->message = WM_NULL;  // handled: the loop that fetched it does nothing with it
-                    pMsg->wParam = 0;
-                    pMsg->lParam = 0;
-                }
-                break;
+                pMsg->message = WM_NULL;  // handled: the loop that fetched it does nothing with it
+                pMsg->wParam = 0;
+                pMsg->lParam = 0;
             }
         }
-        return ::CallNextHookEx(t_hKeyHook, nCode, wParam, lParam);
+        return ::CallNextHookEx(NULL, nCode, wParam, lParam);
     }
 
     // The platform calls it for the dialog's messages before handling them itself.
@@ -47,49 +55,52 @@ struct AfxFindDialogs
         }
         if (message == WM_DESTROY)
         {
-            for (CFindReplaceDialog* p = t_pFirst; p != NULL; p = p->m_pNextOnThread)
+            ::AcquireSRWLockExclusive(&s_lock);
+            for (CFindReplaceDialog* p = s_pFirst; p != NULL; p = p->m_pNext)
                 if (p->m_hWnd == hDlg)
                     p->m_hWnd = NULL;
+            ::ReleaseSRWLockExclusive(&s_lock);
         }
         return 0;
     }
 
     static bool Join(CFindReplaceDialog* pDialog)
     {
-        for (CFindReplaceDialog* p = t_pFirst; p != NULL; p = p->m_pNextOnThread)
-            if (p == pDialog)
-                return true;
-        if (t_hKeyHook == NULL)
-            t_hKeyHook = ::SetWindowsHookExA(WH_GETMESSAGE, &KeyHook, NULL, ::GetCurrentThreadId());
-        if (t_hKeyHook == NULL)
+        if (pDialog->m_hKeyHook != NULL)
+            return true;
+        pDialog->m_hKeyHook = ::SetWindowsHookExA(WH_GETMESSAGE, &KeyHook, NULL, ::GetCurrentThreadId());
+        if (pDialog->m_hKeyHook == NULL)
             return false;
-        pDialog->m_pNextOnThread = t_pFirst;
-        t_pFirst = pDialog;
+        ::AcquireSRWLockExclusive(&s_lock);
+        pDialog->m_pNext = s_pFirst;
+        s_pFirst = pDialog;
+        ::ReleaseSRWLockExclusive(&s_lock);
         return true;
     }
 
     static void Leave(CFindReplaceDialog* pDialog)
     {
-        for (CFindReplaceDialog** pp = &t_pFirst; *pp != NULL; pp = &(*pp)->m_pNextOnThread)
+        if (pDialog->m_hKeyHook == NULL)
+            return;
+        ::UnhookWindowsHookEx(pDialog->m_hKeyHook);
+        pDialog->m_hKeyHook = NULL;
+        ::AcquireSRWLockExclusive(&s_lock);
+        for (CFindReplaceDialog** pp = &s_pFirst; *pp != NULL; pp = &(*pp)->m_pNext)
         {
             if (*pp == pDialog)
             {
-                *pp = pDialog->m_pNextOnThread;
+                *pp = pDialog->m_pNext;
                 break;
             }
         }
-        if (t_pFirst == NULL && t_hKeyHook != NULL)
-        {
-            ::UnhookWindowsHookEx(t_hKeyHook);
-            t_hKeyHook = NULL;
-        }
+        ::ReleaseSRWLockExclusive(&s_lock);
     }
 };
 
-thread_local CFindReplaceDialog* AfxFindDialogs::t_pFirst = NULL;
-thread_local HHOOK AfxFindDialogs::t_hKeyHook = NULL;
+SRWLOCK AfxFindDialogs::s_lock = SRWLOCK_INIT;
+CFindReplaceDialog* AfxFindDialogs::s_pFirst = NULL;
 
-CFindReplaceDialog::CFindReplaceDialog() : m_pNextOnThread(NULL)
+CFindReplaceDialog::CFindReplaceDialog() : m_pNext(NULL), m_hKeyHook(NULL)
 {
     memset(&m_fr, 0, sizeof(m_fr));
     m_szFindWhat[0] = '\0';

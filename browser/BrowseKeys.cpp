@@ -5,8 +5,10 @@
 
 namespace {
 
-thread_local CBrowseKeys* t_pFirst = NULL;
-thread_local HHOOK t_hHook = NULL;
+// Every browser running, in any thread: a list of the objects themselves, not thread-local
+// storage, which a DLL that is loaded and freed again and again would leave behind.
+SRWLOCK s_lock = SRWLOCK_INIT;
+CBrowseKeys* s_pFirst = NULL;
 
 bool MenuIsOpen()
 {
@@ -18,16 +20,21 @@ bool MenuIsOpen()
 
 }  // namespace
 
-CBrowseKeys::CBrowseKeys(const CWnd& dialog) : m_dialog(dialog), m_nReleaseToDrop(0), m_pNext(t_pFirst)
+CBrowseKeys::CBrowseKeys(const CWnd& dialog) : m_dialog(dialog), m_nReleaseToDrop(0), m_pNext(NULL), m_hHook(NULL)
 {
-    if (t_hHook == NULL)
-        t_hHook = SetWindowsHookExA(WH_GETMESSAGE, &GetMessageHook, NULL, GetCurrentThreadId());
-    t_pFirst = this;
+    m_hHook = SetWindowsHookExA(WH_GETMESSAGE, &GetMessageHook, NULL, GetCurrentThreadId());
+    AcquireSRWLockExclusive(&s_lock);
+    m_pNext = s_pFirst;
+    s_pFirst = this;
+    ReleaseSRWLockExclusive(&s_lock);
 }
 
 CBrowseKeys::~CBrowseKeys()
 {
-    for (CBrowseKeys** pp = &t_pFirst; *pp != NULL; pp = &(*pp)->m_pNext)
+    if (m_hHook != NULL)
+        UnhookWindowsHookEx(m_hHook);
+    AcquireSRWLockExclusive(&s_lock);
+    for (CBrowseKeys** pp = &s_pFirst; *pp != NULL; pp = &(*pp)->m_pNext)
     {
         if (*pp == this)
         {
@@ -35,11 +42,7 @@ CBrowseKeys::~CBrowseKeys()
             break;
         }
     }
-    if (t_pFirst == NULL && t_hHook != NULL)
-    {
-        UnhookWindowsHookEx(t_hHook);
-        t_hHook = NULL;
-    }
+    ReleaseSRWLockExclusive(&s_lock);
 }
 
 UINT CBrowseKeys::CommandOf(UINT nVirtualKey, bool bControl, bool bShift, bool bAlt)
@@ -97,15 +100,19 @@ bool CBrowseKeys::Translate(MSG& msg)
     return true;
 }
 
+// Each browser's hook looks at every browser's windows: a press one of them turned into a
+// command, or a release it dropped, is no key any more for the hooks after it.
 LRESULT CALLBACK CBrowseKeys::GetMessageHook(int nCode, WPARAM wParam, LPARAM lParam)
 {
-    if (nCode == HC_ACTION && wParam == PM_REMOVE)
+    MSG* pMsg = reinterpret_cast<MSG*>(lParam);
+    if (nCode == HC_ACTION && wParam == PM_REMOVE && pMsg->message >= WM_KEYFIRST && pMsg->message <= WM_KEYLAST)
     {
-        MSG* pMsg = reinterpret_cast<MSG*>(lParam);
-        if (pMsg->message >= WM_KEYFIRST && pMsg->message <= WM_KEYLAST)
-            for (CBrowseKeys* p = t_pFirst; p != NULL && !p->Translate(*pMsg); p = p->m_pNext)
-            {
-            }
+        // Translating runs no handler: the command is dispatched after the hook returns.
+        AcquireSRWLockExclusive(&s_lock);
+        for (CBrowseKeys* p = s_pFirst; p != NULL && !p->Translate(*pMsg); p = p->m_pNext)
+        {
+        }
+        ReleaseSRWLockExclusive(&s_lock);
     }
-    return CallNextHookEx(t_hHook, nCode, wParam, lParam);
+    return CallNextHookEx(NULL, nCode, wParam, lParam);
 }

@@ -33,7 +33,8 @@ private:
 
     const CWnd& m_dialog;
     UINT m_nReleaseToDrop;  // the key whose press became a command, until its release
-    CBrowseKeys* m_pNext;   // the other browsers running on this thread
+    CBrowseKeys* m_pNext;   // the other browsers running
+    HHOOK m_hHook;          // this browser's own hook, for its lifetime
 };
 
 #endif
