@@ -232,6 +232,27 @@ TEST_F(Find, TheMenuOffersFindAndTheDialogKeepsTheLastText)
     Run(user);
 }
 
+// Close ends the browser with the Find dialog still open, and that goes with it; the next
+// browser starts afresh.
+TEST_F(Find, CloseWithTheFindDialogOpenEndsBoth)
+{
+    for (int run = 0; run < 2; ++run) {
+        ScriptedUser user;
+        user.When(browser_host::kCaption, [](Dialog& d) { browser_host::PressKeyWith(d, 'F', kControl); });
+        user.When(kFindCaption, [run](Dialog& f) {
+            EXPECT_EQ(f.Text(edt1), "") << "run " << run << ": a new browser remembers no text";
+            browser_host::Type(f, "Beta");
+        });
+        user.When(browser_host::kCaption, [](Dialog& d) {
+            ASSERT_NE(FindWindowOpen(), nullptr);
+            d.Click(IDOK);
+        });
+        Run(user);
+        EXPECT_EQ(FindWindowOpen(), nullptr) << "run " << run;
+        EXPECT_EQ(user.ShownWindows().size(), 2u) << "run " << run << ": the browser and its Find dialog";
+    }
+}
+
 // A Find leaves the documented commands as they were: Collapse Tree after a deep match
 // closes the second level and keeps the deeper items that the match opened.
 TEST_F(Find, TheTreeCommandsAfterAFind)
