@@ -6,7 +6,9 @@
 // that one attachment. The file shown is named by two texts kept apart, the
 // directory (with its trailing separator) and the file name; they come from the
 // host, or from the last file key when the host gives neither, and change when
-// the user picks another name in the combo box or through "...".
+// the user picks another name in the combo box or through "...". On keys and clicks
+// that nothing else takes, it also finds labels, copies them and offers a menu for
+// an item; none of that changes what the buttons, the combo box and the tree do.
 #ifndef DERAR_BROWSEDIALOG_H
 #define DERAR_BROWSEDIALOG_H
 

@@ -1,4 +1,4 @@
-// BrowseKeys.cpp - one message hook per thread, for every browser running on it.
+// BrowseKeys.cpp - a message hook for each browser running; each looks at every browser's windows.
 #include "BrowseKeys.h"
 
 #include "BrowserCommands.h"
