@@ -75,11 +75,11 @@ typedef void (CWnd::*AFX_PMSG)(void);
 enum AfxSig
 {
     AfxSig_end = 0,
-    AfxSig_vv,         // void (void): commands and control notifications
-    AfxSig_bv,         // BOOL (void): WM_INITDIALOG
-    AfxSig_vNMHDRpl,   // void (NMHDR*, LRESULT*): WM_NOTIFY
-    AfxSig_bHELPINFO,  // BOOL (HELPINFO*): WM_HELP
-    AfxSig_lwl         // LRESULT (WPARAM, LPARAM): ON_MESSAGE, ON_REGISTERED_MESSAGE
+    AfxSig_vv,          // void (void): commands and control notifications
+    AfxSig_bv,          // BOOL (void): WM_INITDIALOG
+    AfxSig_vNMHDRpl,    // void (NMHDR*, LRESULT*): WM_NOTIFY
+    AfxSig_bHELPINFO,   // BOOL (HELPINFO*): WM_HELP
+    AfxSig_lwl          // LRESULT (WPARAM, LPARAM): ON_MESSAGE, ON_REGISTERED_MESSAGE
 };
 
 struct AFX_MSGMAP_ENTRY

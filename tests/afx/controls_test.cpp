@@ -154,8 +154,7 @@ TEST(Wnd, TextAndStateWrappers)
         EXPECT_TRUE(pTree->GetStyle() & TVS_SHOWSELALWAYS);
         EXPECT_FALSE(pTree->ModifyStyle(0, TVS_SHOWSELALWAYS)) << "the style was so already";
         EXPECT_TRUE(pTree->ModifyStyle(TVS_SHOWSELALWAYS, 0));
-        EXPECT_EQ(pTree->GetStyle() & (TVS_SHOWSELALWAYS | TVS_HASBUTTONS | WS_CHILD),
-                  (DWORD)(TVS_HASBUTTONS | WS_CHILD))
+        EXPECT_EQ(pTree->GetStyle() & (TVS_SHOWSELALWAYS | TVS_HASBUTTONS | WS_CHILD), (DWORD)(TVS_HASBUTTONS | WS_CHILD))
             << "only what was asked changed";
     });
 }
@@ -310,122 +309,107 @@ TEST(TreeCtrl, EachWrapperSendsItsMessage)
             return std::string(hItem != NULL ? pszName : "NULL");
         };
         auto Name = [&](HTREEITEM hItem) { return names.count(hItem) ? names[hItem] : std::string("unknown"); };
-        PlayCalls<CTreeCtrl, std::string>(
-            *pTree,
-            {
-                { "GetRootItem of an empty tree", [&](CTreeCtrl&) { return Name(pTree->GetRootItem()); }, "NULL", "" },
-                { "GetSelectedItem of an empty tree", [&](CTreeCtrl&) { return Name(pTree->GetSelectedItem()); },
-                  "NULL", "" },
-                { "InsertItem at the top level", [&](CTreeCtrl&) { return Insert("A", TVI_ROOT, TVI_LAST); }, "A",
-                  "A" },
-                { "InsertItem last by default",
-                  [&](CTreeCtrl&) {
-                      HTREEITEM hItem = pTree->InsertItem("C");
-                      names[hItem] = "C";
-                      items["C"] = hItem;
-                      return Name(hItem);
-                  },
-                  "C", "A C" },
-                { "InsertItem first", [&](CTreeCtrl&) { return Insert("0", TVI_ROOT, TVI_FIRST); }, "0", "0 A C" },
-                { "InsertItem after a sibling", [&](CTreeCtrl&) { return Insert("B", TVI_ROOT, items["A"]); }, "B",
-                  "0 A B C" },
-                { "InsertItem as a child", [&](CTreeCtrl&) { return Insert("A1", items["A"], TVI_LAST); }, "A1",
-                  "0 A(A1) B C" },
-                { "InsertItem as a grandchild", [&](CTreeCtrl&) { return Insert("A11", items["A1"], TVI_LAST); }, "A11",
-                  "0 A(A1(A11)) B C" },
-                { "InsertItem of a second child", [&](CTreeCtrl&) { return Insert("A2", items["A"], TVI_LAST); }, "A2",
-                  "0 A(A1(A11) A2) B C" },
-                { "GetCount", [&](CTreeCtrl&) { return std::to_string(pTree->GetCount()); }, "7",
-                  "0 A(A1(A11) A2) B C" },
-                { "GetRootItem", [&](CTreeCtrl&) { return Name(pTree->GetRootItem()); }, "0", "0 A(A1(A11) A2) B C" },
-                { "GetNextSiblingItem", [&](CTreeCtrl&) { return Name(pTree->GetNextSiblingItem(items["A1"])); }, "A2",
-                  "0 A(A1(A11) A2) B C" },
-                { "GetNextSiblingItem of a last child",
-                  [&](CTreeCtrl&) { return Name(pTree->GetNextSiblingItem(items["A2"])); }, "NULL",
-                  "0 A(A1(A11) A2) B C" },
-                { "GetParentItem", [&](CTreeCtrl&) { return Name(pTree->GetParentItem(items["A11"])); }, "A1",
-                  "0 A(A1(A11) A2) B C" },
-                { "GetParentItem of a top-level item",
-                  [&](CTreeCtrl&) { return Name(pTree->GetParentItem(items["B"])); }, "NULL", "0 A(A1(A11) A2) B C" },
-                { "GetNextVisibleItem skips a closed branch",
-                  [&](CTreeCtrl&) { return Name(pTree->GetNextVisibleItem(items["A"])); }, "B", "0 A(A1(A11) A2) B C" },
-                { "Expand opens", [&](CTreeCtrl&) { return std::to_string(pTree->Expand(items["A"], TVE_EXPAND)); },
-                  "1", "0 A+(A1(A11) A2) B C" },
-                { "GetNextVisibleItem enters an open branch",
-                  [&](CTreeCtrl&) { return Name(pTree->GetNextVisibleItem(items["A"])); }, "A1",
-                  "0 A+(A1(A11) A2) B C" },
-                { "GetNextVisibleItem after the last displayed item",
-                  [&](CTreeCtrl&) { return Name(pTree->GetNextVisibleItem(items["C"])); }, "NULL",
-                  "0 A+(A1(A11) A2) B C" },
-                { "Expand of a leaf opens nothing",
-                  [&](CTreeCtrl&) { return std::to_string(pTree->Expand(items["B"], TVE_EXPAND)); }, "0",
-                  "0 A+(A1(A11) A2) B C" },
-                { "EnsureVisible opens the ancestors",
-                  [&](CTreeCtrl&) {
-                      pTree->EnsureVisible(items["A11"]);
-                      return std::string();
-                  },
-                  "", "0 A+(A1+(A11) A2) B C" },
-                { "Expand collapses and keeps the deeper state",
-                  [&](CTreeCtrl&) { return std::to_string(pTree->Expand(items["A"], TVE_COLLAPSE)); }, "1",
-                  "0 A(A1+(A11) A2) B C" },
-                { "an item selected as a click selects it",
-                  [&](CTreeCtrl&) {
-                      SendMessageA(pTree->m_hWnd, TVM_SELECTITEM, TVGN_CARET, (LPARAM)items["B"]);
-                      return std::string();
-                  },
-                  "", "0 A(A1+(A11) A2) B C" },
-                { "GetSelectedItem", [&](CTreeCtrl&) { return Name(pTree->GetSelectedItem()); }, "B",
-                  "0 A(A1+(A11) A2) B C" },
-                { "SelectItem opens the item's closed parents",
-                  [&](CTreeCtrl&) {
-                      const std::string result = std::to_string(pTree->SelectItem(items["A11"]));
-                      return result + " " + Name(pTree->GetSelectedItem());
-                  },
-                  "1 A11", "0 A+(A1+(A11) A2) B C" },
-                { "SelectDropTarget marks an item",
-                  [&](CTreeCtrl&) {
-                      const std::string result = std::to_string(pTree->SelectDropTarget(items["C"]));
-                      return result + " " +
-                             Name((HTREEITEM)SendMessageA(pTree->m_hWnd, TVM_GETNEXTITEM, TVGN_DROPHILITE, 0));
-                  },
-                  "1 C", "0 A+(A1+(A11) A2) B C" },
-                { "SelectDropTarget NULL takes the mark away",
-                  [&](CTreeCtrl&) {
-                      const std::string result = std::to_string(pTree->SelectDropTarget(NULL));
-                      return result + " " +
-                             Name((HTREEITEM)SendMessageA(pTree->m_hWnd, TVM_GETNEXTITEM, TVGN_DROPHILITE, 0));
-                  },
-                  "1 NULL", "0 A+(A1+(A11) A2) B C" },
-                { "GetItemRect of a displayed item, and HitTest in the middle of its label",
-                  [&](CTreeCtrl&) {
-                      RECT rc = {};
-                      BOOL bShown = pTree->GetItemRect(items["A"], &rc, TRUE);
-                      POINT pt = { (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2 };
-                      UINT nFlags = 0;
-                      HTREEITEM hHit = pTree->HitTest(pt, &nFlags);
-                      return std::to_string(bShown) + " " + Name(hHit) + ((nFlags & TVHT_ONITEM) ? " on" : " off") +
-                             (rc.right > rc.left && rc.bottom > rc.top ? "" : " empty");
-                  },
-                  "1 A on", "0 A+(A1+(A11) A2) B C" },
-                { "GetItemRect of an item under a closed parent",
-                  [&](CTreeCtrl&) {
-                      pTree->Expand(items["A1"], TVE_COLLAPSE);
-                      RECT rc = {};
-                      return std::to_string(pTree->GetItemRect(items["A11"], &rc, FALSE));
-                  },
-                  "0", "0 A+(A1(A11) A2) B C" },
-                { "DeleteAllItems", [&](CTreeCtrl&) { return std::to_string(pTree->DeleteAllItems()); }, "1", "" },
-                { "GetCount of an empty tree", [&](CTreeCtrl&) { return std::to_string(pTree->GetCount()); }, "0", "" },
-                { "HitTest of an empty tree",
-                  [&](CTreeCtrl&) {
-                      UINT nFlags = 0;
-                      HTREEITEM hHit = pTree->HitTest(POINT{ 5, 5 }, &nFlags);
-                      return Name(hHit) + ((nFlags & TVHT_NOWHERE) ? " nowhere" : "");
-                  },
-                  "NULL nowhere", "" },
-            },
-            [](HWND hTree) { return TreeShape(hTree, (HTREEITEM)SendMessageA(hTree, TVM_GETNEXTITEM, TVGN_ROOT, 0)); });
+        PlayCalls<CTreeCtrl, std::string>(*pTree, {
+            { "GetRootItem of an empty tree", [&](CTreeCtrl&) { return Name(pTree->GetRootItem()); }, "NULL", "" },
+            { "GetSelectedItem of an empty tree", [&](CTreeCtrl&) { return Name(pTree->GetSelectedItem()); }, "NULL", "" },
+            { "InsertItem at the top level", [&](CTreeCtrl&) { return Insert("A", TVI_ROOT, TVI_LAST); }, "A", "A" },
+            { "InsertItem last by default",
+              [&](CTreeCtrl&) {
+                  HTREEITEM hItem = pTree->InsertItem("C");
+                  names[hItem] = "C";
+                  items["C"] = hItem;
+                  return Name(hItem);
+              },
+              "C", "A C" },
+            { "InsertItem first", [&](CTreeCtrl&) { return Insert("0", TVI_ROOT, TVI_FIRST); }, "0", "0 A C" },
+            { "InsertItem after a sibling", [&](CTreeCtrl&) { return Insert("B", TVI_ROOT, items["A"]); }, "B", "0 A B C" },
+            { "InsertItem as a child", [&](CTreeCtrl&) { return Insert("A1", items["A"], TVI_LAST); }, "A1", "0 A(A1) B C" },
+            { "InsertItem as a grandchild", [&](CTreeCtrl&) { return Insert("A11", items["A1"], TVI_LAST); }, "A11",
+              "0 A(A1(A11)) B C" },
+            { "InsertItem of a second child", [&](CTreeCtrl&) { return Insert("A2", items["A"], TVI_LAST); }, "A2",
+              "0 A(A1(A11) A2) B C" },
+            { "GetCount", [&](CTreeCtrl&) { return std::to_string(pTree->GetCount()); }, "7", "0 A(A1(A11) A2) B C" },
+            { "GetRootItem", [&](CTreeCtrl&) { return Name(pTree->GetRootItem()); }, "0", "0 A(A1(A11) A2) B C" },
+            { "GetNextSiblingItem", [&](CTreeCtrl&) { return Name(pTree->GetNextSiblingItem(items["A1"])); }, "A2",
+              "0 A(A1(A11) A2) B C" },
+            { "GetNextSiblingItem of a last child", [&](CTreeCtrl&) { return Name(pTree->GetNextSiblingItem(items["A2"])); }, "NULL",
+              "0 A(A1(A11) A2) B C" },
+            { "GetParentItem", [&](CTreeCtrl&) { return Name(pTree->GetParentItem(items["A11"])); }, "A1", "0 A(A1(A11) A2) B C" },
+            { "GetParentItem of a top-level item", [&](CTreeCtrl&) { return Name(pTree->GetParentItem(items["B"])); }, "NULL",
+              "0 A(A1(A11) A2) B C" },
+            { "GetNextVisibleItem skips a closed branch", [&](CTreeCtrl&) { return Name(pTree->GetNextVisibleItem(items["A"])); },
+              "B", "0 A(A1(A11) A2) B C" },
+            { "Expand opens", [&](CTreeCtrl&) { return std::to_string(pTree->Expand(items["A"], TVE_EXPAND)); }, "1",
+              "0 A+(A1(A11) A2) B C" },
+            { "GetNextVisibleItem enters an open branch", [&](CTreeCtrl&) { return Name(pTree->GetNextVisibleItem(items["A"])); },
+              "A1", "0 A+(A1(A11) A2) B C" },
+            { "GetNextVisibleItem after the last displayed item",
+              [&](CTreeCtrl&) { return Name(pTree->GetNextVisibleItem(items["C"])); }, "NULL", "0 A+(A1(A11) A2) B C" },
+            { "Expand of a leaf opens nothing", [&](CTreeCtrl&) { return std::to_string(pTree->Expand(items["B"], TVE_EXPAND)); },
+              "0", "0 A+(A1(A11) A2) B C" },
+            { "EnsureVisible opens the ancestors",
+              [&](CTreeCtrl&) {
+                  pTree->EnsureVisible(items["A11"]);
+                  return std::string();
+              },
+              "", "0 A+(A1+(A11) A2) B C" },
+            { "Expand collapses and keeps the deeper state",
+              [&](CTreeCtrl&) { return std::to_string(pTree->Expand(items["A"], TVE_COLLAPSE)); }, "1", "0 A(A1+(A11) A2) B C" },
+            { "an item selected as a click selects it",
+              [&](CTreeCtrl&) {
+                  SendMessageA(pTree->m_hWnd, TVM_SELECTITEM, TVGN_CARET, (LPARAM)items["B"]);
+                  return std::string();
+              },
+              "", "0 A(A1+(A11) A2) B C" },
+            { "GetSelectedItem", [&](CTreeCtrl&) { return Name(pTree->GetSelectedItem()); }, "B", "0 A(A1+(A11) A2) B C" },
+            { "SelectItem opens the item's closed parents",
+              [&](CTreeCtrl&) {
+                  const std::string result = std::to_string(pTree->SelectItem(items["A11"]));
+                  return result + " " + Name(pTree->GetSelectedItem());
+              },
+              "1 A11", "0 A+(A1+(A11) A2) B C" },
+            { "SelectDropTarget marks an item",
+              [&](CTreeCtrl&) {
+                  const std::string result = std::to_string(pTree->SelectDropTarget(items["C"]));
+                  return result + " " + Name((HTREEITEM)SendMessageA(pTree->m_hWnd, TVM_GETNEXTITEM, TVGN_DROPHILITE, 0));
+              },
+              "1 C", "0 A+(A1+(A11) A2) B C" },
+            { "SelectDropTarget NULL takes the mark away",
+              [&](CTreeCtrl&) {
+                  const std::string result = std::to_string(pTree->SelectDropTarget(NULL));
+                  return result + " " + Name((HTREEITEM)SendMessageA(pTree->m_hWnd, TVM_GETNEXTITEM, TVGN_DROPHILITE, 0));
+              },
+              "1 NULL", "0 A+(A1+(A11) A2) B C" },
+            { "GetItemRect of a displayed item, and HitTest in the middle of its label",
+              [&](CTreeCtrl&) {
+                  RECT rc = {};
+                  BOOL bShown = pTree->GetItemRect(items["A"], &rc, TRUE);
+                  POINT pt = { (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2 };
+                  UINT nFlags = 0;
+                  HTREEITEM hHit = pTree->HitTest(pt, &nFlags);
+                  return std::to_string(bShown) + " " + Name(hHit) + ((nFlags & TVHT_ONITEM) ? " on" : " off")
+                         + (rc.right > rc.left && rc.bottom > rc.top ? "" : " empty");
+              },
+              "1 A on", "0 A+(A1+(A11) A2) B C" },
+            { "GetItemRect of an item under a closed parent",
+              [&](CTreeCtrl&) {
+                  pTree->Expand(items["A1"], TVE_COLLAPSE);
+                  RECT rc = {};
+                  return std::to_string(pTree->GetItemRect(items["A11"], &rc, FALSE));
+              },
+              "0", "0 A+(A1(A11) A2) B C" },
+            { "DeleteAllItems", [&](CTreeCtrl&) { return std::to_string(pTree->DeleteAllItems()); }, "1", "" },
+            { "GetCount of an empty tree", [&](CTreeCtrl&) { return std::to_string(pTree->GetCount()); }, "0", "" },
+            { "HitTest of an empty tree",
+              [&](CTreeCtrl&) {
+                  UINT nFlags = 0;
+                  HTREEITEM hHit = pTree->HitTest(POINT{ 5, 5 }, &nFlags);
+                  return Name(hHit) + ((nFlags & TVHT_NOWHERE) ? " nowhere" : "");
+              },
+              "NULL nowhere", "" },
+        }, [](HWND hTree) {
+            return TreeShape(hTree, (HTREEITEM)SendMessageA(hTree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+        });
     });
 }
 
