@@ -52,6 +52,16 @@ public:
     BOOL Expand(HTREEITEM hItem, UINT nCode);   // TVE_EXPAND or TVE_COLLAPSE
     BOOL EnsureVisible(HTREEITEM hItem);
 
+    // TVM_SELECTITEM: TVGN_CARET (selects, opening the item's closed parents and scrolling it
+    // into view) and TVGN_DROPHILITE (drawn as a drop target; NULL: none).
+    BOOL SelectItem(HTREEITEM hItem);
+    BOOL SelectDropTarget(HTREEITEM hItem);
+    // The item's row (bTextOnly: its label only) in client coordinates; FALSE when it is
+    // not displayed (under a closed parent).
+    BOOL GetItemRect(HTREEITEM hItem, LPRECT lpRect, BOOL bTextOnly) const;
+    // The item on the row at pt (client coordinates), or NULL; *pFlags: where on it (TVHT_*).
+    HTREEITEM HitTest(POINT pt, UINT* pFlags = NULL) const;
+
 private:
     HTREEITEM GetNextItem(HTREEITEM hItem, UINT nCode) const;   // nCode: a TVGN_* relation
 };

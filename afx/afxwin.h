@@ -78,7 +78,8 @@ enum AfxSig
     AfxSig_vv,          // void (void): commands and control notifications
     AfxSig_bv,          // BOOL (void): WM_INITDIALOG
     AfxSig_vNMHDRpl,    // void (NMHDR*, LRESULT*): WM_NOTIFY
-    AfxSig_bHELPINFO    // BOOL (HELPINFO*): WM_HELP
+    AfxSig_bHELPINFO,   // BOOL (HELPINFO*): WM_HELP
+    AfxSig_lwl          // LRESULT (WPARAM, LPARAM): ON_MESSAGE, ON_REGISTERED_MESSAGE
 };
 
 struct AFX_MSGMAP_ENTRY
@@ -142,6 +143,15 @@ protected: \
 #define ON_WM_HELPINFO() \
     { WM_HELP, 0, 0, 0, AfxSig_bHELPINFO, \
       reinterpret_cast<AFX_PMSG>(static_cast<BOOL (CWnd::*)(HELPINFO*)>(&ThisClass::OnHelpInfo)) },
+// Any message by its number; the handler's result is the message's result.
+// clang-format off
+#define ON_MESSAGE(message, memberFxn) \
+    { (UINT)(message), 0, 0, 0, AfxSig_lwl, \
+      reinterpret_cast<AFX_PMSG>(static_cast<LRESULT (CWnd::*)(WPARAM, LPARAM)>(&ThisClass::memberFxn)) },
+// clang-format on
+// A message numbered by RegisterWindowMessage (FINDMSGSTRING, say): the entries of a map are
+// made when its class gets its first message, so the number may come from a call.
+#define ON_REGISTERED_MESSAGE(nMessageVariable, memberFxn) ON_MESSAGE(nMessageVariable, memberFxn)
 
 /////////////////////////////////////////////////////////////////////////////
 // CWnd
@@ -182,6 +192,9 @@ public:
     BOOL EnableWindow(BOOL bEnable = TRUE);   // TRUE when the window was disabled before
     BOOL IsWindowVisible() const;
     DWORD GetStyle() const;   // GWL_STYLE
+    // Takes dwRemove out of GWL_STYLE and puts dwAdd in; FALSE when the style was already so.
+    // nFlags (SWP_*) non-zero: SetWindowPos with them afterwards, for styles of the frame.
+    BOOL ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags = 0);
     BOOL ShowWindow(int nCmdShow);
     void SetRedraw(BOOL bRedraw = TRUE);   // WM_SETREDRAW
     void Invalidate(BOOL bErase = TRUE);
@@ -285,6 +298,9 @@ inline BOOL AfxDispatchMessageMap(CWnd* pWnd, const AFX_MSGMAP* pMap, UINT messa
             case AfxSig_bHELPINFO:
                 *pResult = (pWnd->*reinterpret_cast<BOOL (CWnd::*)(HELPINFO*)>(pEntry->pfn))(
                     reinterpret_cast<HELPINFO*>(lParam));
+                break;
+            case AfxSig_lwl:
+                *pResult = (pWnd->*reinterpret_cast<LRESULT (CWnd::*)(WPARAM, LPARAM)>(pEntry->pfn))(wParam, lParam);
                 break;
             default:
                 return FALSE;
@@ -411,6 +427,31 @@ public:
     BOOL LoadBitmap(UINT nIDResource);
     int GetBitmap(BITMAP* pBitMap) const;
     operator HBITMAP() const { return (HBITMAP)m_hObject; }
+};
+
+/////////////////////////////////////////////////////////////////////////////
+// Menus: the menu is destroyed with the object.
+
+class AFX_CLASS_EXPORT CMenu
+{
+public:
+    HMENU m_hMenu;
+
+    CMenu();
+    virtual ~CMenu();
+    operator HMENU() const { return m_hMenu; }
+
+    BOOL CreatePopupMenu();  // any menu held before is destroyed first
+    BOOL DestroyMenu();
+    // MF_STRING with an id and a text ("&Copy\tCtrl+C"), MF_SEPARATOR, with MF_GRAYED to grey it.
+    BOOL AppendMenu(UINT nFlags, UINT_PTR nIDNewItem = 0, LPCSTR lpszNewItem = NULL);
+    // Shows the menu at the screen point (x, y) for pWnd and returns when it closes. With
+    // TPM_RETURNCMD the result is the id chosen (0: none) and pWnd gets no WM_COMMAND.
+    BOOL TrackPopupMenu(UINT nFlags, int x, int y, CWnd* pWnd, LPCRECT lpRect = NULL);
+
+private:
+    CMenu(const CMenu&);
+    CMenu& operator=(const CMenu&);
 };
 
 #endif

@@ -1,6 +1,8 @@
 // CTreeCtrl: the tree view, one message per method.
 #include "afxcmn.h"
 
+#include <string.h>
+
 UINT CTreeCtrl::GetCount() const
 {
     ASSERT(::IsWindow(m_hWnd));
@@ -46,4 +48,36 @@ BOOL CTreeCtrl::EnsureVisible(HTREEITEM hItem)
 {
     ASSERT(::IsWindow(m_hWnd));
     return (BOOL)::SendMessageA(m_hWnd, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(hItem));
+}
+
+BOOL CTreeCtrl::SelectItem(HTREEITEM hItem)
+{
+    ASSERT(::IsWindow(m_hWnd));
+    return (BOOL)::SendMessageA(m_hWnd, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(hItem));
+}
+
+BOOL CTreeCtrl::SelectDropTarget(HTREEITEM hItem)
+{
+    ASSERT(::IsWindow(m_hWnd));
+    return (BOOL)::SendMessageA(m_hWnd, TVM_SELECTITEM, TVGN_DROPHILITE, reinterpret_cast<LPARAM>(hItem));
+}
+
+BOOL CTreeCtrl::GetItemRect(HTREEITEM hItem, LPRECT lpRect, BOOL bTextOnly) const
+{
+    ASSERT(::IsWindow(m_hWnd) && lpRect != NULL);
+    // The item goes in where the rectangle comes out.
+    memcpy(lpRect, &hItem, sizeof(hItem));
+    return (BOOL)::SendMessageA(m_hWnd, TVM_GETITEMRECT, (WPARAM)bTextOnly, reinterpret_cast<LPARAM>(lpRect));
+}
+
+HTREEITEM CTreeCtrl::HitTest(POINT pt, UINT* pFlags) const
+{
+    ASSERT(::IsWindow(m_hWnd));
+    TVHITTESTINFO hit = {};
+    hit.pt = pt;
+    HTREEITEM hItem =
+        reinterpret_cast<HTREEITEM>(::SendMessageA(m_hWnd, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    if (pFlags != NULL)
+        *pFlags = hit.flags;
+    return hItem;
 }

@@ -350,6 +350,19 @@ BOOL CWnd::EnableWindow(BOOL bEnable) { ASSERT(::IsWindow(m_hWnd)); return ::Ena
 BOOL CWnd::IsWindowVisible() const { ASSERT(::IsWindow(m_hWnd)); return ::IsWindowVisible(m_hWnd); }
 DWORD CWnd::GetStyle() const { ASSERT(::IsWindow(m_hWnd)); return (DWORD)::GetWindowLongA(m_hWnd, GWL_STYLE); }
 
+BOOL CWnd::ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags)
+{
+    ASSERT(::IsWindow(m_hWnd));
+    const DWORD dwStyle = GetStyle();
+    const DWORD dwNewStyle = (dwStyle & ~dwRemove) | dwAdd;
+    if (dwStyle == dwNewStyle)
+        return FALSE;
+    ::SetWindowLongA(m_hWnd, GWL_STYLE, (LONG)dwNewStyle);
+    if (nFlags != 0)
+        ::SetWindowPos(m_hWnd, NULL, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | nFlags);
+    return TRUE;
+}
+
 BOOL CWnd::WinHelp(LPCSTR lpszHelp, UINT nCmd, DWORD_PTR dwData)
 {
     ASSERT(::IsWindow(m_hWnd));

@@ -4,9 +4,22 @@
 
 #include <afxdlgs.h>
 
+#include "BrowseKeys.h"
+#include "BrowserCommands.h"
 #include "LastFileKey.h"
 #include "resource.h"
 #include "ResourceRule.h"
+
+namespace {
+
+// The message the Find dialog sends its owner, numbered when the map is first made.
+UINT FindDialogMessage()
+{
+    static const UINT nMessage = ::RegisterWindowMessageA(FINDMSGSTRINGA);
+    return nMessage;
+}
+
+}  // namespace
 
 BEGIN_MESSAGE_MAP(CBrowseDialog, CDialog)
     ON_CBN_SELCHANGE(IDC_FILE_COMBO, OnSelchangeFileName)
@@ -16,6 +29,13 @@ BEGIN_MESSAGE_MAP(CBrowseDialog, CDialog)
     ON_BN_CLICKED(ID_EXPAND_NODE, OnExpandNode)
     ON_BN_CLICKED(ID_HELP, OnHelp)
     ON_WM_HELPINFO()
+    ON_COMMAND(ID_FIND_TEXT, OnFindText)
+    ON_COMMAND(ID_FIND_NEXT, OnFindNext)
+    ON_COMMAND(ID_FIND_PREVIOUS, OnFindPrevious)
+    ON_REGISTERED_MESSAGE(FindDialogMessage(), OnFindReplace)
+    ON_COMMAND(ID_COPY_LABEL, OnCopyLabel)
+    ON_COMMAND(ID_ITEM_MENU, OnItemMenu)
+    ON_NOTIFY(NM_RCLICK, IDC_TREE, OnRclickTree)
 END_MESSAGE_MAP()
 
 CBrowseDialog::CBrowseDialog(CString strPathName, CString strFileName, CWnd* pParent)
@@ -24,6 +44,8 @@ CBrowseDialog::CBrowseDialog(CString strPathName, CString strFileName, CWnd* pPa
       m_strPathName(strPathName),
       m_strFileName(strFileName),
       m_pFileCombo(NULL),
+      m_bMatchCase(false),
+      m_bWholeWord(false),
       m_kiv(CKivAttachment::detachAlways)
 {
 }
@@ -34,6 +56,8 @@ CBrowseDialog::~CBrowseDialog()
 
 int CBrowseDialog::DoModal()
 {
+    // Ctrl+F, F3, Ctrl+C and the menu keys become the browser's commands while it runs.
+    CBrowseKeys keys(*this);
     return DoModalWithOwnResources(*this);
 }
 

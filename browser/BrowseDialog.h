@@ -6,16 +6,20 @@
 // that one attachment. The file shown is named by two texts kept apart, the
 // directory (with its trailing separator) and the file name; they come from the
 // host, or from the last file key when the host gives neither, and change when
-// the user picks another name in the combo box or through "...".
+// the user picks another name in the combo box or through "...". On keys and clicks
+// that nothing else takes, it also finds labels, copies them and offers a menu for
+// an item; none of that changes what the buttons, the combo box and the tree do.
 #ifndef DERAR_BROWSEDIALOG_H
 #define DERAR_BROWSEDIALOG_H
 
 #include <afxwin.h>
 #include <afxcmn.h>
+#include <afxdlgs.h>
 
 #include <vector>
 
 #include "TreeBuilder.h"
+#include "TreeLabels.h"
 
 #include "KivAttachment.h"
 
@@ -45,6 +49,17 @@ protected:
     afx_msg void OnExpandNode();
     afx_msg void OnHelp();
     afx_msg BOOL OnHelpInfo(HELPINFO* pHelpInfo);
+
+    // Beyond the buttons, on keys that nothing else takes (BrowseKeys.h) and right clicks:
+    // Find (Ctrl+F, F3, Shift+F3), Copy (Ctrl+C), and a menu for an item (a right click on
+    // it, or the menu key or Shift+F10 for the selected item).
+    afx_msg void OnFindText();
+    afx_msg void OnFindNext();
+    afx_msg void OnFindPrevious();
+    afx_msg LRESULT OnFindReplace(WPARAM wParam, LPARAM lParam);  // from the Find dialog
+    afx_msg void OnCopyLabel();
+    afx_msg void OnItemMenu();
+    afx_msg void OnRclickTree(NMHDR* pNMHDR, LRESULT* pResult);
     DECLARE_MESSAGE_MAP()
 
     CTreeCtrl* m_pTree;             // 3559; not owned
@@ -61,6 +76,10 @@ private:
     };
     void WalkInDisplayOrder(HTREEITEM hFirst, HTREEITEM hStop, WalkRule rule);
     bool OpenSubtreeInOneGo(HTREEITEM hFirst, bool bToTheEnd);
+    // Expand Node on hItem: it and everything beneath it open.
+    void ExpandNodeAt(HTREEITEM hItem);
+    // Collapse Tree's rule on one item's branch: hItem open, its children closed.
+    void CollapseNodeAt(HTREEITEM hItem);
 
     void ShowOpeningView();
     void RefillFileCombo();
@@ -78,6 +97,20 @@ private:
         int nDepth;
     };
     std::vector<TreeItemRecord> m_treeItems;
+
+    // Find, Copy and the item menu (FindInTree.cpp, ItemMenu.cpp).
+    int IndexOf(HTREEITEM hItem) const;  // in m_treeItems and m_labels; -1: none
+    void FindAndShow(bool bDown);
+    void ShowFoundItem(int nItem);
+    void CopyToClipboard(const CString& strText);
+    void ShowItemMenu(HTREEITEM hItem, POINT ptScreen);
+
+    // The labels of m_treeItems, in the same order: what Find searches and Copy copies.
+    CTreeLabels m_labels;
+    CFindReplaceDialog m_findDialog;  // its window is open from Ctrl+F until it is closed
+    CString m_strFindText;            // the text of the last search
+    bool m_bMatchCase;
+    bool m_bWholeWord;
 
     // Attached by OnInitDialog, detached when the dialog is destroyed, before the texts:
     // every file the refresh opens is opened within this one attachment.

@@ -26,6 +26,7 @@ void CBrowseDialog::RefreshFile()
 {
     m_pTree->DeleteAllItems();
     m_treeItems.clear();
+    m_labels.Clear();
     m_fileItems.Clear();
 
     CString strPath = m_strPathName + m_strFileName;
@@ -76,6 +77,7 @@ void CBrowseDialog::RefreshFile()
                 continue;
             TreeItemRecord record = { handles[static_cast<size_t>(nItem)], m_fileItems.GetDepth(nItem) };
             m_treeItems.push_back(record);
+            m_labels.Add(m_fileItems.GetText(nItem), record.nDepth);
         }
         m_fileItems.Clear();
     }

@@ -22,15 +22,50 @@ void CBrowseDialog::OnExpandNode()
     HTREEITEM hSelected = m_pTree->GetSelectedItem();
     if (hSelected == NULL)
         return;
+    ExpandNodeAt(hSelected);
+}
 
-    // The stop item follows the selected item's subtree: the first next sibling on
-    // the way up from it. Without one the walk runs to the end of the tree.
+void CBrowseDialog::ExpandNodeAt(HTREEITEM hNode)
+{
+    // The stop item follows the node's subtree: the first next sibling on the way
+    // up from it. Without one the walk runs to the end of the tree.
     HTREEITEM hStop = NULL;
-    for (HTREEITEM hItem = hSelected; hItem != NULL && hStop == NULL; hItem = m_pTree->GetParentItem(hItem))
+    for (HTREEITEM hItem = hNode; hItem != NULL && hStop == NULL; hItem = m_pTree->GetParentItem(hItem))
         hStop = m_pTree->GetNextSiblingItem(hItem);
 
-    if (!OpenSubtreeInOneGo(hSelected, false))
-        WalkInDisplayOrder(hSelected, hStop, openEveryItem);
+    if (!OpenSubtreeInOneGo(hNode, false))
+        WalkInDisplayOrder(hNode, hStop, openEveryItem);
+}
+
+// Collapse Tree's rule on one item's branch (the item menu's "Collapse Node"): the item
+// open and each of its children closed; deeper items keep their state. The children close
+// with the tree hidden (closing an item on screen repaints at once), then the last child
+// and the item are scrolled into view: the item ends in view with as many children as fit.
+void CBrowseDialog::CollapseNodeAt(HTREEITEM hNode)
+{
+    const int nNode = IndexOf(hNode);
+    if (nNode < 0)
+        return;
+    const int nEnd = m_labels.GetSubtreeEnd(nNode);
+    const int nChildDepth = m_labels.GetDepth(nNode) + 1;
+    HTREEITEM hLastChild = NULL;
+    const BOOL bShown = m_pTree->IsWindowVisible();
+    if (bShown)
+        m_pTree->ShowWindow(SW_HIDE);
+    for (int nItem = nNode + 1; nItem < nEnd; ++nItem)
+    {
+        if (m_labels.GetDepth(nItem) != nChildDepth)
+            continue;
+        hLastChild = m_treeItems[static_cast<size_t>(nItem)].hItem;
+        m_pTree->Expand(hLastChild, TVE_COLLAPSE);
+    }
+    m_pTree->Expand(hNode, TVE_EXPAND);
+    if (bShown)
+        m_pTree->ShowWindow(SW_SHOW);
+    if (hLastChild != NULL)
+        m_pTree->EnsureVisible(hLastChild);
+    m_pTree->EnsureVisible(hNode);
+    m_pTree->SetFocus();
 }
 
 // Opens hFirst and scrolls it into view, gives the tree the focus, then walks on in

@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <set>
 
@@ -53,6 +54,65 @@ HWND FindDialog(const std::string& title)
     return nullptr;
 }
 
+// The screen where the windows stand, each as it paints itself, later ones on top: a
+// dialog with the Find dialog or a menu over it.
+bool PictureOfWindows(const std::vector<HWND>& windows, Picture& picture)
+{
+    RECT all = {};
+    std::vector<std::pair<RECT, Picture>> parts;
+    for (HWND hwnd : windows) {
+        RECT rect;
+        Picture part;
+        std::string error;
+        if (!GetWindowRect(hwnd, &rect) || !hostkit::CaptureWindow(hwnd, part, error)) return false;
+        UnionRect(&all, parts.empty() ? &rect : &all, &rect);
+        parts.emplace_back(rect, part);
+    }
+    picture.width = all.right - all.left;
+    picture.height = all.bottom - all.top;
+    picture.rgb.assign(static_cast<size_t>(picture.width) * picture.height * 3, 0xFF);
+    for (const auto& part : parts) {
+        const Picture& pixels = part.second;
+        const size_t row = static_cast<size_t>(pixels.width) * 3;
+        for (int y = 0; y < pixels.height; ++y) {
+            const size_t at =
+                static_cast<size_t>(part.first.top - all.top + y) * picture.width + (part.first.left - all.left);
+            std::copy_n(&pixels.rgb[y * row], row, &picture.rgb[at * 3]);
+        }
+    }
+    return true;
+}
+
+// A key pressed with Ctrl held, as the keyboard sends it to the focused control; the next
+// step lets go of Ctrl.
+void PressWithControl(HWND target, UINT key)
+{
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = 0x80;
+    SetKeyboardState(keys);
+    PostMessageA(target, WM_KEYDOWN, key, 1);
+    PostMessageA(target, WM_KEYUP, key, 0xC0000001);
+}
+
+void ReleaseControl()
+{
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = 0;
+    SetKeyboardState(keys);
+}
+
+HWND OpenMenu()
+{
+    for (HWND hwnd : hostkit::VisibleThreadWindows()) {
+        char name[16] = "";
+        GetClassNameA(hwnd, name, sizeof name);
+        if (std::string(name) == "#32768") return hwnd;
+    }
+    return nullptr;
+}
+
 const char* FileOf(WarningKind kind)
 {
     switch (kind) {
@@ -76,6 +136,8 @@ private:
     void TransferSection(bool import);
     void RefusedFileSection();
     void BrowserSection();
+    // Find and the item menu in the browser: pictures of each, with the match and the item.
+    void FindAndMenuSteps(TourUser& script);
     // The folder of the copy that the export writes into; "" if it cannot be made.
     bool PrepareExportCopy();
     void CheckWrittenFile(const std::vector<std::string>& exported);
@@ -485,6 +547,7 @@ void Tour::BrowserSection()
         });
         script.Until(std::string("the browser for ") + command.file, Shot(command.file, browser));
     }
+    FindAndMenuSteps(script);
     CheckHelp(script, kBrowserTitle, HELP_CONTEXT_BROWSE);
     script.Until("the \"...\" button", [browser] {
         HWND dialog = browser();
@@ -502,6 +565,100 @@ void Tour::BrowserSection()
         return dialog && Dialog(dialog).PostClick(IDOK);
     });
     script.Run([&] { m_host.Browse(SamplesDirectory(), m_sample); });
+}
+
+// Ctrl+F, a value's name typed into the Find dialog, Enter: the match is selected with its
+// closed groups opened; then a right click on the match's group shows its menu.
+void Tour::FindAndMenuSteps(TourUser& script)
+{
+    auto browser = [] { return FindDialog(kBrowserTitle); };
+    auto tree = [browser] {
+        HWND dialog = browser();
+        return dialog ? GetDlgItem(dialog, IDC_TREE) : nullptr;
+    };
+    auto findDialog = [] { return FindDialog("Find"); };
+    // What the last value of the file holds, under groups that Collapse Tree closed, far down.
+    auto wanted = std::make_shared<std::string>();
+    script.Until("Ctrl+F in the browser", [this, tree, wanted] {
+        HWND hwnd = tree();
+        if (!hwnd) return false;
+        for (const hostkit::TreeItem& item : hostkit::TreeView(hwnd).Items())
+            if (item.depth >= 3 && !item.hasChildren)
+                *wanted =
+                    item.text.find(": ") != std::string::npos ? item.text.substr(item.text.find(": ") + 2) : item.text;
+        while (!wanted->empty() && wanted->back() == ' ') wanted->pop_back();
+        if (wanted->empty()) Fault("the browser shows no value to find");
+        PressWithControl(hwnd, 'F');
+        return true;
+    });
+    script.Until("the Find dialog", [findDialog, wanted] {
+        ReleaseControl();
+        HWND find = findDialog();
+        if (!find) return false;
+        SetDlgItemTextA(find, edt1, wanted->c_str());
+        PostMessageA(GetDlgItem(find, edt1), WM_KEYDOWN, VK_RETURN, 1);
+        PostMessageA(GetDlgItem(find, edt1), WM_KEYUP, VK_RETURN, 0xC0000001);
+        return true;
+    });
+    auto capture = std::make_shared<SteadyCapture>();
+    script.Until("the match in the browser", [this, browser, tree, findDialog, wanted, capture] {
+        HWND dialog = browser(), find = findDialog();
+        if (!dialog || !find) return false;
+        hostkit::TreeView view(tree());
+        HTREEITEM selected = view.Selected();
+        if (!selected || view.Text(selected).find(*wanted) == std::string::npos) return false;
+        // The Find dialog at the browser's upper right: the match, scrolled into view at the
+        // bottom of the tree, stays in sight.
+        RECT outer, inner, box;
+        GetWindowRect(dialog, &outer);
+        GetWindowRect(find, &inner);
+        GetWindowRect(GetDlgItem(dialog, IDC_TREE), &box);
+        SetWindowPos(find, nullptr, outer.right - (inner.right - inner.left) - 12, box.top + 8, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        Picture steady, both;
+        if (!capture->Poll(dialog, steady)) return false;
+        if (!PictureOfWindows({ dialog, find }, both))
+            Fault("no picture of the browser with the Find dialog");
+        else
+            Save(both, "browser-find.png");
+        return Dialog(find).PostClick(IDCANCEL);
+    });
+    script.Until("a right click on the match's group", [browser, tree, findDialog] {
+        HWND hwnd = tree();
+        if (!hwnd || findDialog()) return false;
+        hostkit::TreeView view(hwnd);
+        HTREEITEM item = view.Selected();
+        for (int up = 0; up < 2 && item; ++up)
+            item = reinterpret_cast<HTREEITEM>(
+                SendMessageA(hwnd, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(item)));
+        if (!item) item = view.Root();
+        RECT label = {};
+        std::memcpy(&label, &item, sizeof item); // the item goes in where the rectangle comes out
+        SendMessageA(hwnd, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&label));
+        POINT point = { (label.left + label.right) / 2, (label.top + label.bottom) / 2 }, screen = point;
+        ClientToScreen(hwnd, &screen);
+        SetCursorPos(screen.x, screen.y);
+        PostMessageA(hwnd, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(point.x, point.y));
+        PostMessageA(hwnd, WM_RBUTTONUP, 0, MAKELPARAM(point.x, point.y));
+        return true;
+    });
+    auto menuSeen = std::make_shared<DWORD>(0);
+    script.Until("the item menu", [this, browser, menuSeen] {
+        HWND menu = OpenMenu(), dialog = browser();
+        if (!menu || !dialog) return false;
+        // A menu is drawn a moment after it appears.
+        if (*menuSeen == 0) *menuSeen = GetTickCount();
+        if (GetTickCount() - *menuSeen < SteadyCapture::kSettleMs) return false;
+        Picture both;
+        if (!PictureOfWindows({ dialog, menu }, both))
+            Fault("no picture of the item menu");
+        else
+            Save(both, "browser-menu.png");
+        PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 1);
+        SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+        return true;
+    });
+    script.Until("the item menu closed", [] { return !OpenMenu(); });
 }
 
 // Pictures of an earlier tour ("NN-name.png") would mix with this one's when the

@@ -17,6 +17,16 @@
 //              the floors' trees take to let go of their items: made in the order of
 //              the file (the cheapest to delete: each item is found at once) and in
 //              the browser's order.
+//   find:      a search that runs from the first item to the last (the only label that
+//              holds the text) in the visible browser at 100,000 values: the platform's
+//              Find dialog's Find Next, the first search after the refresh (when the
+//              browser turns its copy of the labels into UTF-16) and F3 again, from the
+//              moment of the request until the dialog has repainted with the match
+//              selected, its ancestors open and in view. Against two floors in the same
+//              run: that opening and scrolling alone, done straight on the tree view
+//              (what every search must do, however it finds the match), and the walk
+//              that finds the match through the control: every item in pre-order with
+//              TVM_GETNEXTITEM and its label with TVM_GETITEMA.
 //   commands:  Expand Tree and Expand Node (on the one object of a file) in the
 //              visible browser, against the plain walk that the commands are told:
 //              every item in display order opened and scrolled into view in turn, on
@@ -33,12 +43,16 @@
 // platform itself; the ratios say what the browser adds to that, or saves.
 //
 //   bench_browser                  everything: refresh at 30,000, 100,000, 300,000 values,
-//                                  commands at 3,000, 10,000 and 30,000 items
-//   bench_browser quick            refresh at 10,000 and 30,000, commands at 3,000 and 10,000
+//                                  find at 100,000 values, commands at 3,000, 10,000 and
+//                                  30,000 items
+//   bench_browser quick            refresh at 10,000 and 30,000, find at 30,000, commands at
+//                                  3,000 and 10,000
 //   bench_browser refresh N...     the refresh at these sizes only
+//   bench_browser find N...        find at these sizes (values) only
 //   bench_browser commands N...    the commands at these item counts only
 #include <windows.h>
 #include <commctrl.h>
+#include <dlgs.h>
 
 #include <derar.h>
 #include <kivapi.h>
@@ -50,6 +64,7 @@
 #include <vector>
 
 #include "../common/bench_host.h"
+#include "BrowserCommands.h"
 #include "KvdWriter.h"
 #include "TreeBuilder.h"
 #include "resource.h"
@@ -101,9 +116,12 @@ int AddItem(Workload& w, const std::string& text, int parent)
     return static_cast<int>(w.items.size()) - 1;
 }
 
+const char kMarker[] = "end-of-file";
+
 // objects objects, each with records records of ten values: four in Survey, three in
-// Point (nested in Survey), three in Sample (nested in Point).
-Workload MakeWorkload(int objects, int records)
+// Point (nested in Survey), three in Sample (nested in Point). With marked, the very last
+// value holds kMarker, which no other label holds.
+Workload MakeWorkload(int objects, int records, bool marked = false)
 {
     Workload w;
     w.kvd = std::string(kKvdHeader) + "\n";
@@ -130,7 +148,8 @@ Workload MakeWorkload(int objects, int records)
             int sampleRecord = AddItem(w, number, sample);
             AddValue(w, "Sample", "Point", r, "Density", "2.65", "g/cc", sampleRecord);
             AddValue(w, "Sample", "Point", r, "Porosity", "0.18", "", sampleRecord);
-            AddValue(w, "Sample", "Point", r, "Lithology", "sandstone", "", sampleRecord);
+            const bool last = marked && o == objects - 1 && r == records;
+            AddValue(w, "Sample", "Point", r, "Lithology", last ? kMarker : "sandstone", "", sampleRecord);
         }
     }
     w.kvd += "end\n";
@@ -252,11 +271,12 @@ double FloorInsertInBrowserOrder(const Workload& w, SIZE treeSize, double* destr
 // ---------------------------------------------------------------------------
 // The browser, played from its owner's WM_ENTERIDLE.
 
-enum class Play { PickBig, Commands };
+enum class Play { PickBig, Commands, Find };
 
 struct BrowserRun {
     Play play = Play::PickBig;
-    bool plainWalks = true;     // also time the plain walks
+    bool plainWalks = true;   // also time the plain walks (for Find: the walk through the control)
+    bool floorFirst = false;  // Find: only the opening and scrolling, on items never opened
     bool done = false;
     double refresh = -1;
     double away = -1;           // the pick of the small file after the big one
@@ -267,6 +287,11 @@ struct BrowserRun {
     int items = -1;
     int expandedItems = -1;
     int plainExpandedItems = -1;
+    double firstSearch = -1;    // Find Next in the Find dialog, the first search after the refresh
+    double againSearch = -1;    // F3 from the first item again
+    double openAndScroll = -1;  // the match's ancestors opened, it selected and scrolled into view
+    double walk = -1;           // the match found through the control, item by item
+    std::string found;          // the label each search selected, when they agree
     SIZE treeSize = {};
 };
 BrowserRun* g_run = nullptr;
@@ -319,6 +344,149 @@ int CountExpanded(HWND tree)
     return n;
 }
 
+std::string LabelOf(HWND tree, HTREEITEM item)
+{
+    char text[512] = "";
+    TVITEMA tvi = {};
+    tvi.mask = TVIF_TEXT;
+    tvi.hItem = item;
+    tvi.pszText = text;
+    tvi.cchTextMax = sizeof text;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvi));
+    return text;
+}
+
+BOOL CALLBACK IsFindDialog(HWND hwnd, LPARAM lParam)
+{
+    char caption[16] = "";
+    GetWindowTextA(hwnd, caption, sizeof caption);
+    if (std::string(caption) != "Find" || !IsWindowVisible(hwnd))
+        return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = hwnd;
+    return FALSE;
+}
+
+// (A named WINAPI function: in 32 bits a lambda converts only to one of the C convention.)
+HWND FindDialogOfThread()
+{
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), IsFindDialog, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// The pre-order walk through the control: first child, else next sibling, else the next
+// sibling of the nearest ancestor that has one; each label read until one holds the text.
+HTREEITEM WalkToText(HWND tree, const char* text)
+{
+    HTREEITEM item = TreeView_GetRoot(tree);
+    while (item != nullptr) {
+        if (LabelOf(tree, item).find(text) != std::string::npos)
+            return item;
+        HTREEITEM next = TreeView_GetChild(tree, item);
+        while (next == nullptr && item != nullptr) {
+            next = TreeView_GetNextSibling(tree, item);
+            if (next == nullptr)
+                item = TreeView_GetParent(tree, item);
+        }
+        item = next;
+    }
+    return nullptr;
+}
+
+// The last item of the tree in display order with every branch open, through the control.
+HTREEITEM LastItem(HWND tree)
+{
+    HTREEITEM item = TreeView_GetRoot(tree);
+    for (HTREEITEM next; item != nullptr && (next = TreeView_GetNextSibling(tree, item)) != nullptr;)
+        item = next;
+    for (HTREEITEM child; item != nullptr && (child = TreeView_GetChild(tree, item)) != nullptr;) {
+        item = child;
+        for (HTREEITEM next; (next = TreeView_GetNextSibling(tree, item)) != nullptr;)
+            item = next;
+    }
+    return item;
+}
+
+// What every search must do with the match it found, straight on the tree view: its
+// ancestors opened, the deepest first, the match selected and scrolled into view.
+double OpenAndScroll(HWND dialog, HWND tree, HTREEITEM match, const std::vector<HTREEITEM>& ancestors)
+{
+    double start = Now();
+    for (HTREEITEM item : ancestors)
+        TreeView_Expand(tree, item, TVE_EXPAND);
+    TreeView_SelectItem(tree, match);
+    TreeView_EnsureVisible(tree, match);
+    RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    return Now() - start;
+}
+
+// The searches (or, with floorFirst, the opening and scrolling alone on items never
+// opened before, as the first search meets them). Each starts from the first item,
+// selected at the top, with the match's ancestors closed but its object open.
+void PlayFind(HWND dialog, HWND tree, bool floorFirst, bool walk)
+{
+    auto redraw = [dialog] { RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); };
+    HTREEITEM root = TreeView_GetRoot(tree);
+    std::vector<HTREEITEM> ancestors;
+    auto reset = [&] {
+        for (size_t i = 0; i + 1 < ancestors.size(); ++i)
+            TreeView_Expand(tree, ancestors[i], TVE_COLLAPSE);
+        TreeView_SelectItem(tree, root);
+        TreeView_EnsureVisible(tree, root);
+        redraw();
+    };
+    auto ancestorsOf = [&](HTREEITEM match) {
+        ancestors.clear();
+        for (HTREEITEM item = TreeView_GetParent(tree, match); item != nullptr; item = TreeView_GetParent(tree, item))
+            ancestors.push_back(item);
+    };
+    reset();
+    if (floorFirst) {
+        HTREEITEM match = LastItem(tree);
+        ancestorsOf(match);
+        g_run->openAndScroll = OpenAndScroll(dialog, tree, match, ancestors);
+        g_run->found = LabelOf(tree, match);
+        return;
+    }
+
+    // Ctrl+F, the text typed, Find Next pressed.
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(ID_FIND_TEXT, 1), 0);
+    HWND find = FindDialogOfThread();
+    if (find == nullptr)
+        return;
+    SetDlgItemTextA(find, edt1, kMarker);
+    double start = Now();
+    SendMessageA(find, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(find, IDOK)));
+    redraw();
+    g_run->firstSearch = Now() - start;
+    HTREEITEM match = TreeView_GetSelection(tree);
+    std::string found = LabelOf(tree, match);
+    ancestorsOf(match);
+
+    reset();
+    start = Now();
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(ID_FIND_NEXT, 1), 0);
+    redraw();
+    g_run->againSearch = Now() - start;
+    if (TreeView_GetSelection(tree) != match)
+        found = "(F3 found another item)";
+
+    // The same opening and scrolling, on items opened once before, as F3 met them.
+    reset();
+    g_run->openAndScroll = OpenAndScroll(dialog, tree, match, ancestors);
+
+    if (walk) {
+        reset();
+        start = Now();
+        if (WalkToText(tree, kMarker) != match)
+            found = "(the walk found another item)";
+        g_run->walk = Now() - start;
+    }
+    g_run->found = found;
+    SendMessageA(find, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(find, IDCANCEL)));
+}
+
 LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_ENTERIDLE && wParam == MSGF_DIALOGBOX && g_run && !g_run->done) {
@@ -330,7 +498,10 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         RECT rc;
         GetWindowRect(tree, &rc);
         g_run->treeSize = { rc.right - rc.left, rc.bottom - rc.top };
-        if (g_run->play == Play::PickBig) {
+        if (g_run->play == Play::Find) {
+            g_run->items = static_cast<int>(SendMessageA(tree, TVM_GETCOUNT, 0, 0));
+            PlayFind(dialog, tree, g_run->floorFirst, g_run->plainWalks);
+        } else if (g_run->play == Play::PickBig) {
             g_run->refresh = Pick(dialog, "big.kvd");
             g_run->items = static_cast<int>(SendMessageA(tree, TVM_GETCOUNT, 0, 0));
             g_run->away = Pick(dialog, "a-start.kvd");
@@ -358,11 +529,13 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-BrowserRun RunBrowser(const std::string& folder, const char* fileName, Play play, bool plainWalks = true)
+BrowserRun RunBrowser(const std::string& folder, const char* fileName, Play play, bool plainWalks = true,
+                      bool floorFirst = false)
 {
     BrowserRun run;
     run.play = play;
     run.plainWalks = plainWalks;
+    run.floorFirst = floorFirst;
     g_run = &run;
     ActivateBenchHost();
     KivBrowseDialog(folder.c_str(), fileName);
@@ -385,9 +558,11 @@ int main(int argc, char** argv)
     std::string mode = argc > 1 ? argv[1] : "";
     std::vector<int> sizes = { 30000, 100000, 300000 };
     std::vector<int> commandItems = { 3000, 10000, 30000 };
+    std::vector<int> findSizes = { 100000 };
     if (mode == "quick") {
         sizes = { 10000, 30000 };
         commandItems = { 3000, 10000 };
+        findSizes = { 30000 };
     }
     std::vector<int> listed;
     for (int i = 2; i < argc; ++i)
@@ -395,10 +570,17 @@ int main(int argc, char** argv)
     if (mode == "refresh") {
         sizes = listed;
         commandItems.clear();
+        findSizes.clear();
     }
     if (mode == "commands") {
         commandItems = listed;
         sizes.clear();
+        findSizes.clear();
+    }
+    if (mode == "find") {
+        findSizes = listed;
+        sizes.clear();
+        commandItems.clear();
     }
 
     HWND host = MakeBenchHost(HostProc);
@@ -457,6 +639,40 @@ int main(int argc, char** argv)
                     w.values, w.items.size(), read, inserts, floor, refresh, refresh / floor,
                     read + climb, (read + climb) / floor, read + alone,
                     (read + alone) / floor, away, floorAway, aloneAway);
+        std::fflush(stdout);
+    }
+
+    if (!findSizes.empty()) {
+        std::printf("\nFind from the first item to the last, visible tree (ms)\n");
+        std::printf("%7s %7s | %11s %11s | %11s %11s | %11s %11s | %11s %9s\n", "values", "items", "first find",
+                    "F3 again", "open 1st", "open again", "beyond 1st", "beyond F3", "walk", "walk/F3");
+        std::fflush(stdout);
+    }
+    for (int values : findSizes) {
+        Workload w = MakeWorkload(values / 100, 10, true);
+        WriteFileBytes(folder + "big.kvd", w.kvd);
+        const std::string expected = std::string("Lithology: ") + kMarker + " ";
+        double first = 1e30, again = 1e30, floorAgain = 1e30, floorFirst = 1e30, walk = -1;
+        // Best of three: the machine is shared. Each browser starts from a fresh tree.
+        for (int rep = 0; rep < 3; ++rep) {
+            BrowserRun run = RunBrowser(folder, "big.kvd", Play::Find, rep == 0, false);
+            BrowserRun floorRun = RunBrowser(folder, "big.kvd", Play::Find, false, true);
+            if (run.items != static_cast<int>(w.items.size()) || run.found != expected || floorRun.found != expected) {
+                std::fprintf(stderr,
+                             "bench_browser: %d items, found \"%s\" and \"%s\", expected %zu items and \"%s\"\n",
+                             run.items, run.found.c_str(), floorRun.found.c_str(), w.items.size(), expected.c_str());
+                return 1;
+            }
+            first = std::min(first, run.firstSearch);
+            again = std::min(again, run.againSearch);
+            floorAgain = std::min(floorAgain, run.openAndScroll);
+            floorFirst = std::min(floorFirst, floorRun.openAndScroll);
+            if (rep == 0)
+                walk = run.walk;
+        }
+        std::printf("%7d %7zu | %11.1f %11.1f | %11.1f %11.1f | %11.1f %11.1f | %11.1f %8.0fx\n", w.values,
+                    w.items.size(), first, again, floorFirst, floorAgain, first - floorFirst, again - floorAgain, walk,
+                    walk / again);
         std::fflush(stdout);
     }
 

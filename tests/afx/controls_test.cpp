@@ -148,6 +148,14 @@ TEST(Wnd, TextAndStateWrappers)
         EXPECT_EQ(pOK->GetStyle() & (WS_CHILD | WS_VISIBLE), (DWORD)WS_CHILD) << "the style as the window has it";
         EXPECT_FALSE(pOK->IsWindowVisible());
         pOK->ShowWindow(SW_SHOW);
+
+        CWnd* pTree = dlg.GetDlgItem(IDC_TREE);
+        EXPECT_TRUE(pTree->ModifyStyle(0, TVS_SHOWSELALWAYS)) << "changed";
+        EXPECT_TRUE(pTree->GetStyle() & TVS_SHOWSELALWAYS);
+        EXPECT_FALSE(pTree->ModifyStyle(0, TVS_SHOWSELALWAYS)) << "the style was so already";
+        EXPECT_TRUE(pTree->ModifyStyle(TVS_SHOWSELALWAYS, 0));
+        EXPECT_EQ(pTree->GetStyle() & (TVS_SHOWSELALWAYS | TVS_HASBUTTONS | WS_CHILD), (DWORD)(TVS_HASBUTTONS | WS_CHILD))
+            << "only what was asked changed";
     });
 }
 
@@ -354,8 +362,51 @@ TEST(TreeCtrl, EachWrapperSendsItsMessage)
               },
               "", "0 A(A1+(A11) A2) B C" },
             { "GetSelectedItem", [&](CTreeCtrl&) { return Name(pTree->GetSelectedItem()); }, "B", "0 A(A1+(A11) A2) B C" },
+            { "SelectItem opens the item's closed parents",
+              [&](CTreeCtrl&) {
+                  const std::string result = std::to_string(pTree->SelectItem(items["A11"]));
+                  return result + " " + Name(pTree->GetSelectedItem());
+              },
+              "1 A11", "0 A+(A1+(A11) A2) B C" },
+            { "SelectDropTarget marks an item",
+              [&](CTreeCtrl&) {
+                  const std::string result = std::to_string(pTree->SelectDropTarget(items["C"]));
+                  return result + " " + Name((HTREEITEM)SendMessageA(pTree->m_hWnd, TVM_GETNEXTITEM, TVGN_DROPHILITE, 0));
+              },
+              "1 C", "0 A+(A1+(A11) A2) B C" },
+            { "SelectDropTarget NULL takes the mark away",
+              [&](CTreeCtrl&) {
+                  const std::string result = std::to_string(pTree->SelectDropTarget(NULL));
+                  return result + " " + Name((HTREEITEM)SendMessageA(pTree->m_hWnd, TVM_GETNEXTITEM, TVGN_DROPHILITE, 0));
+              },
+              "1 NULL", "0 A+(A1+(A11) A2) B C" },
+            { "GetItemRect of a displayed item, and HitTest in the middle of its label",
+              [&](CTreeCtrl&) {
+                  RECT rc = {};
+                  BOOL bShown = pTree->GetItemRect(items["A"], &rc, TRUE);
+                  POINT pt = { (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2 };
+                  UINT nFlags = 0;
+                  HTREEITEM hHit = pTree->HitTest(pt, &nFlags);
+                  return std::to_string(bShown) + " " + Name(hHit) + ((nFlags & TVHT_ONITEM) ? " on" : " off")
+                         + (rc.right > rc.left && rc.bottom > rc.top ? "" : " empty");
+              },
+              "1 A on", "0 A+(A1+(A11) A2) B C" },
+            { "GetItemRect of an item under a closed parent",
+              [&](CTreeCtrl&) {
+                  pTree->Expand(items["A1"], TVE_COLLAPSE);
+                  RECT rc = {};
+                  return std::to_string(pTree->GetItemRect(items["A11"], &rc, FALSE));
+              },
+              "0", "0 A+(A1(A11) A2) B C" },
             { "DeleteAllItems", [&](CTreeCtrl&) { return std::to_string(pTree->DeleteAllItems()); }, "1", "" },
             { "GetCount of an empty tree", [&](CTreeCtrl&) { return std::to_string(pTree->GetCount()); }, "0", "" },
+            { "HitTest of an empty tree",
+              [&](CTreeCtrl&) {
+                  UINT nFlags = 0;
+                  HTREEITEM hHit = pTree->HitTest(POINT{ 5, 5 }, &nFlags);
+                  return Name(hHit) + ((nFlags & TVHT_NOWHERE) ? " nowhere" : "");
+              },
+              "NULL nowhere", "" },
         }, [](HWND hTree) {
             return TreeShape(hTree, (HTREEITEM)SendMessageA(hTree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
         });

@@ -5,6 +5,7 @@
 
 #include <derar.h>
 
+#include <cctype>
 #include <cstring>
 
 #include "resource.h"
@@ -97,6 +98,152 @@ bool IsInView(const dialog_driver::TreeView& tree, HTREEITEM item)
     RECT client = {};
     GetClientRect(tree.Handle(), &client);
     return row.top >= client.top && row.bottom <= client.bottom;
+}
+
+namespace {
+
+const UINT kReleaseModifiers = WM_APP + 1;
+
+LRESULT CALLBACK KeyboardWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == kReleaseModifiers) {
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = keys[VK_LCONTROL] = keys[VK_SHIFT] = keys[VK_LSHIFT] = 0;
+        SetKeyboardState(keys);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// A window of the test's thread that lets go of the modifiers when its message comes:
+// posted after a key, it comes after the loop has taken that key's messages.
+HWND KeyboardWindow()
+{
+    static HWND window = [] {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = KeyboardWindowProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "DerarTestKeyboard";
+        RegisterClassA(&wc);
+        return CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    }();
+    return window;
+}
+
+HWND FocusOrWindow(const dialog_driver::Dialog& window)
+{
+    HWND focus = GetFocus();
+    if (!focus || (focus != window.Handle() && !IsChild(window.Handle(), focus)))
+        focus = window.Handle();
+    return focus;
+}
+
+}  // namespace
+
+void PressKeyWith(const dialog_driver::Dialog& window, UINT virtualKey, int modifiers)
+{
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = (modifiers & kControl) ? 0x80 : 0;
+    keys[VK_SHIFT] = keys[VK_LSHIFT] = (modifiers & kShift) ? 0x80 : 0;
+    SetKeyboardState(keys);
+    HWND target = FocusOrWindow(window);
+    const UINT scan = MapVirtualKeyA(virtualKey, 0 /* MAPVK_VK_TO_VSC */);
+    const LPARAM down = 1 | (LPARAM(scan & 0xFF) << 16);
+    const LPARAM up = down | (LPARAM(1) << 30) | (LPARAM(1) << 31);
+    const bool system = virtualKey == VK_F10;
+    PostMessageA(target, system ? WM_SYSKEYDOWN : WM_KEYDOWN, virtualKey, down);
+    PostMessageA(target, system ? WM_SYSKEYUP : WM_KEYUP, virtualKey, up);
+    PostMessageA(KeyboardWindow(), kReleaseModifiers, 0, 0);
+}
+
+void Type(const dialog_driver::Dialog& window, const std::string& text)
+{
+    HWND target = FocusOrWindow(window);
+    for (char c : text)
+        PostMessageA(target, WM_CHAR, static_cast<unsigned char>(c), 1);
+}
+
+void RightClick(const dialog_driver::TreeView& tree, HTREEITEM item)
+{
+    RECT label = {};
+    std::memcpy(&label, &item, sizeof item);
+    SendMessageA(tree.Handle(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&label));
+    POINT point = { (label.left + label.right) / 2, (label.top + label.bottom) / 2 };
+    POINT screen = point;
+    ClientToScreen(tree.Handle(), &screen);
+    SetCursorPos(screen.x, screen.y);
+    const LPARAM at = MAKELPARAM(point.x, point.y);
+    PostMessageA(tree.Handle(), WM_RBUTTONDOWN, MK_RBUTTON, at);
+    PostMessageA(tree.Handle(), WM_RBUTTONUP, 0, at);
+}
+
+HWND OpenMenuWindow()
+{
+    for (HWND hwnd : dialog_driver::VisibleThreadWindows()) {
+        char name[32] = "";
+        GetClassNameA(hwnd, name, sizeof name);
+        if (std::strcmp(name, "#32768") == 0)
+            return hwnd;
+    }
+    return nullptr;
+}
+
+std::vector<MenuEntry> OpenMenuEntries()
+{
+    std::vector<MenuEntry> entries;
+    HWND window = OpenMenuWindow();
+    HMENU menu = window ? reinterpret_cast<HMENU>(SendMessageA(window, 0x01E1 /* MN_GETHMENU */, 0, 0)) : nullptr;
+    if (!menu)
+        return entries;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        char text[256] = "";
+        GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+        const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+        MenuEntry entry;
+        entry.text = text;
+        entry.enabled = !(state & (MF_GRAYED | MF_DISABLED | MF_SEPARATOR));
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+void ChooseFromMenu(char letter)
+{
+    HWND target = GetFocus() ? GetFocus() : OpenMenuWindow();
+    const UINT key = static_cast<UINT>(std::toupper(static_cast<unsigned char>(letter)));
+    const LPARAM down = 1 | (LPARAM(MapVirtualKeyA(key, 0) & 0xFF) << 16);
+    PostMessageA(target, WM_KEYDOWN, key, down);
+    PostMessageA(target, WM_KEYUP, key, down | (LPARAM(3) << 30));
+}
+
+ClipboardText ReadClipboard()
+{
+    ClipboardText text;
+    bool open = false;
+    for (int i = 0; i < 10 && !(open = OpenClipboard(nullptr)); ++i)
+        Sleep(20);
+    if (!open)
+        return text;
+    if (HANDLE unicode = GetClipboardData(CF_UNICODETEXT)) {
+        text.unicode = static_cast<const wchar_t*>(GlobalLock(unicode));
+        GlobalUnlock(unicode);
+    }
+    if (HANDLE ansi = GetClipboardData(CF_TEXT)) {
+        text.ansi = static_cast<const char*>(GlobalLock(ansi));
+        GlobalUnlock(ansi);
+    }
+    CloseClipboard();
+    return text;
+}
+
+void EmptyTheClipboard()
+{
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
 }
 
 View Look(const dialog_driver::Dialog& browser)

@@ -58,6 +58,37 @@ void ExpectLastFileKey(const std::string& pathName, const std::string& fileName)
 // True when the item's row lies inside the tree's client area.
 bool IsInView(const dialog_driver::TreeView& tree, HTREEITEM item);
 
+// Keys as the keyboard gives them: a press and a release posted to the focused control
+// (or to the window when nothing of it has the focus), with the modifiers held until the
+// loop has taken both. F10 comes as a system key, as the keyboard sends it.
+enum Modifier { kNoModifier = 0, kControl = 1, kShift = 2 };
+void PressKeyWith(const dialog_driver::Dialog& window, UINT virtualKey, int modifiers);
+// Types text into the focused control of window, one WM_CHAR a character.
+void Type(const dialog_driver::Dialog& window, const std::string& text);
+
+// A click with the right button on the item's label, the pointer moved there first.
+void RightClick(const dialog_driver::TreeView& tree, HTREEITEM item);
+
+// The popup menu open on this thread, as a person sees it: every entry's text ("" for a
+// separator) and whether it can be chosen. Empty when no menu is open.
+struct MenuEntry {
+    std::string text;
+    bool enabled = false;
+    bool operator==(const MenuEntry& other) const { return text == other.text && enabled == other.enabled; }
+};
+HWND OpenMenuWindow();
+std::vector<MenuEntry> OpenMenuEntries();
+// Chooses the entry of the open menu with this underlined letter, as its key does.
+void ChooseFromMenu(char letter);
+
+// The clipboard's text in both forms ("missing" for a form it does not hold).
+struct ClipboardText {
+    std::wstring unicode = L"missing";
+    std::string ansi = "missing";
+};
+ClipboardText ReadClipboard();
+void EmptyTheClipboard();
+
 // Opens the browser with the host's two texts, looks at it, closes it with Close,
 // and checks that KivBrowseDialog returned 1.
 View OpenAndLook(const std::string& directory, const std::string& fileName);

@@ -1,0 +1,70 @@
+// TreeLabels.h - the browser's own copy of the labels in its tree, for finding and copying.
+//
+// The items are kept in display order with every branch open (the order of the file), each
+// with its depth: an item's subtree is the run of deeper items that follows it. Wine's tree
+// view checks every item handle it is given by scanning all its items, so reading 100,000
+// labels through the control costs a scan of the tree for each one; the refresh holds every
+// label as it inserts it, keeps it here, and the browser maps an index to its item.
+//
+// Finding compares the labels as the code page reads them: turned into UTF-16 once, at the
+// first search after a refresh, and folded to lower case (for a search that ignores case)
+// once more.
+#ifndef DERAR_TREELABELS_H
+#define DERAR_TREELABELS_H
+
+#include <afx.h>
+
+#include <string>
+#include <vector>
+
+class CTreeLabels
+{
+public:
+    void Clear();
+    // Appends an item after the ones added before. A depth more than one below the last
+    // item's is taken as one below it.
+    void Add(const CString& strLabel, int nDepth);
+
+    int GetCount() const { return static_cast<int>(m_depths.size()); }
+    int GetDepth(int nItem) const { return m_depths[static_cast<size_t>(nItem)]; }
+    int GetParent(int nItem) const { return m_parents[static_cast<size_t>(nItem)]; }  // -1: top level
+    CString GetLabel(int nItem) const;
+    // The index just past nItem's subtree.
+    int GetSubtreeEnd(int nItem) const;
+    bool HasChildren(int nItem) const { return GetSubtreeEnd(nItem) > nItem + 1; }
+    // True when a child of nItem has children of its own.
+    bool HasGrandchildren(int nItem) const;
+
+    // nItem's label and every label beneath it, in display order, each on a line of its own
+    // that ends with CR LF and starts with one tab for each level below nItem.
+    CString GetBranchText(int nItem) const;
+
+    // The first item after nFrom (bDown) or before it whose label holds strText, going on
+    // past the end from the top (or past the top from the end); *pbWrapped says whether it
+    // did. The search that passes the end comes back to nFrom itself last. nFrom -1: from the
+    // first item down, or the last one up, without going round. -1 when no label holds it.
+    // bMatchCase false: letters match in either case; bWholeWord: the match has no letter,
+    // digit or '_' right before or after it.
+    int Find(const CString& strText, bool bMatchCase, bool bWholeWord, int nFrom, bool bDown, bool* pbWrapped);
+
+private:
+    void PrepareWide();
+    void PrepareFolded();
+    size_t WideEnd(int nItem) const;  // just past the item's label in m_wide, before its zero
+    int ItemAt(size_t nPosition) const;
+
+    std::string m_text;            // every label followed by a zero byte
+    std::vector<size_t> m_starts;  // where each label begins in m_text
+    std::vector<int> m_depths;
+    std::vector<int> m_parents;
+    std::vector<int> m_path;  // the last item added and its ancestors, by depth
+
+    // Made at the first search after Clear.
+    bool m_bWide = false;
+    bool m_bFolded = false;
+    std::wstring m_wide;    // m_text in UTF-16 by the code page, zeros included
+    std::wstring m_folded;  // m_wide in lower case
+    std::vector<size_t> m_wideStarts;
+};
+
+#endif
