@@ -78,7 +78,8 @@ enum AfxSig
     AfxSig_vv,          // void (void): commands and control notifications
     AfxSig_bv,          // BOOL (void): WM_INITDIALOG
     AfxSig_vNMHDRpl,    // void (NMHDR*, LRESULT*): WM_NOTIFY
-    AfxSig_bHELPINFO    // BOOL (HELPINFO*): WM_HELP
+    AfxSig_bHELPINFO,   // BOOL (HELPINFO*): WM_HELP
+    AfxSig_lwl          // LRESULT (WPARAM, LPARAM): any message (ON_MESSAGE)
 };
 
 struct AFX_MSGMAP_ENTRY
@@ -139,6 +140,9 @@ protected: \
 #define ON_NOTIFY(wNotifyCode, id, memberFxn) \
     { WM_NOTIFY, (UINT)(wNotifyCode), (UINT)(id), (UINT)(id), AfxSig_vNMHDRpl, \
       reinterpret_cast<AFX_PMSG>(static_cast<void (CWnd::*)(NMHDR*, LRESULT*)>(&ThisClass::memberFxn)) },
+#define ON_MESSAGE(message, memberFxn) \
+    { (UINT)(message), 0, 0, 0, AfxSig_lwl, \
+      reinterpret_cast<AFX_PMSG>(static_cast<LRESULT (CWnd::*)(WPARAM, LPARAM)>(&ThisClass::memberFxn)) },
 #define ON_WM_HELPINFO() \
     { WM_HELP, 0, 0, 0, AfxSig_bHELPINFO, \
       reinterpret_cast<AFX_PMSG>(static_cast<BOOL (CWnd::*)(HELPINFO*)>(&ThisClass::OnHelpInfo)) },
@@ -186,6 +190,8 @@ public:
     void SetRedraw(BOOL bRedraw = TRUE);   // WM_SETREDRAW
     void Invalidate(BOOL bErase = TRUE);
     CWnd* SetFocus();                         // the window that had the focus, or NULL
+    CWnd* SetCapture();                       // the window that had the mouse captured, or NULL
+    static CWnd* PASCAL GetCapture();         // the window of this thread that has it, or NULL
 
     void GetWindowRect(LPRECT lpRect) const;
     // Centres over pAlternateOwner, else over the owner (a child: over its parent); over the
@@ -285,6 +291,9 @@ inline BOOL AfxDispatchMessageMap(CWnd* pWnd, const AFX_MSGMAP* pMap, UINT messa
             case AfxSig_bHELPINFO:
                 *pResult = (pWnd->*reinterpret_cast<BOOL (CWnd::*)(HELPINFO*)>(pEntry->pfn))(
                     reinterpret_cast<HELPINFO*>(lParam));
+                break;
+            case AfxSig_lwl:
+                *pResult = (pWnd->*reinterpret_cast<LRESULT (CWnd::*)(WPARAM, LPARAM)>(pEntry->pfn))(wParam, lParam);
                 break;
             default:
                 return FALSE;
