@@ -77,22 +77,27 @@ void HoldModifiers(int modifiers)
     SetKeyboardState(keys);
 }
 
+namespace {
+
+// A plain function: a lambda has the wrong calling convention for a callback on i686.
+BOOL CALLBACK AddVisibleTooltip(HWND hwnd, LPARAM param)
+{
+    char className[64] = "";
+    GetClassNameA(hwnd, className, sizeof className);
+    if (lstrcmpiA(className, TOOLTIPS_CLASSA) == 0 && IsWindowVisible(hwnd)) {
+        char text[512] = "";
+        GetWindowTextA(hwnd, text, sizeof text);
+        reinterpret_cast<std::vector<std::string>*>(param)->push_back(text);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
 std::vector<std::string> VisibleTooltipTexts()
 {
     std::vector<std::string> texts;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            char className[64] = "";
-            GetClassNameA(hwnd, className, sizeof className);
-            if (lstrcmpiA(className, TOOLTIPS_CLASSA) == 0 && IsWindowVisible(hwnd)) {
-                char text[512] = "";
-                GetWindowTextA(hwnd, text, sizeof text);
-                reinterpret_cast<std::vector<std::string>*>(param)->push_back(text);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&texts));
+    EnumThreadWindows(GetCurrentThreadId(), &AddVisibleTooltip, reinterpret_cast<LPARAM>(&texts));
     return texts;
 }
 
