@@ -1,4 +1,4 @@
-// derafx common controls: CListCtrl (report list view) and CTreeCtrl, thin wrappers with
+// derafx common controls: CListCtrl (report list view), CToolTipCtrl and CTreeCtrl, thin wrappers with
 // MFC's names: each method asserts the window, sends one message and returns the API's type.
 #ifndef DERAFX_AFXCMN_H
 #define DERAFX_AFXCMN_H
@@ -25,6 +25,18 @@ public:
     // LVCF_FMT | LVCF_TEXT, with LVCF_WIDTH unless nWidth is -1 and LVCF_SUBITEM unless nSubItem is -1.
     int InsertColumn(int nCol, LPCSTR lpszColumnHeading, int nFormat = LVCFMT_LEFT, int nWidth = -1,
                      int nSubItem = -1);
+};
+
+// A tooltip control (TOOLTIPS_CLASS) owned by a dialog, one tool per control.
+class AFX_CLASS_EXPORT CToolTipCtrl : public CWnd
+{
+public:
+    // A popup tooltip window owned by pParentWnd (TTS_ALWAYSTIP | dwStyle); it is destroyed
+    // with its owner.
+    BOOL Create(CWnd* pParentWnd, DWORD dwStyle = 0);
+    // Shows lpszText while the pointer rests on pWnd. The tool subclasses pWnd to see its mouse
+    // messages (TTF_SUBCLASS): a modal dialog has no message loop of ours to relay them from.
+    BOOL AddTool(CWnd* pWnd, LPCSTR lpszText);
 };
 
 // Every call that takes an item handle makes Wine's tree view validate it by a linear scan

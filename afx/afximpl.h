@@ -22,7 +22,33 @@ struct AfxWndInternals
 // top-level window, then that window's last active popup. NULL when there is none.
 HWND AfxGetSafeOwnerHwnd(HWND hWndParent);
 
-// Registers the list view and tree view classes once per process.
+// Registers the list view, tree view and tooltip classes once per process.
 void AfxInitCommonControlsOnce();
+
+class CNamedAccessible;
+
+// The name that a window gives assistive programs instead of its text (CBitmapButton's
+// SetAccessibleName; afx/accessible.cpp).
+class CAccessibleName
+{
+public:
+    explicit CAccessibleName(const CString& name);
+    // Disconnects the object handed out and leaves the COM apartment entered for it.
+    ~CAccessibleName();
+    void SetName(const CString& name);
+    BOOL HasName() const { return !m_strName.IsEmpty(); }
+    // The result of WM_GETOBJECT for hWnd's client object (OBJID_CLIENT), or 0 when it
+    // cannot be given: the window then answers as it would have without a name.
+    LRESULT Answer(HWND hWnd, WPARAM wParam);
+
+private:
+    CAccessibleName(const CAccessibleName&);
+    CAccessibleName& operator=(const CAccessibleName&);
+
+    CString m_strName;
+    CNamedAccessible* m_pObject;  // made at the first request, handed out at every one
+    BOOL m_bApartmentTaken;       // CoInitializeEx has been called for this name
+    BOOL m_bLeaveApartment;       // and wants its CoUninitialize
+};
 
 #endif

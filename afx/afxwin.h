@@ -199,6 +199,8 @@ public:
     void SetRedraw(BOOL bRedraw = TRUE);   // WM_SETREDRAW
     void Invalidate(BOOL bErase = TRUE);
     CWnd* SetFocus();                         // the window that had the focus, or NULL
+    CWnd* SetCapture();                       // the window that had the mouse captured, or NULL
+    static CWnd* PASCAL GetCapture();         // the window of this thread that has it, or NULL
 
     void GetWindowRect(LPRECT lpRect) const;
     // Centres over pAlternateOwner, else over the owner (a child: over its parent); over the

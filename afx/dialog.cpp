@@ -6,7 +6,7 @@
 void AfxInitCommonControlsOnce()
 {
     static const BOOL bDone = [] {
-        INITCOMMONCONTROLSEX icc = { sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES };
+        INITCOMMONCONTROLSEX icc = { sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES };
         return InitCommonControlsEx(&icc);
     }();
     (void)bDone;

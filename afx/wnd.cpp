@@ -394,6 +394,17 @@ CWnd* CWnd::SetFocus()
     return FromHandle(::SetFocus(m_hWnd));
 }
 
+CWnd* CWnd::SetCapture()
+{
+    ASSERT(::IsWindow(m_hWnd));
+    return FromHandle(::SetCapture(m_hWnd));
+}
+
+CWnd* PASCAL CWnd::GetCapture()
+{
+    return FromHandle(::GetCapture());
+}
+
 void CWnd::GetWindowRect(LPRECT lpRect) const
 {
     ASSERT(::IsWindow(m_hWnd));

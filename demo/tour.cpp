@@ -24,6 +24,7 @@
 #include <memory>
 #include <set>
 
+#include "dpi_run.h"
 #include "host_window.h"
 #include "resource.h"
 #include "warning_text.h"
@@ -113,6 +114,15 @@ HWND OpenMenu()
     return nullptr;
 }
 
+// The DPI that this process took when it started.
+int ScreenDpi()
+{
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
 const char* FileOf(WarningKind kind)
 {
     switch (kind) {
@@ -130,6 +140,8 @@ public:
     {
     }
     int Run();
+    // The export dialog and the browser at this process's DPI, numbered from firstNumber.
+    int RunDpiPictures(int firstNumber);
 
 private:
     bool ChooseSample();
@@ -138,12 +150,17 @@ private:
     void BrowserSection();
     // Find and the item menu in the browser: pictures of each, with the match and the item.
     void FindAndMenuSteps(TourUser& script);
+    // Both dialogs at the tour's DPI, then at 144 and 192 DPI in new processes.
+    void DpiSection();
+    void DpiPictures();
     // The folder of the copy that the export writes into; "" if it cannot be made.
     bool PrepareExportCopy();
     void CheckWrittenFile(const std::vector<std::string>& exported);
     void CheckValuesRead(const std::vector<std::string>& imported);
     Step ShowWrittenFile();
 
+    // Faults unless the four bitmap buttons show the images drawn for dpi.
+    void CheckButtonImages(const Dialog& dialog, int dpi);
     // A step that saves the window that find returns once it has settled.
     Step Shot(const std::string& file, std::function<HWND()> find);
     Step ShotDialog(const std::string& file, const std::string& title)
@@ -661,6 +678,96 @@ void Tour::FindAndMenuSteps(TourUser& script)
     script.Until("the item menu closed", [] { return !OpenMenu(); });
 }
 
+// The transfer dialog and the browser as they are drawn at this process's DPI. The four
+// bitmap buttons must show, pixel for pixel and at its size, the image drawn for that DPI.
+void Tour::DpiPictures()
+{
+    const int dpi = ScreenDpi();
+    const std::string tag = std::to_string(dpi) + "dpi";
+    TourUser script(m_failures, "at " + std::to_string(dpi) + " DPI: ");
+    auto exportDialog = [] { return FindDialog(kExportTitle); };
+    script.Until("the export dialog", [exportDialog] {
+        HWND dialog = exportDialog();
+        if (!dialog) return false;
+        SetFocus(GetDlgItem(dialog, IDC_AVAILABLE_LIST)); // no button drawn in its focused state
+        return true;
+    });
+    script.Until("the export dialog settled", Shot("export-dialog-" + tag + ".png", exportDialog));
+    script.Until("the button images", [this, exportDialog, dpi] {
+        HWND dialog = exportDialog();
+        if (!dialog) return false;
+        CheckButtonImages(Dialog(dialog), dpi);
+        return Dialog(dialog).PostClick(IDCANCEL);
+    });
+    m_host.ChooseSample(m_sample);
+    script.Run([&] { m_host.TransferFile(false, SamplesDirectory(), m_sample); });
+
+    TourUser browse(m_failures, "at " + std::to_string(dpi) + " DPI: ");
+    auto browser = [] { return FindDialog(kBrowserTitle); };
+    browse.Until("the browser with its tree", [browser] {
+        HWND dialog = browser();
+        return dialog && SendMessageA(GetDlgItem(dialog, IDC_TREE), TVM_GETCOUNT, 0, 0) > 0;
+    });
+    browse.Until("the browser settled", Shot("browser-" + tag + ".png", browser));
+    browse.Until("Close in the browser", [browser] {
+        HWND dialog = browser();
+        return dialog && Dialog(dialog).PostClick(IDOK);
+    });
+    browse.Run([&] { m_host.Browse(SamplesDirectory(), m_sample); });
+}
+
+void Tour::CheckButtonImages(const Dialog& dialog, int dpi)
+{
+    // What the library ships for each scale: the 96 DPI names, or those names with 150 or 200.
+    const char* scale = dpi >= 192 ? "200" : dpi >= 144 ? "150" : "";
+    const struct {
+        int id;
+        const char* stem;
+    } buttons[] = {
+        { IDC_ADD, "ADD" }, { IDC_ADDALL, "ADDALL" }, { IDC_REMOVEALL, "REMALL" }, { IDC_REMOVE, "REMOVE" }
+    };
+    for (const auto& button : buttons) {
+        const std::string name = std::string(button.stem) + "U" + scale;
+        HBITMAP bitmap =
+            static_cast<HBITMAP>(LoadImageA(GetModuleHandleA("derar.dll"), name.c_str(), IMAGE_BITMAP, 0, 0, 0));
+        if (!bitmap) {
+            Fault("no bitmap " + name + " in derar.dll");
+            continue;
+        }
+        const Picture image = hostkit::PictureOfBitmap(bitmap);
+        DeleteObject(bitmap);
+        const Picture shown = dialog.Picture(button.id);
+        if (!(shown == image))
+            Fault(std::string("the ") + button.stem + " button shows " + std::to_string(shown.width) + " x " +
+                  std::to_string(shown.height) + " pixels, not the " + std::to_string(image.width) + " x " +
+                  std::to_string(image.height) + " image " + name);
+    }
+}
+
+// Quoted for a command line: a trailing backslash doubled, or it would quote the quote.
+std::string Quoted(std::string text)
+{
+    if (!text.empty() && text.back() == '\\') text += '\\';
+    return "\"" + text + "\"";
+}
+
+void Tour::DpiSection()
+{
+    DpiPictures();
+    for (int dpi : { 144, 192 }) {
+        const std::string command = hostkit::ThisProgram() + " --samples " + Quoted(SamplesDirectory()) +
+                                    " --dpi-pictures " + Quoted(m_directory) + " --first-number " +
+                                    std::to_string(m_number + 1);
+        DWORD exitCode = 1;
+        std::string error;
+        if (!hostkit::RunAtDpi(dpi, command, 120000 * hostkit::TimeScale(), exitCode, error))
+            Fault("the pictures at " + std::to_string(dpi) + " DPI: " + error);
+        else if (exitCode != 0)
+            Fault("the pictures at " + std::to_string(dpi) + " DPI failed (see above)");
+        m_number += 2; // the two pictures that the new process numbered
+    }
+}
+
 // Pictures of an earlier tour ("NN-name.png") would mix with this one's when the
 // numbering has changed since.
 void RemoveEarlierPictures(const std::string& directory)
@@ -704,8 +811,22 @@ int Tour::Run()
 
         RefusedFileSection();
         BrowserSection();
+        DpiSection();
     }
     return FinishTour("tour", m_failures, static_cast<int>(m_saved.size()), m_directory);
+}
+
+int Tour::RunDpiPictures(int firstNumber)
+{
+    m_number = firstNumber - 1;
+    // Shown and in front, as in the tour, so that the dialogs it owns are drawn active.
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+    ShowWindow(m_host.Handle(), SW_SHOW);
+    SetForegroundWindow(m_host.Handle());
+    UpdateWindow(m_host.Handle());
+    if (ChooseSample()) DpiPictures();
+    const std::string name = "pictures at " + std::to_string(ScreenDpi()) + " DPI";
+    return FinishTour(name.c_str(), m_failures, static_cast<int>(m_saved.size()), m_directory);
 }
 
 } // namespace
@@ -741,4 +862,9 @@ int FinishTour(const char* name, const std::vector<std::string>& failures, int s
 int RunTour(HostWindow& host, const std::string& directory)
 {
     return Tour(host, directory).Run();
+}
+
+int RunDpiPictures(HostWindow& host, const std::string& directory, int firstNumber)
+{
+    return Tour(host, directory).RunDpiPictures(firstNumber);
 }

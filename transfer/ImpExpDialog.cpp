@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "RowDrag.h"
 #include "SortedListOrder.h"
 #include "WarningDialog.h"
 #include "KivAttachment.h"
@@ -135,6 +136,8 @@ BOOL CImpExpDialog::OnInitDialog()
     // Nothing to choose from: end at once, before the dialog is ever shown.
     if (m_pAvailableList->GetItemCount() == 0)
         CDialog::OnOK();
+    else
+        NameTheButtons();
 
     CenterWindow();
     return TRUE;
@@ -298,6 +301,10 @@ BEGIN_MESSAGE_MAP(CImpExpDialog, CDialog)
     ON_WM_HELPINFO()
     ON_NOTIFY(NM_DBLCLK, IDC_AVAILABLE_LIST, OnDblclkAvailableList)
     ON_NOTIFY(NM_DBLCLK, IDC_SELECTED_LIST, OnDblclkSelectedList)
+    ON_NOTIFY(LVN_KEYDOWN, IDC_AVAILABLE_LIST, OnKeydownList)
+    ON_NOTIFY(LVN_KEYDOWN, IDC_SELECTED_LIST, OnKeydownList)
+    ON_NOTIFY(LVN_BEGINDRAG, IDC_AVAILABLE_LIST, OnBegindragAvailableList)
+    ON_NOTIFY(LVN_BEGINDRAG, IDC_SELECTED_LIST, OnBegindragSelectedList)
 END_MESSAGE_MAP()
 
 void CImpExpDialog::OnAdd()
@@ -394,6 +401,82 @@ BOOL CImpExpDialog::OnHelpInfo(HELPINFO* /*pHelpInfo*/)
 {
     OnHelp();
     return TRUE;
+}
+
+// ---------------------------------------------------------------------------
+// Keys, drags, and the buttons' names.
+
+namespace {
+
+// What each button does and its key: its tooltip, and its name for assistive programs
+// (its window text names its bitmaps and stays).
+struct ButtonName
+{
+    int nID;
+    const char* pszText;
+};
+const ButtonName kButtonNames[] = {
+    { IDC_ADD, "Add the selected objects (Insert)" },
+    { IDC_ADDALL, "Add all objects (Shift+Insert)" },
+    { IDC_REMOVE, "Remove the selected objects (Delete)" },
+    { IDC_REMOVEALL, "Remove all objects (Shift+Delete)" },
+};
+
+}  // namespace
+
+void CImpExpDialog::NameTheButtons()
+{
+    CBitmapButton* const buttons[] = { &m_btnAdd, &m_btnAddAll, &m_btnRemove, &m_btnRemoveAll };
+    const BOOL bTips = m_toolTips.Create(this);
+    for (CBitmapButton* pButton : buttons)
+    {
+        if (pButton->m_hWnd == NULL)
+            continue;  // its AutoLoad found no button
+        const int nID = ::GetDlgCtrlID(pButton->m_hWnd);
+        for (const ButtonName& name : kButtonNames)
+        {
+            if (name.nID != nID)
+                continue;
+            pButton->SetAccessibleName(name.pszText);
+            if (bTips)
+                m_toolTips.AddTool(pButton, name.pszText);
+        }
+    }
+}
+
+// Keys that neither the list view nor the dialog uses: Insert and Delete, with Shift for
+// every row. With Ctrl or Alt they stay free.
+void CImpExpDialog::OnKeydownList(NMHDR* pNMHDR, LRESULT* /*pResult*/)
+{
+    const NMLVKEYDOWN* pKey = reinterpret_cast<const NMLVKEYDOWN*>(pNMHDR);
+    if (::GetKeyState(VK_CONTROL) < 0 || ::GetKeyState(VK_MENU) < 0)
+        return;
+    const bool bShift = ::GetKeyState(VK_SHIFT) < 0;
+    if (pKey->wVKey == VK_INSERT)
+        bShift ? OnAddAll() : OnAdd();
+    else if (pKey->wVKey == VK_DELETE)
+        bShift ? OnRemoveAll() : OnRemove();
+}
+
+void CImpExpDialog::OnBegindragAvailableList(NMHDR* /*pNMHDR*/, LRESULT* /*pResult*/)
+{
+    DragRows(m_pAvailableList, m_pSelectedList, &CImpExpDialog::OnAdd);
+}
+
+void CImpExpDialog::OnBegindragSelectedList(NMHDR* /*pNMHDR*/, LRESULT* /*pResult*/)
+{
+    DragRows(m_pSelectedList, m_pAvailableList, &CImpExpDialog::OnRemove);
+}
+
+// The rows that move are those selected when the drag begins, which a drop then moves
+// by the command itself: the same end state as its button, caption and OK included.
+void CImpExpDialog::DragRows(CListCtrl* pSource, CListCtrl* pTarget, void (CImpExpDialog::*pfnCommand)())
+{
+    if (pSource->GetNextItem(-1, LVNI_SELECTED) < 0)
+        return;  // nothing to carry (a Ctrl+click took the row out of the selection)
+    CRowDrag drag(this, pTarget);
+    if (drag.Track())
+        (this->*pfnCommand)();
 }
 
 // ---------------------------------------------------------------------------

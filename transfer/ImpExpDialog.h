@@ -49,6 +49,13 @@ protected:
     afx_msg void OnDblclkSelectedList(NMHDR* pNMHDR, LRESULT* pResult);
     afx_msg void OnHelp();
     afx_msg BOOL OnHelpInfo(HELPINFO* pHelpInfo);
+
+    // Beyond the buttons: keys and drags in the lists for the four commands. Insert and
+    // Delete run Add and Remove, with Shift Add all and Remove all, in either list; rows
+    // dragged from one list and dropped on the other move as Add or Remove moves them.
+    afx_msg void OnKeydownList(NMHDR* pNMHDR, LRESULT* pResult);
+    afx_msg void OnBegindragAvailableList(NMHDR* pNMHDR, LRESULT* pResult);
+    afx_msg void OnBegindragSelectedList(NMHDR* pNMHDR, LRESULT* pResult);
     DECLARE_MESSAGE_MAP()
 
 private:
@@ -65,6 +72,11 @@ private:
     void InsertColumns();
     void ListFileObjects();
     void ListNewObjects();
+
+    // The buttons' names for assistive programs and their tooltips: what each does, and its key.
+    void NameTheButtons();
+    // Follows a drag of pSource's selected rows; a drop on pTarget runs pfnCommand.
+    void DragRows(CListCtrl* pSource, CListCtrl* pTarget, void (CImpExpDialog::*pfnCommand)());
 
     void MoveRows(CListCtrl* pSource, CListCtrl* pTarget, UINT nFlags, BOOL bDisableOkFirst = FALSE);
     void UpdateOkButton();
@@ -85,6 +97,8 @@ private:
     CString m_strFileName;
     CString m_strCurrentAuthor;
     CString m_strCurrentWellId;
+
+    CToolTipCtrl m_toolTips;        // the four buttons' tooltips, while the dialog is shown
 };
 
 #endif

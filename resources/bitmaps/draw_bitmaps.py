@@ -1,21 +1,26 @@
 #!/usr/bin/env python3
-"""Draws the twelve bitmaps of the transfer dialog's four arrow buttons.
+"""Draws the bitmaps of the transfer dialog's four arrow buttons, at three scales.
 
 Each button has three pictures, named after the button's caption: U (up, the
-raised face), D (down: the pressed face, arrows moved one pixel down-right) and
-F (focused: the raised face with a dotted rectangle around the arrows). The
+raised face), D (down: the pressed face, arrows moved down-right) and F
+(focused: the raised face with a dotted rectangle around the arrows). The
 arrows point from the list that rows leave to the list they join: down for
 ADD and ADDALL (upper list to lower list), up for REMOVE and REMALL.
 
-Every picture is 26 x 24 pixels, 4 bits per pixel, with the 16 colours of the
-standard Windows palette, written as a bottom-up BMP without compression.
+The twelve pictures for 96 DPI are 26 x 24 pixels (addu.bmp, resource ADDU).
+The same twelve are drawn for 150 % (144 DPI: 39 x 36, addu150.bmp, ADDU150)
+and 200 % (192 DPI: 52 x 48, addu200.bmp, ADDU200), each with a geometry of
+its own so that every line stays whole pixels wide: the bitmap button takes
+the set that fits its window's DPI. All are 4 bits per pixel, with the 16
+colours of the standard Windows palette, written as bottom-up BMPs without
+compression.
 
     python3 draw_bitmaps.py [OUTPUT_DIR] [--preview PNG_DIR [--scale N]]
 
 OUTPUT_DIR defaults to this script's folder. --preview also writes each
-picture enlarged as a PNG, and a sheet of all twelve, for a person to look at.
---check writes nothing and fails when a .bmp in OUTPUT_DIR differs from what
-this script draws (the build uses the committed files).
+picture enlarged as a PNG, and a sheet of each scale's twelve, for a person to
+look at. --check writes nothing and fails when a .bmp in OUTPUT_DIR differs
+from what this script draws (the build uses the committed files).
 Standard library only.
 """
 import argparse
@@ -23,8 +28,7 @@ import os
 import struct
 import sys
 import zlib
-
-WIDTH, HEIGHT = 26, 24
+from collections import namedtuple
 
 # The 16-colour palette of Windows, in its usual index order, as (R, G, B).
 PALETTE = [
@@ -35,71 +39,102 @@ PALETTE = [
 ]
 BLACK, DARK_GREY, FACE, WHITE = 0, 8, 7, 15
 
-# Arrow geometry. The visible face of a raised button runs from x 1 to 23 and
-# from y 1 to 21 (one light pixel top-left, two dark pixels bottom-right), so
-# its middle is (12, 11); odd-width arrows centred there look centred.
-SINGLE_CENTRES = (12,)
-DOUBLE_CENTRES = (7, 17)
-SINGLE = dict(head_rows=6, shaft_half=2, shaft_rows=5)    # head 11 wide, shaft 5 wide
-DOUBLE = dict(head_rows=4, shaft_half=1, shaft_rows=7)    # head 7 wide, shaft 3 wide
-ARROW_TOP, ARROW_BOTTOM = 6, 16                           # 11 rows, middle row 11
-FOCUS_RECT = (2, 2, 22, 20)                               # left, top, right, bottom
+# One arrow: its middle column given doubled (c2 = 2 x, so that an arrow of even
+# width can sit on a pixel boundary), its head (rows, width of the tip; each row
+# towards the shaft is two pixels wider) and its shaft (rows, width).
+Arrow = namedtuple("Arrow", "c2 head_rows tip shaft_rows shaft_width")
+
+# The pictures of one scale. edge: the width of each of the two border lines of a
+# face, and how far the pressed face moves the arrows. top: the first row of the
+# arrows; every arrow of a picture spans the same rows. focus: left, top, right,
+# bottom of the dotted rectangle.
+Geometry = namedtuple("Geometry", "width height edge top single double focus")
+
+SCALES = {
+    # 96 DPI. The visible face of a raised button runs from x 1 to 23 and from y 1
+    # to 21 (one light line top-left, two dark lines bottom-right), so its middle
+    # is (12, 11): odd-width arrows centred there look centred.
+    100: Geometry(26, 24, 1, 6,
+                  single=(Arrow(24, 6, 1, 5, 5),),                        # head 11 wide, shaft 5
+                  double=(Arrow(14, 4, 1, 7, 3), Arrow(34, 4, 1, 7, 3)),  # heads 7 wide, shafts 3
+                  focus=(2, 2, 22, 20)),
+    # 144 DPI: the face runs from x 1 to 36 (its middle between two columns, so the
+    # arrows are of even width) and from y 1 to 33 (middle row 17).
+    150: Geometry(39, 36, 1, 9,
+                  single=(Arrow(37, 9, 2, 8, 8),),                        # head 18 wide, shaft 8
+                  double=(Arrow(21, 6, 2, 11, 4), Arrow(53, 6, 2, 11, 4)),
+                  focus=(3, 3, 34, 31)),
+    # 192 DPI: lines two pixels wide; the face runs from x 2 to 47 and from y 2 to 43,
+    # both middles between two pixels.
+    200: Geometry(52, 48, 2, 12,
+                  single=(Arrow(49, 12, 2, 10, 10),),                     # head 24 wide, shaft 10
+                  double=(Arrow(29, 8, 2, 14, 6), Arrow(69, 8, 2, 14, 6)),
+                  focus=(4, 4, 45, 41)),
+}
+
+
+def suffix(scale):
+    """What a scale adds to the names: nothing at 96 DPI, "150" and "200" above."""
+    return "" if scale == 100 else str(scale)
 
 
 class Picture:
-    def __init__(self, colour=FACE):
-        self.pixels = [[colour] * WIDTH for _ in range(HEIGHT)]
+    def __init__(self, width, height, colour=FACE):
+        self.width, self.height = width, height
+        self.pixels = [[colour] * width for _ in range(height)]
 
     def put(self, x, y, colour):
-        if 0 <= x < WIDTH and 0 <= y < HEIGHT:
+        if 0 <= x < self.width and 0 <= y < self.height:
             self.pixels[y][x] = colour
 
     def hline(self, x0, x1, y, colour):
         for x in range(x0, x1 + 1):
             self.put(x, y, colour)
 
-    def vline(self, x, y0, y1, colour):
-        for y in range(y0, y1 + 1):
-            self.put(x, y, colour)
 
+def face(geometry, pressed):
+    """A button face with its two border lines, each geometry.edge pixels wide.
 
-def raised_face():
-    pic = Picture()
-    pic.hline(0, WIDTH - 2, 0, WHITE)
-    pic.vline(0, 0, HEIGHT - 2, WHITE)
-    pic.hline(1, WIDTH - 2, HEIGHT - 2, DARK_GREY)
-    pic.vline(WIDTH - 2, 1, HEIGHT - 2, DARK_GREY)
-    pic.hline(0, WIDTH - 1, HEIGHT - 1, BLACK)
-    pic.vline(WIDTH - 1, 0, HEIGHT - 1, BLACK)
+    Raised: a light outer line top-left and a black one bottom-right, inside
+    the black one a dark grey line. Pressed (flat and sunk): black then dark
+    grey along the top and left, a light line at the bottom and right."""
+    w, h, t = geometry.width, geometry.height, geometry.edge
+    pic = Picture(w, h)
+    for y in range(h):
+        for x in range(w):
+            left, top, right, bottom = x, y, w - 1 - x, h - 1 - y
+            if pressed:
+                if top < t or left < t:
+                    colour = BLACK
+                elif bottom < t or right < t:
+                    colour = WHITE
+                elif top < 2 * t or left < 2 * t:
+                    colour = DARK_GREY
+                else:
+                    continue
+            else:
+                if right < t or bottom < t:
+                    colour = BLACK
+                elif left < t or top < t:
+                    colour = WHITE
+                elif right < 2 * t or bottom < 2 * t:
+                    colour = DARK_GREY
+                else:
+                    continue
+            pic.put(x, y, colour)
     return pic
 
 
-def pressed_face():
-    # Flat and sunk: black then dark grey along the top and left, a light
-    # line at the bottom and right, no highlight on the face itself.
-    pic = Picture()
-    pic.hline(0, WIDTH - 1, 0, BLACK)
-    pic.vline(0, 0, HEIGHT - 1, BLACK)
-    pic.hline(1, WIDTH - 1, 1, DARK_GREY)
-    pic.vline(1, 1, HEIGHT - 1, DARK_GREY)
-    pic.hline(1, WIDTH - 1, HEIGHT - 1, WHITE)
-    pic.vline(WIDTH - 1, 1, HEIGHT - 1, WHITE)
-    return pic
-
-
-def draw_arrow(pic, centre_x, pointing_down, head_rows, shaft_half, shaft_rows, dx=0, dy=0):
-    """One arrow of ARROW_TOP..ARROW_BOTTOM rows: a shaft and a triangular head."""
-    assert head_rows + shaft_rows == ARROW_BOTTOM - ARROW_TOP + 1
-    rows = []
-    for _ in range(shaft_rows):
-        rows.append(shaft_half)
-    for i in range(head_rows):          # widest row next to the shaft, 1 pixel at the tip
-        rows.append(head_rows - 1 - i)
+def draw_arrow(pic, top, arrow, pointing_down, shift=0):
+    """A shaft and a triangular head, the head's widest row next to the shaft."""
+    widths = [arrow.shaft_width] * arrow.shaft_rows
+    widths += [arrow.tip + 2 * (arrow.head_rows - 1 - i) for i in range(arrow.head_rows)]
     if not pointing_down:
-        rows.reverse()
-    for i, half in enumerate(rows):
-        y = ARROW_TOP + i + dy
-        pic.hline(centre_x - half + dx, centre_x + half + dx, y, BLACK)
+        widths.reverse()
+    for i, width in enumerate(widths):
+        assert (arrow.c2 - width + 1) % 2 == 0, "an arrow's width must fit its middle"
+        x0 = (arrow.c2 - width + 1) // 2
+        pic.hline(x0 + shift, x0 + width - 1 + shift, top + i + shift, BLACK)
 
 
 def draw_focus(pic, rect):
@@ -116,35 +151,42 @@ def draw_focus(pic, rect):
 
 
 BUTTONS = {
-    # stem: (arrow centres, geometry, pointing down)
-    "ADD": (SINGLE_CENTRES, SINGLE, True),
-    "ADDALL": (DOUBLE_CENTRES, DOUBLE, True),
-    "REMOVE": (SINGLE_CENTRES, SINGLE, False),
-    "REMALL": (DOUBLE_CENTRES, DOUBLE, False),
+    # stem: (two arrows, pointing down)
+    "ADD": (False, True),
+    "ADDALL": (True, True),
+    "REMOVE": (False, False),
+    "REMALL": (True, False),
 }
+STATES = "UDF"
 
 
-def draw(stem, state):
-    centres, geometry, down = BUTTONS[stem]
-    pic = pressed_face() if state == "D" else raised_face()
-    shift = 1 if state == "D" else 0
-    for cx in centres:
-        draw_arrow(pic, cx, down, dx=shift, dy=shift, **geometry)
+def draw(stem, state, scale=100):
+    geometry = SCALES[scale]
+    double, down = BUTTONS[stem]
+    pic = face(geometry, pressed=state == "D")
+    shift = geometry.edge if state == "D" else 0
+    for arrow in geometry.double if double else geometry.single:
+        draw_arrow(pic, geometry.top, arrow, down, shift)
     if state == "F":
-        draw_focus(pic, FOCUS_RECT)
+        draw_focus(pic, geometry.focus)
     return pic
 
 
+def file_name(stem, state, scale):
+    return (stem + state).lower() + suffix(scale) + ".bmp"
+
+
 def bmp_bytes(pic):
-    stride = ((WIDTH * 4 + 31) // 32) * 4
+    width, height = pic.width, pic.height
+    stride = ((width * 4 + 31) // 32) * 4
     rows = []
-    for y in range(HEIGHT - 1, -1, -1):     # bottom-up
+    for y in range(height - 1, -1, -1):     # bottom-up
         line = pic.pixels[y] + [0]          # pad to an even pixel count
-        packed = bytes((line[i] << 4) | line[i + 1] for i in range(0, WIDTH, 2))
+        packed = bytes((line[i] << 4) | line[i + 1] for i in range(0, width, 2))
         rows.append(packed + bytes(stride - len(packed)))
     bits = b"".join(rows)
     palette = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in PALETTE)
-    info = struct.pack("<IiiHHIIiiII", 40, WIDTH, HEIGHT, 1, 4, 0, len(bits), 2835, 2835, 16, 16)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 4, 0, len(bits), 2835, 2835, 16, 16)
     offset = 14 + len(info) + len(palette)
     header = struct.pack("<2sIHHI", b"BM", offset + len(bits), 0, 0, offset)
     return header + info + palette + bits
@@ -173,13 +215,14 @@ def png_bytes(grid, scale):
 def sheet(pictures, gap=4, background=FACE):
     """The pictures side by side in rows of three (U, D, F), one row per button."""
     columns = 3
+    width, height = pictures[0].width, pictures[0].height
     rows = (len(pictures) + columns - 1) // columns
-    grid = [[background] * (columns * (WIDTH + gap) + gap) for _ in range(rows * (HEIGHT + gap) + gap)]
+    grid = [[background] * (columns * (width + gap) + gap) for _ in range(rows * (height + gap) + gap)]
     for n, pic in enumerate(pictures):
-        ox = gap + (n % columns) * (WIDTH + gap)
-        oy = gap + (n // columns) * (HEIGHT + gap)
-        for y in range(HEIGHT):
-            grid[oy + y][ox:ox + WIDTH] = pic.pixels[y]
+        ox = gap + (n % columns) * (width + gap)
+        oy = gap + (n // columns) * (height + gap)
+        for y in range(height):
+            grid[oy + y][ox:ox + width] = pic.pixels[y]
     return grid
 
 
@@ -194,36 +237,38 @@ def main():
 
     if args.check:
         stale = []
-        for stem in BUTTONS:
-            for state in "UDF":
-                path = os.path.join(args.output_dir, (stem + state).lower() + ".bmp")
-                try:
-                    with open(path, "rb") as f:
-                        same = f.read() == bmp_bytes(draw(stem, state))
-                except OSError:
-                    same = False
-                if not same:
-                    stale.append(path)
+        for scale in SCALES:
+            for stem in BUTTONS:
+                for state in STATES:
+                    path = os.path.join(args.output_dir, file_name(stem, state, scale))
+                    try:
+                        with open(path, "rb") as f:
+                            same = f.read() == bmp_bytes(draw(stem, state, scale))
+                    except OSError:
+                        same = False
+                    if not same:
+                        stale.append(path)
         for path in stale:
             print(f"{path} differs from what {os.path.basename(__file__)} draws; run it again")
         return 1 if stale else 0
 
     os.makedirs(args.output_dir, exist_ok=True)
-    pictures = []
-    for stem in BUTTONS:
-        for state in "UDF":
-            pic = draw(stem, state)
-            pictures.append(pic)
-            name = (stem + state).lower()
-            with open(os.path.join(args.output_dir, name + ".bmp"), "wb") as f:
-                f.write(bmp_bytes(pic))
-            if args.preview:
-                os.makedirs(args.preview, exist_ok=True)
-                with open(os.path.join(args.preview, name + ".png"), "wb") as f:
-                    f.write(png_bytes(pic.pixels, args.scale))
-    if args.preview:
-        with open(os.path.join(args.preview, "all.png"), "wb") as f:
-            f.write(png_bytes(sheet(pictures), args.scale // 2 or 1))
+    for scale in SCALES:
+        pictures = []
+        for stem in BUTTONS:
+            for state in STATES:
+                pic = draw(stem, state, scale)
+                pictures.append(pic)
+                name = file_name(stem, state, scale)
+                with open(os.path.join(args.output_dir, name), "wb") as f:
+                    f.write(bmp_bytes(pic))
+                if args.preview:
+                    os.makedirs(args.preview, exist_ok=True)
+                    with open(os.path.join(args.preview, name[:-4] + ".png"), "wb") as f:
+                        f.write(png_bytes(pic.pixels, args.scale))
+        if args.preview:
+            with open(os.path.join(args.preview, "all" + suffix(scale) + ".png"), "wb") as f:
+                f.write(png_bytes(sheet(pictures), args.scale // 2 or 1))
     return 0
 
 

@@ -20,6 +20,7 @@ BEGIN_MESSAGE_MAP(CTestDialog, CDialog)
     ON_NOTIFY(NM_DBLCLK, IDC_LIST, OnDblclkList)
     ON_CBN_SELCHANGE(IDC_COMBO, OnSelchangeCombo)
     ON_WM_HELPINFO()
+    ON_MESSAGE(WM_APP + 1, OnAppMessage)
 END_MESSAGE_MAP()
 
 void CTestDialog::OnThrow() { throw std::runtime_error("a handler that fails"); }
@@ -91,7 +92,7 @@ LRESULT SendNotify(HWND hDlg, int nID, UINT nCode)
 TEST(MessageMap, EveryEntryKindReachesItsHandler)
 {
     CTestDialog dlg;
-    LRESULT nDblclkResult = -1, nClickResult = -1, nHelpResult = -1;
+    LRESULT nDblclkResult = -1, nClickResult = -1, nHelpResult = -1, nAppResult = -1, nOtherAppResult = -1;
     int nResult = RunShown(dlg, {
         [&] {
             Click(dlg.m_hWnd, IDC_CLICK);
@@ -102,6 +103,8 @@ TEST(MessageMap, EveryEntryKindReachesItsHandler)
             hi.cbSize = sizeof(hi);
             hi.iContextType = HELPINFO_WINDOW;
             nHelpResult = SendMessageA(dlg.m_hWnd, WM_HELP, 0, (LPARAM)&hi);
+            nAppResult = SendMessageA(dlg.m_hWnd, WM_APP + 1, 2, 3);
+            nOtherAppResult = SendMessageA(dlg.m_hWnd, WM_APP + 2, 2, 3);  // not in the map
             HWND hCombo = GetDlgItem(dlg.m_hWnd, IDC_COMBO);
             SendMessageA(hCombo, CB_ADDSTRING, 0, (LPARAM) "alpha");
             SendMessageA(hCombo, CB_ADDSTRING, 0, (LPARAM) "beta");
@@ -117,6 +120,8 @@ TEST(MessageMap, EveryEntryKindReachesItsHandler)
     EXPECT_EQ(nClickResult, 0);
     EXPECT_EQ(nHelpResult, TRUE);
     EXPECT_EQ(dlg.m_nHelp, 1);
+    EXPECT_EQ(nAppResult, 32) << "ON_MESSAGE: the handler's result is the message result";
+    EXPECT_EQ(nOtherAppResult, 0);
     EXPECT_EQ(std::string(dlg.m_strSelected), "beta");
     EXPECT_EQ(dlg.m_nOK, 1) << "IDOK without an entry of its own calls the virtual OnOK";
     EXPECT_EQ(dlg.m_hWnd, (HWND)NULL) << "detached when the window died";

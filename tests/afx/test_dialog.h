@@ -60,6 +60,7 @@ protected:
         ++m_nHelp;
         return TRUE;
     }
+    afx_msg LRESULT OnAppMessage(WPARAM wParam, LPARAM lParam) { return (LRESULT)(wParam + 10 * lParam); }
     afx_msg void OnSelchangeCombo()
     {
         CComboBox* pCombo = (CComboBox*)GetDlgItem(IDC_COMBO);

@@ -82,7 +82,9 @@ DIALOGS = {
 
 # Bitmap stems: (number of arrows, pointing down).
 BITMAP_BUTTONS = {"ADD": (1, True), "ADDALL": (2, True), "REMOVE": (1, False), "REMALL": (2, False)}
-BITMAP_SIZE = (26, 24)
+# The twelve for 96 DPI, and the same twelve drawn for 150 % and 200 %, named with the
+# scale appended: name suffix -> (size, how far the pressed picture moves the arrows).
+BITMAP_SCALES = {"": ((26, 24), 1), "150": ((39, 36), 1), "200": ((52, 48), 2)}
 STANDARD_16_COLOURS = [
     (0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128), (0, 128, 128),
     (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0), (0, 0, 255),
@@ -186,10 +188,12 @@ def check_dialogs(report, resources):
             report.check(f"{where}: extended style", 0, got["exstyle"])
 
 
-def arrow_pixels(pixels):
-    """Black pixels away from the button's edges: the arrows (and a focus rectangle)."""
+def arrow_pixels(pixels, edge=1):
+    """Black pixels inside the button's two border lines (each edge pixels wide): the
+    arrows (and a focus rectangle)."""
     w, h = len(pixels[0]), len(pixels)
-    return {(x, y) for y in range(2, h - 2) for x in range(2, w - 2) if pixels[y][x] == BLACK}
+    inset = 2 * edge
+    return {(x, y) for y in range(inset, h - inset) for x in range(inset, w - inset) if pixels[y][x] == BLACK}
 
 
 def components(points):
@@ -222,43 +226,50 @@ def points_down(arrow):
 
 def check_bitmaps(report, resources):
     names = sorted(name for rtype, name in resources if rtype == pe.RT_BITMAP)
-    expected = sorted(stem + state for stem in BITMAP_BUTTONS for state in "UDF")
+    expected = sorted(stem + state + scale for stem in BITMAP_BUTTONS for state in "UDF" for scale in BITMAP_SCALES)
     report.check("bitmaps: names", expected, names)
-    for stem, (count, down) in BITMAP_BUTTONS.items():
-        pictures = {}
-        for state in "UDF":
-            label = f"bitmap {stem}{state}"
-            found = resources.get((pe.RT_BITMAP, stem + state))
-            if not found:
-                continue
-            b = pe.bitmap(next(iter(found.values())))
-            report.check(f"{label}: size", BITMAP_SIZE, (b["width"], abs(b["height"])))
-            report.check(f"{label}: bits per pixel, planes, compression", (4, 1, 0),
-                         (b["bpp"], b["planes"], b["compression"]))
-            report.check(f"{label}: palette", STANDARD_16_COLOURS, b["palette"])
-            if b["pixels"] and (b["width"], abs(b["height"])) == BITMAP_SIZE:
-                pictures[state] = b["pixels"]
-        if len(pictures) < 3:
+    for scale, (size, shift) in BITMAP_SCALES.items():
+        for stem, (count, down) in BITMAP_BUTTONS.items():
+            check_button_bitmaps(report, resources, stem + "{}" + scale, size, shift, count, down)
+
+
+def check_button_bitmaps(report, resources, name, size, shift, count, down):
+    """The U, D and F pictures of one button at one scale; name has {} where the state goes."""
+    pictures = {}
+    for state in "UDF":
+        label = f"bitmap {name.format(state)}"
+        found = resources.get((pe.RT_BITMAP, name.format(state)))
+        if not found:
             continue
-        up, pressed, focused = pictures["U"], pictures["D"], pictures["F"]
-        arrows = arrow_pixels(up)
-        parts = components(arrows)
-        report.check(f"bitmap {stem}U: number of arrows", count, len(parts))
-        report.check(f"bitmap {stem}U: arrows point down", [down] * len(parts), [points_down(p) for p in parts])
-        report.require(f"bitmap {stem}U: raised face (light top-left, dark bottom-right corner)",
-                       up[0][0] in (WHITE, LIGHT_GREY) and up[-1][-1] in (BLACK, DARK_GREY))
-        report.require(f"bitmap {stem}D: pressed face (dark top-left corner)", pressed[0][0] in (BLACK, DARK_GREY))
-        moved = {(x + 1, y + 1) for x, y in arrows}
-        report.require(f"bitmap {stem}D: the arrows of {stem}U moved one pixel down-right",
-                       moved == arrow_pixels(pressed), f"{len(moved ^ arrow_pixels(pressed))} pixels differ")
-        differs = {(x, y) for y, row in enumerate(focused) for x, c in enumerate(row) if c != up[y][x]}
-        report.require(f"bitmap {stem}F: the picture of {stem}U plus black focus dots",
-                       differs and all(focused[y][x] == BLACK for x, y in differs))
-        if differs and arrows:
-            (fl, ft, fr, fb), (al, at, ar, ab) = bounding_box(differs), bounding_box(arrows)
-            report.require(f"bitmap {stem}F: focus rectangle around the arrows",
-                           fl < al and ft < at and fr > ar and fb > ab,
-                           f"focus dots span {bounding_box(differs)}, arrows {bounding_box(arrows)}")
+        b = pe.bitmap(next(iter(found.values())))
+        report.check(f"{label}: size", size, (b["width"], abs(b["height"])))
+        report.check(f"{label}: bits per pixel, planes, compression", (4, 1, 0),
+                     (b["bpp"], b["planes"], b["compression"]))
+        report.check(f"{label}: palette", STANDARD_16_COLOURS, b["palette"])
+        if b["pixels"] and (b["width"], abs(b["height"])) == size:
+            pictures[state] = b["pixels"]
+    if len(pictures) < 3:
+        return
+    up, pressed, focused = pictures["U"], pictures["D"], pictures["F"]
+    u, d, f = (f"bitmap {name.format(state)}" for state in "UDF")
+    arrows = arrow_pixels(up, shift)
+    parts = components(arrows)
+    report.check(f"{u}: number of arrows", count, len(parts))
+    report.check(f"{u}: arrows point down", [down] * len(parts), [points_down(p) for p in parts])
+    report.require(f"{u}: raised face (light top-left, dark bottom-right corner)",
+                   up[0][0] in (WHITE, LIGHT_GREY) and up[-1][-1] in (BLACK, DARK_GREY))
+    report.require(f"{d}: pressed face (dark top-left corner)", pressed[0][0] in (BLACK, DARK_GREY))
+    moved = {(x + shift, y + shift) for x, y in arrows}
+    report.require(f"{d}: the arrows of {u[7:]} moved {shift} pixel(s) down-right",
+                   moved == arrow_pixels(pressed, shift), f"{len(moved ^ arrow_pixels(pressed, shift))} pixels differ")
+    differs = {(x, y) for y, row in enumerate(focused) for x, c in enumerate(row) if c != up[y][x]}
+    report.require(f"{f}: the picture of {u[7:]} plus black focus dots",
+                   differs and all(focused[y][x] == BLACK for x, y in differs))
+    if differs and arrows:
+        (fl, ft, fr, fb), (al, at, ar, ab) = bounding_box(differs), bounding_box(arrows)
+        report.require(f"{f}: focus rectangle around the arrows",
+                       fl < al and ft < at and fr > ar and fb > ab,
+                       f"focus dots span {bounding_box(differs)}, arrows {bounding_box(arrows)}")
 
 
 def check_accelerators(report, resources):

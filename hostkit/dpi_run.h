@@ -1,0 +1,34 @@
+// dpi_run.h - a program of this Wine prefix run at another screen DPI, for the pictures and
+// tests of the dialogs at 150 % and 200 %.
+//
+// The platform takes a process's DPI once, when the process starts, from the user's
+// "Control Panel\Desktop" value LogPixels. RunAtDpi sets that value, starts the program,
+// waits until the new process says it has taken its DPI (TellDpiTaken), puts the value
+// back as it was, and then waits for the program to end: every other process of the
+// prefix, before and after, keeps the DPI it had.
+#ifndef HOSTKIT_DPI_RUN_H
+#define HOSTKIT_DPI_RUN_H
+
+#include <windows.h>
+
+#include <string>
+
+namespace hostkit {
+
+// Runs commandLine (a program and its arguments, quoted as for CreateProcess) with the
+// screen at dpi dots per inch; its standard output and error are this process's. True
+// when it ran to its end within timeoutMs, its exit code in exitCode; otherwise error
+// says what went wrong (a program that never told its DPI is ended after timeoutMs).
+bool RunAtDpi(int dpi, const std::string& commandLine, DWORD timeoutMs, DWORD& exitCode, std::string& error);
+
+// In a program that RunAtDpi started: takes this process's DPI now (GetDeviceCaps
+// of the screen) and tells RunAtDpi, which then puts the registry back. Returns the
+// DPI; nothing to tell when the program was started otherwise.
+int TellDpiTaken();
+
+// The quoted path of the running program, for a command line that starts it again.
+std::string ThisProgram();
+
+}  // namespace hostkit
+
+#endif
