@@ -185,6 +185,9 @@ run_bench() {
     for b in "$BUILD"/x86_64/bin/bench_*.exe; do
         [ -f "$b" ] && "$ROOT/cmake/wine-run.sh" "$ROOT/$BUILD/x86_64/wineprefix" "$b"
     done
+    # kvd.exe against the native kvd on a 50 MB file.
+    WINEPREFIX="$(prefix_of x86_64)" python3 "$ROOT/bench/kvd/kvd_bench.py" --native "$BUILD/native/bin/kvd" \
+        -- "$ROOT/cmake/wine-run.sh" "$(prefix_of x86_64)" "$BUILD/x86_64/bin/kvd.exe"
 }
 
 # Only what the kit holds is built (the kit target), then laid out from nothing.

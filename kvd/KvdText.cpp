@@ -19,12 +19,41 @@ void AppendUtf8(std::string& out, unsigned codePoint)
     }
 }
 
+// Reads the decimal number at `at`; false when there is none or it overflows.
+bool ReadNumber(std::string_view text, size_t& at, unsigned long long& number)
+{
+    const size_t start = at;
+    number = 0;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+        const unsigned digit = static_cast<unsigned>(text[at] - '0');
+        if (number > (~0ull - digit) / 10)
+            return false;
+        number = number * 10 + digit;
+        ++at;
+    }
+    return at > start;
+}
+
+bool Skip(std::string_view text, size_t& at, std::string_view word)
+{
+    if (text.substr(at, word.size()) != word)
+        return false;
+    at += word.size();
+    return true;
+}
+
 }  // namespace
 
 std::string KvdOneLine(std::string_view text)
 {
     std::string out;
-    out.reserve(text.size());
+    AppendOneLine(out, text);
+    return out;
+}
+
+void AppendOneLine(std::string& out, std::string_view text)
+{
+    out.reserve(out.size() + text.size());
     for (unsigned char c : text) {
         if (c < 0x20 || c == 0x7F) {
             out += "\\x";
@@ -34,7 +63,6 @@ std::string KvdOneLine(std::string_view text)
             out += static_cast<char>(c);
         }
     }
-    return out;
 }
 
 bool IsUtf8(std::string_view text)
@@ -116,4 +144,19 @@ void AppendJsonString(std::string& out, std::string_view utf8)
         }
     }
     out += '"';
+}
+
+bool KvdMessagePlace(std::string_view message, std::string_view after, unsigned long long& line,
+                     unsigned long long& column)
+{
+    size_t from = after.empty() ? std::string_view::npos : message.find(after);
+    from = from == std::string_view::npos ? 0 : from + after.size();
+    for (size_t start = message.find("line ", from); start != std::string_view::npos;
+         start = message.find("line ", start + 1)) {
+        size_t at = start;
+        if (Skip(message, at, "line ") && ReadNumber(message, at, line) && Skip(message, at, ", column ") &&
+            ReadNumber(message, at, column) && Skip(message, at, ":"))
+            return true;
+    }
+    return false;
 }

@@ -1,7 +1,7 @@
 // kvd - checks, lists and dumps exchange files from a terminal or a script.
 // Every file is read through the exchange library's calls, as a host reads it:
 // the tool's answers are the library's own (the same messages as the dialogs,
-// the same objects and values in the same order, in the same code page).
+// the same objects and values in the same order), written in UTF-8.
 #include <kivapi.h>
 #include <kivnext.h>
 
@@ -22,12 +22,14 @@
 
 namespace {
 
-// Exit status: every file read, a file refused (or the output lost), the command line wrong.
-enum ExitCode { kExitOk = 0, kExitRefused = 1, kExitUsage = 2 };
+// Exit status: every file read, a file refused (or the output lost), the command
+// line wrong, the reader of the output gone (as a shell reports a program that a
+// closed pipe ended).
+enum ExitCode { kExitOk = 0, kExitRefused = 1, kExitUsage = 2, kExitOutputGone = 141 };
 
 const char kUsage[] =
-    "Usage: kvd check FILE...\n"
-    "       kvd list FILE\n"
+    "Usage: kvd check [--json] FILE...\n"
+    "       kvd list [--json] FILE\n"
     "       kvd dump [--json] FILE\n"
     "\n"
     "Checks, lists and dumps .kvd exchange files through the exchange library.\n"
@@ -40,38 +42,28 @@ const char kUsage[] =
     "  dump FILE      the whole content as the browser's tree: objects, groups,\n"
     "                 records and values, two blanks of indent per level\n"
     "                 (control characters appear as \\xHH)\n"
-    "  dump --json FILE\n"
-    "                 one JSON object per line and per object, with all its texts\n"
-    "                 and values, in UTF-8\n"
     "\n"
+    "  --json         JSON Lines instead (one JSON object per line, lines end in LF):\n"
+    "                 check: per file {\"file\",\"readable\"} and, for a refused file,\n"
+    "                   \"line\" and \"column\" (null when the message names none)\n"
+    "                   and \"message\", all on standard output;\n"
+    "                 list: per object {\"name\",\"author\",\"version\",\"wellId\",\"date\"};\n"
+    "                 dump: the same with \"values\", a list of {\"groupName\",\n"
+    "                   \"parentGroupName\",\"recordNumber\",\"valueName\",\"valueText\",\n"
+    "                   \"suffixText\",\"extraText\"};\n"
+    "                 list and dump write a refused file's line to standard error.\n"
+    "\n"
+    "Texts are UTF-8 in files and pipes; a console shows every character.\n"
     "Options: -h, --help  this text;  --version  the version;  --  ends the options.\n"
     "\n"
     "Exit status: 0 every file reads; 1 a file was refused (its message is on\n"
-    "standard error) or the output could not be written; 2 the command line is wrong.\n";
-
-void Say(std::FILE* stream, const std::string& text)
-{
-    WriteText(stream, text);
-}
-
-int UsageError(const std::string& what)
-{
-    Say(stderr, "kvd: " + what + "\nRun \"kvd --help\" for the commands.\n");
-    return kExitUsage;
-}
+    "standard error) or the output could not be written; 2 the command line is wrong;\n"
+    "141 the reader of the output went away (a closed pipe), which ends the tool at\n"
+    "once and quietly.\n";
 
 std::string Text(const char* text)
 {
     return text != nullptr ? std::string(text) : std::string();
-}
-
-// The library's message about a refused file, on one line of standard error.
-void SayRefused(const char* message)
-{
-    std::string line = KvdOneLine(Text(message));
-    if (line.empty())
-        line = "The exchange library refused the file without saying why.";
-    Say(stderr, line + "\n");
 }
 
 // One attachment of the exchange library for the whole run.
@@ -96,15 +88,6 @@ private:
     std::string message_;
 };
 
-bool Open(const std::string& path)
-{
-    char* message = nullptr;
-    if (KivOpen(path.c_str(), &message, 0))
-        return true;
-    SayRefused(message);
-    return false;
-}
-
 struct ObjectTexts {
     std::string name, author, version, wellId, date;
 };
@@ -119,6 +102,15 @@ struct ValueTexts {
     int record = 0;
 };
 
+// Assigning in place keeps each text's room from one value to the next.
+void Assign(std::string& to, const char* text)
+{
+    if (text != nullptr)
+        to.assign(text);
+    else
+        to.clear();
+}
+
 bool NextValue(ValueTexts& value)
 {
     char *group = nullptr, *name = nullptr, *extra = nullptr, *suffix = nullptr, *text = nullptr,
@@ -126,44 +118,14 @@ bool NextValue(ValueTexts& value)
     int record = 0;
     if (!KivGetNextValue(&group, &name, &extra, &suffix, &text, &parent, &record))
         return false;
-    value.group = Text(group);
-    value.parentGroup = Text(parent);
-    value.name = Text(name);
-    value.text = Text(text);
-    value.suffix = Text(suffix);
-    value.extra = Text(extra);
+    Assign(value.group, group);
+    Assign(value.parentGroup, parent);
+    Assign(value.name, name);
+    Assign(value.text, text);
+    Assign(value.suffix, suffix);
+    Assign(value.extra, extra);
     value.record = record;
     return true;
-}
-
-int Check(const std::vector<std::string>& files)
-{
-    int status = kExitOk;
-    for (const std::string& file : files) {
-        if (!Open(file))
-            status = kExitRefused;
-    }
-    return status;
-}
-
-int List(const std::string& file)
-{
-    if (!Open(file))
-        return kExitRefused;
-    ObjectTexts object;
-    std::string line;
-    while (NextObject(object)) {
-        line.clear();
-        for (const std::string* text :
-             {&object.name, &object.author, &object.version, &object.wellId, &object.date}) {
-            if (!line.empty())
-                line += ' ';
-            AppendKvdText(line, *text);
-        }
-        line += '\n';
-        Say(stdout, line);
-    }
-    return kExitOk;
 }
 
 std::string DisplayDate(const std::string& date)
@@ -171,34 +133,6 @@ std::string DisplayDate(const std::string& date)
     int year = 0, month = 0, day = 0, hour = 0, minute = 0;
     KivStringToDate(date.c_str(), &year, &month, &day, &hour, &minute);
     return KvdDisplayDate(year, month, day, hour, minute);
-}
-
-void SayItem(int depth, const std::string& label)
-{
-    std::string line(static_cast<size_t>(depth) * 2, ' ');
-    line += KvdOneLine(label);
-    line += '\n';
-    Say(stdout, line);
-}
-
-int DumpTree(const std::string& file)
-{
-    if (!Open(file))
-        return kExitRefused;
-    ObjectTexts object;
-    ValueTexts value;
-    KvdTreeWalk walk;
-    while (NextObject(object)) {
-        SayItem(0, KvdObjectLabel(object.name, object.author, object.version, object.wellId,
-                                  DisplayDate(object.date)));
-        walk.BeginObject();
-        while (NextValue(value)) {
-            walk.AddValue({value.group, value.parentGroup, value.name, value.text, value.suffix,
-                           value.record},
-                          SayItem);
-        }
-    }
-    return kExitOk;
 }
 
 struct JsonMember {
@@ -209,6 +143,7 @@ struct JsonMember {
 // `"key":"text"` members, separated by commas, each text turned into UTF-8.
 void AppendJsonMembers(std::string& out, std::initializer_list<JsonMember> members)
 {
+    static std::string utf8;  // the tool has one thread: one text at a time, its room kept
     bool first = true;
     for (const JsonMember& member : members) {
         if (!first)
@@ -216,111 +151,267 @@ void AppendJsonMembers(std::string& out, std::initializer_list<JsonMember> membe
         first = false;
         AppendJsonString(out, member.key);
         out += ':';
-        AppendJsonString(out, Utf8FromLibraryText(member.text));
+        utf8.clear();
+        AppendUtf8FromLibraryText(utf8, member.text);
+        AppendJsonString(out, utf8);
     }
 }
 
-int DumpJson(const std::string& file)
+void AppendObjectMembers(std::string& out, const ObjectTexts& object)
 {
-    if (!Open(file))
-        return kExitRefused;
-    ObjectTexts object;
-    ValueTexts value;
-    std::string line;
-    while (NextObject(object)) {
-        line = "{";
-        AppendJsonMembers(line, {{"name", object.name},
-                                 {"author", object.author},
-                                 {"version", object.version},
-                                 {"wellId", object.wellId},
-                                 {"date", object.date}});
-        line += ",\"values\":[";
-        bool first = true;
-        while (NextValue(value)) {
-            if (!first)
-                line += ',';
-            first = false;
-            line += '{';
-            AppendJsonMembers(line, {{"groupName", value.group}, {"parentGroupName", value.parentGroup}});
-            line += ",\"recordNumber\":" + std::to_string(value.record) + ',';
-            AppendJsonMembers(line, {{"valueName", value.name},
-                                     {"valueText", value.text},
-                                     {"suffixText", value.suffix},
-                                     {"extraText", value.extra}});
-            line += '}';
-            // An object may hold millions of values: its line goes out in pieces.
-            if (line.size() > 65536) {
-                Say(stdout, line);
-                line.clear();
+    AppendJsonMembers(out, {{"name", object.name},
+                            {"author", object.author},
+                            {"version", object.version},
+                            {"wellId", object.wellId},
+                            {"date", object.date}});
+}
+
+// One run of a command: what it writes, and how.
+class Tool {
+public:
+    explicit Tool(bool json)
+        : json_(json),
+          out_(KvdOutput::Which::Out, json ? KvdOutput::LineEnds::Lf : KvdOutput::LineEnds::Platform),
+          err_(KvdOutput::Which::Err, json ? KvdOutput::LineEnds::Lf : KvdOutput::LineEnds::Platform)
+    {
+    }
+
+    int Check(const std::vector<std::string>& files)
+    {
+        int status = kExitOk;
+        for (const std::string& file : files) {
+            char* message = nullptr;
+            if (KivOpen(file.c_str(), &message, 0)) {
+                if (json_) {
+                    std::string line = "{";
+                    AppendJsonMembers(line, {{"file", file}});
+                    out_.Write(line + ",\"readable\":true}\n");
+                }
+            } else {
+                status = kExitRefused;
+                (json_ ? out_ : err_).Write(RefusalLine(file, Text(message)));
             }
         }
-        line += "]}\n";
-        Say(stdout, line);
+        return status;
     }
-    return kExitOk;
+
+    int List(const std::string& file)
+    {
+        if (!Open(file))
+            return kExitRefused;
+        ObjectTexts object;
+        std::string line;
+        while (NextObject(object)) {
+            line.clear();
+            if (json_) {
+                line += '{';
+                AppendObjectMembers(line, object);
+                line += '}';
+            } else {
+                for (const std::string* text :
+                     {&object.name, &object.author, &object.version, &object.wellId, &object.date}) {
+                    if (!line.empty())
+                        line += ' ';
+                    AppendKvdText(line, Utf8FromLibraryText(*text));
+                }
+            }
+            line += '\n';
+            out_.Write(line);
+        }
+        return kExitOk;
+    }
+
+    int Dump(const std::string& file) { return json_ ? DumpJson(file) : DumpTree(file); }
+
+    // The library's message, in UTF-8: one line of text, or a JSON object under --json.
+    std::string RefusalLine(const std::string& file, const std::string& message)
+    {
+        std::string text = KvdOneLine(Utf8FromLibraryText(message));
+        if (text.empty())
+            text = "The exchange library refused the file without saying why.";
+        if (!json_)
+            return text + "\n";
+        std::string line = "{";
+        AppendJsonMembers(line, {{"file", file}});
+        unsigned long long lineNumber = 0, column = 0;
+        if (KvdMessagePlace(message, file, lineNumber, column))
+            line += ",\"readable\":false,\"line\":" + std::to_string(lineNumber) +
+                    ",\"column\":" + std::to_string(column) + ",\"message\":";
+        else
+            line += ",\"readable\":false,\"line\":null,\"column\":null,\"message\":";
+        AppendJsonString(line, Utf8FromLibraryText(message));
+        return line + "}\n";
+    }
+
+    void Say(const std::string& text) { out_.Write(text); }
+    void SayError(const std::string& text) { err_.Write(text); }
+    void Flush() { out_.Flush(); }
+
+private:
+    bool Open(const std::string& file)
+    {
+        char* message = nullptr;
+        if (KivOpen(file.c_str(), &message, 0))
+            return true;
+        err_.Write(RefusalLine(file, Text(message)));
+        return false;
+    }
+
+    void SayItem(int depth, const std::string& label)
+    {
+        utf8_.clear();
+        AppendUtf8FromLibraryText(utf8_, label);
+        line_.assign(static_cast<size_t>(depth) * 2, ' ');
+        AppendOneLine(line_, utf8_);
+        line_ += '\n';
+        out_.Write(line_);
+    }
+
+    int DumpTree(const std::string& file)
+    {
+        if (!Open(file))
+            return kExitRefused;
+        ObjectTexts object;
+        ValueTexts value;
+        KvdTreeWalk walk;
+        const auto sayItem = [this](int depth, const std::string& label) { SayItem(depth, label); };
+        while (NextObject(object)) {
+            SayItem(0, KvdObjectLabel(object.name, object.author, object.version, object.wellId,
+                                      DisplayDate(object.date)));
+            walk.BeginObject();
+            while (NextValue(value)) {
+                walk.AddValue({value.group, value.parentGroup, value.name, value.text, value.suffix,
+                               value.record},
+                              sayItem);
+            }
+        }
+        return kExitOk;
+    }
+
+    int DumpJson(const std::string& file)
+    {
+        if (!Open(file))
+            return kExitRefused;
+        ObjectTexts object;
+        ValueTexts value;
+        std::string piece;
+        while (NextObject(object)) {
+            piece = "{";
+            AppendObjectMembers(piece, object);
+            piece += ",\"values\":[";
+            bool first = true;
+            while (NextValue(value)) {
+                if (!first)
+                    piece += ',';
+                first = false;
+                piece += '{';
+                AppendJsonMembers(piece, {{"groupName", value.group}, {"parentGroupName", value.parentGroup}});
+                piece += ",\"recordNumber\":" + std::to_string(value.record) + ',';
+                AppendJsonMembers(piece, {{"valueName", value.name},
+                                          {"valueText", value.text},
+                                          {"suffixText", value.suffix},
+                                          {"extraText", value.extra}});
+                piece += '}';
+                // An object may hold millions of values: its line goes out in pieces.
+                out_.Write(piece);
+                piece.clear();
+            }
+            piece += "]}\n";
+            out_.Write(piece);
+        }
+        return kExitOk;
+    }
+
+    bool json_;
+    KvdOutput out_;
+    KvdOutput err_;
+    std::string line_, utf8_;  // one item's, kept from item to item for their room
+};
+
+int UsageError(Tool& tool, const std::string& what)
+{
+    tool.SayError("kvd: " + what + "\nRun \"kvd --help\" for the commands.\n");
+    return kExitUsage;
 }
 
-int Run(int argc, char** argv)
+int Run(Tool& tool, const std::string& command, const std::vector<std::string>& files)
 {
+    if (command.empty())
+        return UsageError(tool, "say what to do: check, list or dump.");
+    if (command != "check" && command != "list" && command != "dump")
+        return UsageError(tool, "unknown command \"" + KvdOneLine(Utf8FromLibraryText(command)) + "\".");
+    if (files.empty())
+        return UsageError(tool, command + " needs a file.");
+    if (command != "check" && files.size() > 1)
+        return UsageError(tool, command + " takes one file; check takes several.");
+
+    Attachment library;
+    if (!library.Attached()) {
+        tool.SayError(tool.RefusalLine(std::string(), library.Message()));
+        return kExitRefused;
+    }
+    if (command == "check")
+        return tool.Check(files);
+    if (command == "list")
+        return tool.List(files[0]);
+    return tool.Dump(files[0]);
+}
+
+// The command line: the command, the files, and whether --json was given. Help
+// and the version are answered here; a wrong option is the usage error returned.
+struct CommandLine {
     std::string command;
     std::vector<std::string> files;
     bool json = false;
+    bool help = false;
+    bool version = false;
+    std::string wrongOption;
+};
+
+CommandLine Parse(int argc, char** argv)
+{
+    CommandLine line;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            if (arg == "--") {
+            if (arg == "--")
                 optionsEnded = true;
-            } else if (arg == "-h" || arg == "--help") {
-                Say(stdout, kUsage);
-                return kExitOk;
-            } else if (arg == "--version") {
-                Say(stdout, "kvd " KVD_VERSION "\n");
-                return kExitOk;
-            } else if (arg == "--json") {
-                json = true;
-            } else {
-                return UsageError("unknown option \"" + KvdOneLine(arg) + "\".");
-            }
-        } else if (command.empty()) {
-            command = arg;
+            else if (arg == "-h" || arg == "--help")
+                line.help = true;
+            else if (arg == "--version")
+                line.version = true;
+            else if (arg == "--json")
+                line.json = true;
+            else if (line.wrongOption.empty())
+                line.wrongOption = arg;
+        } else if (line.command.empty()) {
+            line.command = arg;
         } else {
-            files.push_back(arg);
+            line.files.push_back(arg);
         }
     }
+    return line;
+}
 
-    if (command.empty())
-        return UsageError("say what to do: check, list or dump.");
-    if (command == "help") {
-        Say(stdout, kUsage);
-        return kExitOk;
-    }
-    if (command != "check" && command != "list" && command != "dump")
-        return UsageError("unknown command \"" + KvdOneLine(command) + "\".");
-    if (json && command != "dump")
-        return UsageError("--json goes with dump only.");
-    if (files.empty())
-        return UsageError(command + " needs a file.");
-    if (command != "check" && files.size() > 1)
-        return UsageError(command + " takes one file; check takes several.");
-
-    Attachment library;
-    if (!library.Attached()) {
-        SayRefused(library.Message().c_str());
-        return kExitRefused;
-    }
+int Main(int argc, char** argv)
+{
+    const CommandLine line = Parse(argc, argv);
+    // Help and usage errors are for a person: plain text even under --json.
+    Tool tool(line.json && !line.help && line.wrongOption.empty());
     int status;
-    if (command == "check")
-        status = Check(files);
-    else if (command == "list")
-        status = List(files[0]);
-    else
-        status = json ? DumpJson(files[0]) : DumpTree(files[0]);
-
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        Say(stderr, "kvd: the output could not be written (a full disk or a closed pipe?).\n");
-        return kExitRefused;
+    if (line.help || line.command == "help") {
+        tool.Say(kUsage);
+        status = kExitOk;
+    } else if (line.version) {
+        tool.Say("kvd " KVD_VERSION "\n");
+        status = kExitOk;
+    } else if (!line.wrongOption.empty()) {
+        status = UsageError(tool, "unknown option \"" + KvdOneLine(Utf8FromLibraryText(line.wrongOption)) + "\".");
+    } else {
+        status = Run(tool, line.command, line.files);
     }
+    tool.Flush();
     return status;
 }
 
@@ -329,7 +420,16 @@ int Run(int argc, char** argv)
 int main(int argc, char** argv)
 {
     try {
-        return Run(argc, argv);
+        return Main(argc, argv);
+    } catch (const KvdOutput::OutputGone&) {
+        return kExitOutputGone;
+    } catch (const KvdOutput::OutputLost& lost) {
+        try {
+            KvdOutput err(KvdOutput::Which::Err, KvdOutput::LineEnds::Platform);
+            err.Write(std::string("kvd: the output could not be written: ") + lost.what() + ".\n");
+        } catch (...) {
+        }
+        return kExitRefused;
     } catch (...) {
         // Only memory can run out here: every text the tool keeps is one object's or one value's.
         std::fputs("kvd: out of memory.\n", stderr);

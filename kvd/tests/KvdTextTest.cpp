@@ -71,4 +71,35 @@ TEST(KvdText, JsonStringsEscapeWhatJsonRequires)
     }
 }
 
+TEST(KvdText, MessagePlaceIsTheFirstLineAndColumnAfterTheFileName)
+{
+    struct Case {
+        const char* name;
+        const char* message;
+        const char* file;
+        bool found;
+        unsigned long long line, column;
+    } cases[] = {
+        {"a fault at a place", "Cannot open \"a.kvd\": line 31, column 18: expected ...", "a.kvd", true, 31, 18},
+        {"no place", "Cannot open \"a.kvd\": the file does not exist. Choose ...", "a.kvd", false, 0, 0},
+        {"the file's name looks like a place", "Cannot open \"line 1, column 2: x.kvd\": line 7, column 3: bad",
+         "line 1, column 2: x.kvd", true, 7, 3},
+        {"a file name not in the message", "Cannot open \"?.kvd\": line 2, column 1: bad", "\xD0.kvd", true, 2, 1},
+        {"words but no numbers", "Cannot open \"a.kvd\": line x, column y: bad", "a.kvd", false, 0, 0},
+        {"no colon after the column", "Cannot open \"a.kvd\": line 4, column 5 is bad", "a.kvd", false, 0, 0},
+        {"a number that overflows", "Cannot open \"a.kvd\": line 99999999999999999999, column 1:", "a.kvd", false,
+         0, 0},
+        {"the largest number", "x: line 18446744073709551615, column 1: y", "", true, 18446744073709551615ull, 1},
+        {"a later place after a false start", "x: line 3 and then line 4, column 9: y", "", true, 4, 9},
+    };
+    for (const Case& c : cases) {
+        unsigned long long line = 0, column = 0;
+        ASSERT_EQ(KvdMessagePlace(c.message, c.file, line, column), c.found) << c.name;
+        if (c.found) {
+            EXPECT_EQ(line, c.line) << c.name;
+            EXPECT_EQ(column, c.column) << c.name;
+        }
+    }
+}
+
 }  // namespace
