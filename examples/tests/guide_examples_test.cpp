@@ -172,27 +172,40 @@ TEST(GuideExamples, TheWritingHostWritesNothingAfterNoAllAtTheFirstWarning)
     EXPECT_EQ(fixtures::ReadFile(path), kFile);
 }
 
+// The four path mistakes of "Before you call", in a folder that holds wells.kvd: the
+// dialog answers each with 1 and no names, without a dialog (a NULL directory takes
+// the bare name in the current folder).
+struct SilentMistake {
+    const char* name;
+    const char* directory;
+    const char* fileName;
+};
+
+struct SilentMistakes {
+    explicit SilentMistakes(const std::string& folder)
+        : directory(folder), withoutSeparator(folder.substr(0, folder.size() - 1)),
+          missing(folder + "no such folder\\"),
+          cases{{"a directory without its trailing separator", withoutSeparator.c_str(), "wells.kvd"},
+                {"a NULL directory", nullptr, "wells.kvd"},
+                {"a name without .kvd", directory.c_str(), "wells"},
+                {"a folder that does not exist", missing.c_str(), "wells.kvd"}}
+    {
+    }
+    SilentMistakes(const SilentMistakes&) = delete;  // the cases point into the strings
+    SilentMistakes& operator=(const SilentMistakes&) = delete;
+
+    const std::string directory, withoutSeparator, missing;
+    const SilentMistake cases[4];
+};
+
 // The mistakes that the dialog would answer silently with 1 and no names are caught
 // before the call: the person is told, nothing is written, no dialog appears.
 TEST(GuideExamples, BothHostsRefuseAPathThatTheDialogWouldAnswerSilently)
 {
     fixtures::TempFolder folder;
     folder.Write("wells.kvd", kFile);
-    const std::string directory = folder.Path();
-    const std::string withoutSeparator = directory.substr(0, directory.size() - 1);
-    const std::string missing = directory + "no such folder\\";
-    struct Case {
-        const char* name;
-        const char* directory;
-        const char* fileName;
-    };
-    const Case cases[] = {
-        {"a directory without its trailing separator", withoutSeparator.c_str(), "wells.kvd"},
-        {"a NULL directory", nullptr, "wells.kvd"},
-        {"a name without .kvd", directory.c_str(), "wells"},
-        {"a folder that does not exist", missing.c_str(), "wells.kvd"},
-    };
-    for (const Case& c : cases) {
+    const SilentMistakes mistakes(folder.Path());
+    for (const SilentMistake& c : mistakes.cases) {
         for (bool exporting : {true, false}) {
             SCOPED_TRACE(std::string(c.name) + (exporting ? ", export" : ", import"));
             std::string message;
@@ -212,7 +225,7 @@ TEST(GuideExamples, BothHostsRefuseAPathThatTheDialogWouldAnswerSilently)
         }
     }
     EXPECT_EQ(fixtures::ReadFile(folder.File("wells.kvd")), kFile);
-    EXPECT_FALSE(fixtures::FileExists(withoutSeparator + "wells.kvd"));
+    EXPECT_FALSE(fixtures::FileExists(mistakes.withoutSeparator + "wells.kvd"));
 }
 
 TEST(GuideExamples, TheWritingHostShowsTheLibrarysMessageAndLeavesAReadOnlyFileAlone)
@@ -257,21 +270,8 @@ TEST(GuideBeforeYouCall, EachSilentMistakeGivesOneAndNoNamesWithoutADialog)
 {
     fixtures::TempFolder folder;
     folder.Write("wells.kvd", kFile);
-    const std::string directory = folder.Path();
-    const std::string withoutSeparator = directory.substr(0, directory.size() - 1);
-    const std::string missing = directory + "no such folder\\";
-    struct Case {
-        const char* name;
-        const char* directory;
-        const char* fileName;
-    };
-    const Case cases[] = {
-        {"a directory without its trailing separator", withoutSeparator.c_str(), "wells.kvd"},
-        {"a NULL directory (the bare name, in the current folder)", nullptr, "wells.kvd"},
-        {"a name without .kvd", directory.c_str(), "wells"},
-        {"a folder that does not exist", missing.c_str(), "wells.kvd"},
-    };
-    for (const Case& c : cases) {
+    const SilentMistakes mistakes(folder.Path());
+    for (const SilentMistake& c : mistakes.cases) {
         for (int mode : {1, 0}) {
             SCOPED_TRACE(std::string(c.name) + (mode ? ", import" : ", export"));
             char buffer[256] = "Deviation survey";

@@ -63,12 +63,12 @@ struct Read {
     LONG state = -1;
 };
 
-Read ReadAccessible(HWND window)
+// The name, role and state of an object that `found` says was got; the object is released.
+Read ReadObject(HRESULT found, IAccessible* object)
 {
     Read read;
-    IAccessible* object = nullptr;
-    read.found = AccessibleObjectFromWindow(window, OBJID_CLIENT, kIID_IAccessible, reinterpret_cast<void**>(&object));
-    if (FAILED(read.found) || object == nullptr)
+    read.found = found;
+    if (FAILED(found) || object == nullptr)
         return read;
     BSTR name = nullptr;
     if (SUCCEEDED(object->get_accName(Self(), &name)))
@@ -85,27 +85,21 @@ Read ReadAccessible(HWND window)
     return read;
 }
 
+Read ReadAccessible(HWND window)
+{
+    IAccessible* object = nullptr;
+    const HRESULT found =
+        AccessibleObjectFromWindow(window, OBJID_CLIENT, kIID_IAccessible, reinterpret_cast<void**>(&object));
+    return ReadObject(found, object);
+}
+
 // The platform's own object for the window, with nothing of ours.
 Read ReadStandard(HWND window)
 {
-    Read read;
     IAccessible* object = nullptr;
-    read.found = CreateStdAccessibleObject(window, OBJID_CLIENT, kIID_IAccessible, reinterpret_cast<void**>(&object));
-    if (FAILED(read.found) || object == nullptr)
-        return read;
-    VARIANT value;
-    VariantInit(&value);
-    if (SUCCEEDED(object->get_accRole(Self(), &value)) && value.vt == VT_I4)
-        read.role = value.lVal;
-    VariantInit(&value);
-    if (SUCCEEDED(object->get_accState(Self(), &value)) && value.vt == VT_I4)
-        read.state = value.lVal;
-    BSTR name = nullptr;
-    if (SUCCEEDED(object->get_accName(Self(), &name)))
-        read.name = Narrow(name);
-    SysFreeString(name);
-    object->Release();
-    return read;
+    const HRESULT found =
+        CreateStdAccessibleObject(window, OBJID_CLIENT, kIID_IAccessible, reinterpret_cast<void**>(&object));
+    return ReadObject(found, object);
 }
 
 class Names : public ::testing::Test {
