@@ -9,6 +9,9 @@ Every case runs; the failures are listed by case name at the end.
 import argparse
 import json
 import os
+import pty
+import re
+import select
 import shutil
 import subprocess
 import sys
@@ -116,6 +119,31 @@ class Tool:
         out = self.last_raw_out.replace(b"\r\n", b"\n")
         err = done.stderr.replace(b"\r\n", b"\n")
         return done.returncode, out, err
+
+
+def run_on_terminal(command, timeout=120):
+    """Runs the tool with a terminal as its standard input and output (under Wine: a
+    console); returns its exit status and what the terminal got, without the
+    terminal's control sequences and carriage returns."""
+    master, slave = pty.openpty()
+    process = subprocess.Popen(command, stdin=slave, stdout=slave, stderr=subprocess.DEVNULL)
+    os.close(slave)
+    got = b""
+    while select.select([master], [], [], timeout)[0]:
+        try:
+            chunk = os.read(master, 65536)
+        except OSError:  # the terminal's other end closed: the tool has ended
+            break
+        if not chunk:
+            break
+        got += chunk
+    os.close(master)
+    try:
+        code = process.wait(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        code = process.wait()
+    return code, re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|\r", b"", got)
 
 
 def start_display():
@@ -285,6 +313,12 @@ def run_cases(options, tool):
     for case, args, text in text_cases:
         code, out, err = tool.run(*args)
         expect(case, (code, err) == (0, b"") and out == text.encode("utf-8"), f"{code} {out!r} {err!r}")
+
+    # A terminal (a console under Windows, whose own code page is not UTF-8) shows
+    # every character: the console gets the text through its wide output.
+    code, shown = run_on_terminal(tool.command + ["list", utf8])
+    expect("a console shows every character", code == 0 and
+           shown == '"Brønn 7/11-A" Größe 1 Skvažina "2026-12-08 18:00"\n'.encode("utf-8"), f"{code} {shown!r}")
 
     # JSON for scripts: every line a JSON object, ending in LF alone.
     code, out, err = tool.run("list", "--json", north)
