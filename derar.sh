@@ -19,6 +19,17 @@ WINESERVER=/usr/lib/wine/wineserver
 
 log() { printf '== %s\n' "$*" >&2; }
 
+# again COMMAND...: the command, and up to four more tries 15, 30, 45 and 60 s apart.
+again() {
+    local tries=1
+    until "$@"; do
+        [ "$tries" -ge 5 ] && return 1
+        log "'$*' failed; again in $((tries * 15)) s"
+        sleep $((tries * 15))
+        tries=$((tries + 1))
+    done
+}
+
 install_deps() {
     # wine64 comes without its recommended packages; of those the dialogs need Wine's
     # own fonts (fonts-wine: "MS Sans Serif", Tahoma, Marlett for the caption buttons).
@@ -34,8 +45,10 @@ install_deps() {
     [ ${#missing[@]} -eq 0 ] && return 0
     log "installing: ${missing[*]}"
     local sudo=; [ "$(id -u)" -ne 0 ] && sudo=sudo
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    # A mirror in the middle of its sync fails an update for a while: four more tries of
+    # each step; the install says whether the lists that did come are enough.
+    again $sudo apt-get update -qq || log "some package lists could not be fetched; going on with the others"
+    again $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
 configure_build() {   # preset [target...]

@@ -35,12 +35,26 @@ APT::Sandbox::User "root";
 Debug::NoLocking "true";
 EOF
 export APT_CONFIG="$apt/apt.conf"
-apt-get -qq update
+# A mirror in the middle of its sync serves lists that disagree with their release
+# file for a while ("File has unexpected size ... Mirror sync in progress?"): each apt
+# step gets four more tries. After the last, an update goes on with the lists it got,
+# and the download says whether they were enough.
+again() {
+    tries=1
+    until "$@"; do
+        [ "$tries" -ge 5 ] && return 1
+        echo "wine32-setup.sh: '$*' failed; again in $((tries * 15)) s" >&2
+        sleep $((tries * 15))
+        tries=$((tries + 1))
+    done
+}
+again apt-get -qq update ||
+    echo "wine32-setup.sh: some package lists could not be fetched; going on with the others" >&2
 # With an empty package status the whole dependency closure is downloaded, down to the C library.
 # The emulator comes from backports: the release's qemu 7.2 treats MAP_FIXED_NOREPLACE as a
 # hint, and every 32-bit Wine start then retries its fixed mappings for minutes; qemu 10
 # honours the flag (its qemu-user holds static emulators; qemu-user-static is only a name).
-apt-get -qq -y --download-only install wine32:i386 libwine:i386 libz-mingw-w64 \
+again apt-get -qq -y --download-only install wine32:i386 libwine:i386 libz-mingw-w64 \
     "qemu-user:amd64/$suite-backports" >/dev/null
 
 rm -rf "$root"
