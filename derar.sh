@@ -16,6 +16,8 @@ cd "$(dirname "$0")"
 ROOT=$PWD
 BUILD=${DERAR_BUILD:-build}
 WINESERVER=/usr/lib/wine/wineserver
+# The compiler cache (CMakeLists.txt) holds the three builds of a few trees.
+export CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-8G}
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -37,7 +39,7 @@ install_deps() {
     # and clang build the kit's test host with Microsoft's ABI; gdb reads the kit's debug files.
     local want=(cmake ninja-build g++ g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
                 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine64 fonts-wine xvfb xauth
-                googletest libgtest-dev libbenchmark-dev clang clang-format llvm lld gdb python3 python3-pefile)
+                googletest libgtest-dev libbenchmark-dev clang clang-format llvm lld gdb python3 python3-pefile ccache)
     local missing=()
     for p in "${want[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
