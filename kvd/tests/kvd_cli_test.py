@@ -354,12 +354,10 @@ def run_cases(options, tool):
         code, out, err = tool.run(*args, controls[name])
         expect(case, (code, err) == (0, b"") and out == text.encode("utf-8"), f"{code} {out!r} {err!r}")
         expect(case, not C1_BYTES.search(out), f"a C1 control as it is: {out!r}")
-    for case, name, text in [("a terminal gets no C1 control", "controls", CONTROLS_DUMP),
-                             ("a terminal gets an older file's byte 9D escaped", "old", OLD_CONTROLS_DUMP)]:
-        code, shown = run_on_terminal(tool.command + ["dump", controls[name]])
-        # A console keeps no blanks at the end of a line (a value without a suffix ends in one).
-        expect(case, code == 0 and shown.replace(b" \n", b"\n") == text.replace(" \n", "\n").encode("utf-8"),
-               f"{code} {shown!r}")
+    code, shown = run_on_terminal(tool.command + ["dump", controls["controls"]])
+    # A console keeps no blanks at the end of a line (a value without a suffix ends in one).
+    expect("a terminal gets no C1 control", code == 0 and
+           shown.replace(b" \n", b"\n") == CONTROLS_DUMP.replace(" \n", "\n").encode("utf-8"), f"{code} {shown!r}")
 
     # A terminal (a console under Windows, whose own code page is not UTF-8) shows
     # every character: the console gets the text through its wide output.
