@@ -1,9 +1,13 @@
-// KvdConsole.cpp - buffered output, consoles, closed pipes and code pages.
+// KvdConsole.cpp - buffered output, consoles, closed pipes, code pages and a file's rule for its texts.
 #include "KvdConsole.h"
 
+#include "KvdBytes.h"
+#include "KvdDisk.h"
 #include "KvdText.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <memory>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -177,24 +181,113 @@ std::string Utf8FromLibraryText(std::string_view text)
     return utf8;
 }
 
+namespace {
+
+bool IsAscii(std::string_view text)
+{
+    for (unsigned char c : text) {
+        if (c >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+#ifdef _WIN32
+bool ProcessSpeaksUtf8()
+{
+    static const bool utf8 = GetACP() == CP_UTF8;
+    return utf8;
+}
+
+void AppendUtf8FromCodePage(std::string& out, std::string_view text)
+{
+    out += Utf8FromWide(WideFrom(CP_ACP, text));
+}
+#endif
+
+// Reads the file through the library's own door to the disk and checks its bytes as
+// the library's reader does. False when it cannot be read (it has gone since the
+// library opened it, say).
+bool ReadIsUtf8(const std::string& path, bool& utf8)
+{
+    kvddisk::Disk& disk = kvddisk::SystemDisk();
+    kvddisk::FileHandle file;
+    kvddisk::Error error;
+    if (!disk.OpenToRead(path, file, error))
+        return false;
+    const size_t kChunk = 1 << 20;
+    std::unique_ptr<char[]> buffer(new char[kChunk]);
+    Utf8Check check;
+    bool read = true;
+    for (uint64_t offset = 0;;) {
+        size_t got = 0;
+        if (!disk.ReadAt(file, offset, buffer.get(), kChunk, got, error)) {
+            read = false;
+            break;
+        }
+        if (got == 0)
+            break;
+        check.Feed(buffer.get(), got);
+        offset += got;
+    }
+    disk.Close(file, error);
+    utf8 = check.Valid();
+    return read;
+}
+
+}  // namespace
+
 void AppendUtf8FromLibraryText(std::string& out, std::string_view text)
 {
-    bool ascii = true;
-    for (unsigned char c : text)
-        ascii = ascii && c < 0x80;
-    if (ascii) {  // the same in every code page
+    if (IsAscii(text)) {  // the same in every code page
         out.append(text);
         return;
     }
 #ifdef _WIN32
-    static const bool utf8CodePage = GetACP() == CP_UTF8;
-    if (!utf8CodePage) {
-        out += Utf8FromWide(WideFrom(CP_ACP, text));
+    if (!ProcessSpeaksUtf8()) {
+        AppendUtf8FromCodePage(out, text);
         return;
     }
 #endif
     if (IsUtf8(text))
         out.append(text);
     else
-        out += Utf8FromWindows1252(text);
+        AppendUtf8FromWindows1252(out, text);
+}
+
+KvdFileTexts::Kind KvdFileTexts::Decide() const
+{
+#ifdef _WIN32
+    if (!ProcessSpeaksUtf8())
+        return Kind::kCodePage;
+#endif
+    bool utf8 = true;
+    if (!ReadIsUtf8(path_, utf8))
+        return Kind::kEachText;
+    return utf8 ? Kind::kUtf8 : Kind::kWestern;
+}
+
+void KvdFileTexts::Append(std::string& out, std::string_view text)
+{
+    if (IsAscii(text)) {
+        out.append(text);
+        return;
+    }
+    if (kind_ == Kind::kUndecided)
+        kind_ = Decide();
+    switch (kind_) {
+    case Kind::kUtf8:
+        AppendUtf8OrReplacement(out, text);
+        break;
+    case Kind::kWestern:
+        AppendUtf8FromWindows1252(out, text);
+        break;
+#ifdef _WIN32
+    case Kind::kCodePage:
+        AppendUtf8FromCodePage(out, text);
+        break;
+#endif
+    default:
+        AppendUtf8FromLibraryText(out, text);
+    }
 }

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 // Standard output or standard error, buffered. Everything written is UTF-8. A
 // console gets it through the console's wide output, so that it shows every
@@ -40,12 +41,36 @@ private:
     std::string pending_;
 };
 
-// A text from the exchange library (or the command line, which comes in the same
-// code page) as UTF-8. On Windows the library talks in the process's ANSI code
-// page, which the tool's manifest makes UTF-8 where Windows allows it (10 version
-// 1903 and later); elsewhere it hands over the file's bytes. Either way a text
-// that is not UTF-8 comes from an older file in the Windows Western code page.
+// A text from the exchange library that is no file's (a message) or from the command
+// line, which comes in the same code page, as UTF-8. On Windows the library talks in
+// the process's ANSI code page, which the tool's manifest makes UTF-8 where Windows
+// allows it (10 version 1903 and later); elsewhere it hands over UTF-8. A text that
+// is not UTF-8 is taken to be in the Windows Western code page.
 std::string Utf8FromLibraryText(std::string_view text);
-// The same, appended to `out` (a dump converts millions of texts: no allocation when
-// `out` has room).
+// The same, appended to `out`.
 void AppendUtf8FromLibraryText(std::string& out, std::string_view text);
+
+// The texts of one open file as UTF-8, all by one rule, decided for the whole file as
+// the library decides it. The library hands out a UTF-8 file's texts in the caller's
+// code page, and an older file's (one that is not UTF-8 as a whole) unchanged, in its
+// Windows code page. Where the caller's code page is UTF-8 (the tool's own, on
+// Windows 10 version 1903 and later; always on other systems) the tool reads the
+// file's bytes once, at its first text that is not ASCII, to know which: a UTF-8
+// file's texts come out as UTF-8, with U+FFFD where an escape left bytes that are not
+// (as a host shows them), an older file's from the Western code page. Otherwise
+// every text is in the process's code page, and converted from it.
+class KvdFileTexts {
+public:
+    // `path` as the library was given it.
+    explicit KvdFileTexts(std::string path) : path_(std::move(path)) {}
+    // Appends `text`, one of the file's texts, as UTF-8 (a dump converts millions of
+    // texts: no allocation when `out` has room).
+    void Append(std::string& out, std::string_view text);
+
+private:
+    enum class Kind { kUndecided, kUtf8, kWestern, kCodePage, kEachText };
+    Kind Decide() const;
+
+    std::string path_;
+    Kind kind_ = Kind::kUndecided;
+};

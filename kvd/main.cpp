@@ -41,7 +41,7 @@ const char kUsage[] =
     "                 and date, each written as in the file (quoted when needed)\n"
     "  dump FILE      the whole content as the browser's tree: objects, groups,\n"
     "                 records and values, two blanks of indent per level\n"
-    "                 (control characters appear as \\xHH)\n"
+    "                 (control characters appear as \\xHH, HH their number)\n"
     "\n"
     "  --json         JSON Lines instead (one JSON object per line, lines end in LF):\n"
     "                 check: per file {\"file\",\"readable\"} and, for a refused file,\n"
@@ -53,7 +53,12 @@ const char kUsage[] =
     "                   \"suffixText\",\"extraText\"};\n"
     "                 list and dump write a refused file's line to standard error.\n"
     "\n"
-    "Texts are UTF-8 in files and pipes; a console shows every character.\n"
+    "Texts are UTF-8 in files and pipes; a console shows every character. A file's\n"
+    "texts all come out by one rule: a UTF-8 file's as UTF-8 (U+FFFD for bytes that\n"
+    "are not), an older file's from the Windows Western code page. No control\n"
+    "character (below U+0020, U+0080 to U+009F) is written as it is: dump writes\n"
+    "\\xHH (HH its number; DEL too), list the file's escapes (\\x01; U+009B as\n"
+    "\\xC2\\x9B), JSON its own (\\u0001, \\u009B).\n"
     "Options: -h, --help  this text;  --version  the version;  --  ends the options.\n"
     "\n"
     "Exit status: 0 every file reads; 1 a file was refused (its message is on\n"
@@ -140,8 +145,9 @@ struct JsonMember {
     const std::string& text;
 };
 
-// `"key":"text"` members, separated by commas, each text turned into UTF-8.
-void AppendJsonMembers(std::string& out, std::initializer_list<JsonMember> members)
+// `"key":"text"` members, separated by commas, each text turned into UTF-8: by the
+// rule of `file` when they are its texts, else each by itself.
+void AppendJsonMembers(std::string& out, KvdFileTexts* file, std::initializer_list<JsonMember> members)
 {
     static std::string utf8;  // the tool has one thread: one text at a time, its room kept
     bool first = true;
@@ -152,18 +158,21 @@ void AppendJsonMembers(std::string& out, std::initializer_list<JsonMember> membe
         AppendJsonString(out, member.key);
         out += ':';
         utf8.clear();
-        AppendUtf8FromLibraryText(utf8, member.text);
+        if (file != nullptr)
+            file->Append(utf8, member.text);
+        else
+            AppendUtf8FromLibraryText(utf8, member.text);
         AppendJsonString(out, utf8);
     }
 }
 
-void AppendObjectMembers(std::string& out, const ObjectTexts& object)
+void AppendObjectMembers(std::string& out, KvdFileTexts& file, const ObjectTexts& object)
 {
-    AppendJsonMembers(out, {{"name", object.name},
-                            {"author", object.author},
-                            {"version", object.version},
-                            {"wellId", object.wellId},
-                            {"date", object.date}});
+    AppendJsonMembers(out, &file, {{"name", object.name},
+                                   {"author", object.author},
+                                   {"version", object.version},
+                                   {"wellId", object.wellId},
+                                   {"date", object.date}});
 }
 
 // One run of a command: what it writes, and how.
@@ -184,7 +193,7 @@ public:
             if (KivOpen(file.c_str(), &message, 0)) {
                 if (json_) {
                     std::string line = "{";
-                    AppendJsonMembers(line, {{"file", file}});
+                    AppendJsonMembers(line, nullptr, {{"file", file}});
                     out_.Write(line + ",\"readable\":true}\n");
                 }
             } else {
@@ -199,20 +208,25 @@ public:
     {
         if (!Open(file))
             return kExitRefused;
+        KvdFileTexts texts(file);
         ObjectTexts object;
-        std::string line;
+        std::string line, utf8, field;
         while (NextObject(object)) {
             line.clear();
             if (json_) {
                 line += '{';
-                AppendObjectMembers(line, object);
+                AppendObjectMembers(line, texts, object);
                 line += '}';
             } else {
                 for (const std::string* text :
                      {&object.name, &object.author, &object.version, &object.wellId, &object.date}) {
                     if (!line.empty())
                         line += ' ';
-                    AppendKvdText(line, Utf8FromLibraryText(*text));
+                    utf8.clear();
+                    texts.Append(utf8, *text);
+                    field.clear();
+                    AppendKvdText(field, utf8);
+                    AppendFieldC1Escaped(line, field);
                 }
             }
             line += '\n';
@@ -223,23 +237,22 @@ public:
 
     int Dump(const std::string& file) { return json_ ? DumpJson(file) : DumpTree(file); }
 
-    // The library's message, in UTF-8: one line of text, or a JSON object under --json.
+    // The library's message, in UTF-8 (never empty): one line of text, or a JSON object
+    // under --json.
     std::string RefusalLine(const std::string& file, const std::string& message)
     {
-        std::string text = KvdOneLine(Utf8FromLibraryText(message));
-        if (text.empty())
-            text = "The exchange library refused the file without saying why.";
+        const std::string text = KvdRefusalMessage(Utf8FromLibraryText(message));
         if (!json_)
-            return text + "\n";
+            return KvdOneLine(text) + "\n";
         std::string line = "{";
-        AppendJsonMembers(line, {{"file", file}});
+        AppendJsonMembers(line, nullptr, {{"file", file}});
         unsigned long long lineNumber = 0, column = 0;
         if (KvdMessagePlace(message, file, lineNumber, column))
             line += ",\"readable\":false,\"line\":" + std::to_string(lineNumber) +
                     ",\"column\":" + std::to_string(column) + ",\"message\":";
         else
             line += ",\"readable\":false,\"line\":null,\"column\":null,\"message\":";
-        AppendJsonString(line, Utf8FromLibraryText(message));
+        AppendJsonString(line, text);
         return line + "}\n";
     }
 
@@ -257,10 +270,10 @@ private:
         return false;
     }
 
-    void SayItem(int depth, const std::string& label)
+    void SayItem(KvdFileTexts& texts, int depth, const std::string& label)
     {
         utf8_.clear();
-        AppendUtf8FromLibraryText(utf8_, label);
+        texts.Append(utf8_, label);
         line_.assign(static_cast<size_t>(depth) * 2, ' ');
         AppendOneLine(line_, utf8_);
         line_ += '\n';
@@ -271,13 +284,14 @@ private:
     {
         if (!Open(file))
             return kExitRefused;
+        KvdFileTexts texts(file);
         ObjectTexts object;
         ValueTexts value;
         KvdTreeWalk walk;
-        const auto sayItem = [this](int depth, const std::string& label) { SayItem(depth, label); };
+        const auto sayItem = [&](int depth, const std::string& label) { SayItem(texts, depth, label); };
         while (NextObject(object)) {
-            SayItem(0, KvdObjectLabel(object.name, object.author, object.version, object.wellId,
-                                      DisplayDate(object.date)));
+            SayItem(texts, 0, KvdObjectLabel(object.name, object.author, object.version, object.wellId,
+                                             DisplayDate(object.date)));
             walk.BeginObject();
             while (NextValue(value)) {
                 walk.AddValue({value.group, value.parentGroup, value.name, value.text, value.suffix,
@@ -292,12 +306,13 @@ private:
     {
         if (!Open(file))
             return kExitRefused;
+        KvdFileTexts texts(file);
         ObjectTexts object;
         ValueTexts value;
         std::string piece;
         while (NextObject(object)) {
             piece = "{";
-            AppendObjectMembers(piece, object);
+            AppendObjectMembers(piece, texts, object);
             piece += ",\"values\":[";
             bool first = true;
             while (NextValue(value)) {
@@ -305,12 +320,13 @@ private:
                     piece += ',';
                 first = false;
                 piece += '{';
-                AppendJsonMembers(piece, {{"groupName", value.group}, {"parentGroupName", value.parentGroup}});
+                AppendJsonMembers(piece, &texts,
+                                  {{"groupName", value.group}, {"parentGroupName", value.parentGroup}});
                 piece += ",\"recordNumber\":" + std::to_string(value.record) + ',';
-                AppendJsonMembers(piece, {{"valueName", value.name},
-                                          {"valueText", value.text},
-                                          {"suffixText", value.suffix},
-                                          {"extraText", value.extra}});
+                AppendJsonMembers(piece, &texts, {{"valueName", value.name},
+                                                  {"valueText", value.text},
+                                                  {"suffixText", value.suffix},
+                                                  {"extraText", value.extra}});
                 piece += '}';
                 // An object may hold millions of values: its line goes out in pieces.
                 out_.Write(piece);

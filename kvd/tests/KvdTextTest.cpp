@@ -15,6 +15,78 @@ TEST(KvdText, OneLineEscapesControlBytesOnly)
     EXPECT_EQ(KvdOneLine("Br\xC3\xB8nn \"7\" \\"), "Br\xC3\xB8nn \"7\" \\");
 }
 
+// Each output form writes the control characters in its own notation, C1 ones as C0
+// ones; nothing else changes. One row, one text, every form.
+TEST(KvdText, ControlCharactersInEveryForm)
+{
+    // U+00A0 (C2 A0, just above C1), o-slash, Cyrillic Es, and U+201B, whose last byte is 9B.
+    const std::string kLetters = "\xC2\xA0\xC3\xB8\xD0\xA1\xE2\x80\x9B";
+    struct Case {
+        const char* name;
+        std::string text;     // UTF-8
+        std::string oneLine;  // dump
+        std::string json;     // without the quotes
+        std::string field;    // list: the field AppendKvdText makes, and the one written
+        std::string listed;
+    } cases[] = {
+        {"C0", "a\tb\nc\rd\x01", "a\\x09b\\x0Ac\\x0Dd\\x01", "a\\tb\\nc\\rd\\u0001",
+         "\"a\\tb\\nc\\rd\\x01\"", "\"a\\tb\\nc\\rd\\x01\""},
+        {"DEL", "a\x7F", "a\\x7F", "a\x7F", "a\x7F", "a\x7F"},
+        {"CSI and OSC", "W\xC2\x9B" "2J\xC2\x9D" "0;T", "W\\x9B2J\\x9D0;T", "W\\u009B2J\\u009D0;T",
+         "W\xC2\x9B" "2J\xC2\x9D" "0;T", "\"W\\xC2\\x9B2J\\xC2\\x9D0;T\""},
+        {"first and last C1", "\xC2\x80-\xC2\x9F", "\\x80-\\x9F", "\\u0080-\\u009F",
+         "\xC2\x80-\xC2\x9F", "\"\\xC2\\x80-\\xC2\\x9F\""},
+        {"C1 in a quoted field", "a b\xC2\x85", "a b\\x85", "a b\\u0085", "\"a b\xC2\x85\"",
+         "\"a b\\xC2\\x85\""},
+        {"no-break space and letters stay", kLetters, kLetters, kLetters, kLetters, kLetters},
+        {"quote and backslash", "\"7\" \\", "\"7\" \\", "\\\"7\\\" \\\\", "\"\\\"7\\\" \\\\\"",
+         "\"\\\"7\\\" \\\\\""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(KvdOneLine(c.text), c.oneLine) << c.name;
+        std::string json;
+        AppendJsonString(json, c.text);
+        EXPECT_EQ(json, "\"" + c.json + "\"") << c.name;
+        std::string listed;
+        AppendFieldC1Escaped(listed, c.field);
+        EXPECT_EQ(listed, c.listed) << c.name;
+        EXPECT_EQ(HasC1Control(c.text), c.field != c.listed) << c.name;
+    }
+}
+
+TEST(KvdText, BytesThatAreNotUtf8BecomeReplacementCharacters)
+{
+    const std::string r = "\xEF\xBF\xBD";  // U+FFFD
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string utf8;
+    } cases[] = {
+        {"UTF-8 stays", "Gr\xC3\xB6\xC3\x9F" "e \xF0\x9F\x9B\xA2", "Gr\xC3\xB6\xC3\x9F" "e \xF0\x9F\x9B\xA2"},
+        {"a Western byte", "Br\xF8nn", "Br" + r + "nn"},
+        {"cut short at the end", "a\xE2\x82", "a" + r},
+        {"broken off before an ASCII byte", "\xE2\x82(", r + "("},
+        {"overlong lead", "\xC0\xAF", r + r},
+        {"surrogate", "\xED\xA0\x80", r + r + r},
+        {"above U+10FFFF", "\xF4\x90\x80\x80", r + r + r + r},
+        {"lone continuation between letters", "a\x9D" "b", "a" + r + "b"},
+    };
+    for (const Case& c : cases) {
+        std::string out = "x";
+        AppendUtf8OrReplacement(out, c.text);
+        EXPECT_EQ(out, "x" + c.utf8) << c.name;
+        EXPECT_TRUE(IsUtf8(out)) << c.name;
+    }
+}
+
+TEST(KvdText, ARefusalAlwaysSaysSomething)
+{
+    const std::string silent = "The exchange library refused the file without saying why.";
+    EXPECT_EQ(KvdRefusalMessage(""), silent);
+    EXPECT_EQ(KvdRefusalMessage(" \t\r\n"), silent);
+    EXPECT_EQ(KvdRefusalMessage("Cannot open \"a.kvd\": gone."), "Cannot open \"a.kvd\": gone.");
+}
+
 TEST(KvdText, Utf8IsCheckedStrictly)
 {
     struct Case {

@@ -77,6 +77,40 @@ UTF8_FILE = ('KVD 1\nobject "Brønn 7/11-A" Größe 1 Skvažina "2026-12-08 18:0
              'value Tiefe "" 1 Größe 7 m\nend\n').encode("utf-8")
 LEGACY_FILE = 'KVD 1\nobject "Brønn 7/11-A" Größe 1 W "2026-12-08 18:00"\nend\n'.encode("cp1252")
 
+# Terminal controls, and one rule for all of a file's texts. A UTF-8 file whose texts
+# hold C1 controls (U+009B and U+009D start the sequences CSI and OSC, which terminals
+# act on), a C0 one, and an escape that leaves a byte that is not UTF-8 (a host in
+# UTF-8 gets U+FFFD for it); an older file in the Western code page, whose undefined
+# byte 9D stands for U+009D and whose second text would read as UTF-8 on its own.
+CONTROLS_FILE = (b'KVD 1\n'
+                 b'object "Well\xc2\x9b2J" "A\xc2\x9d0;T\\x07" 1 W "2026-12-08 18:00"\n'
+                 b'value G "" 1 "N\xc2\x85" "Br\\xF8nn"\n'
+                 b'end\n')
+OLD_CONTROLS_FILE = b'KVD 1\nobject "Br\xf8nn\x9d" "\xc3\xb8" 1 W "2026-12-08 18:00"\nend\n'
+CONTROLS_DUMP = ("Well\\x9B2J - A\\x9D0;T\\x07 - 1 - W - Tuesday, December 08, 2026  18:00\n"
+                 "  G\n    1\n      N\\x85: Br\ufffdnn \n")
+OLD_CONTROLS_DUMP = "Br\u00f8nn\\x9D - \u00c3\u00b8 - 1 - W - Tuesday, December 08, 2026  18:00\n"
+# (case, file, arguments, standard output exactly)
+CONTROLS_CASES = [
+    ("list: C1 controls as the escapes of their bytes", "controls", ["list"],
+     '"Well\\xC2\\x9B2J" "A\\xC2\\x9D0;T\\x07" 1 W "2026-12-08 18:00"\n'),
+    ("dump: C1 controls as \\xHH, like C0 ones", "controls", ["dump"], CONTROLS_DUMP),
+    ("list --json: C1 controls as \\u00HH", "controls", ["list", "--json"],
+     '{"name":"Well\\u009B2J","author":"A\\u009D0;T\\u0007","version":"1","wellId":"W",'
+     '"date":"2026-12-08 18:00"}\n'),
+    ("dump --json: C1 controls as \\u00HH", "controls", ["dump", "--json"],
+     '{"name":"Well\\u009B2J","author":"A\\u009D0;T\\u0007","version":"1","wellId":"W",'
+     '"date":"2026-12-08 18:00","values":[{"groupName":"G","parentGroupName":"","recordNumber":1,'
+     '"valueName":"N\\u0085","valueText":"Br\ufffdnn","suffixText":"","extraText":""}]}\n'),
+    ("list of an older file: one code page for every text", "old", ["list"],
+     '"Br\u00f8nn\\xC2\\x9D" \u00c3\u00b8 1 W "2026-12-08 18:00"\n'),
+    ("dump of an older file: one code page for every text", "old", ["dump"], OLD_CONTROLS_DUMP),
+    ("dump --json of an older file: one code page for every text", "old", ["dump", "--json"],
+     '{"name":"Br\u00f8nn\\u009D","author":"\u00c3\u00b8","version":"1","wellId":"W",'
+     '"date":"2026-12-08 18:00","values":[]}\n'),
+]
+C1_BYTES = re.compile(rb"\xc2[\x80-\x9f]")
+
 
 EMULATOR_DIED = b"qemu: uncaught target signal"
 
@@ -313,6 +347,17 @@ def run_cases(options, tool):
     for case, args, text in text_cases:
         code, out, err = tool.run(*args)
         expect(case, (code, err) == (0, b"") and out == text.encode("utf-8"), f"{code} {out!r} {err!r}")
+
+    controls = {"controls": scratch("controls.kvd", CONTROLS_FILE),
+                "old": scratch("old-controls.kvd", OLD_CONTROLS_FILE)}
+    for case, name, args, text in CONTROLS_CASES:
+        code, out, err = tool.run(*args, controls[name])
+        expect(case, (code, err) == (0, b"") and out == text.encode("utf-8"), f"{code} {out!r} {err!r}")
+        expect(case, not C1_BYTES.search(out), f"a C1 control as it is: {out!r}")
+    code, shown = run_on_terminal(tool.command + ["dump", controls["controls"]])
+    # A console keeps no blanks at the end of a line (a value without a suffix ends in one).
+    expect("a terminal gets no C1 control", code == 0 and
+           shown.replace(b" \n", b"\n") == CONTROLS_DUMP.replace(" \n", "\n").encode("utf-8"), f"{code} {shown!r}")
 
     # A terminal (a console under Windows, whose own code page is not UTF-8) shows
     # every character: the console gets the text through its wide output.
