@@ -2,7 +2,7 @@
 # derar's one entry point. Each command installs what a fresh Debian machine lacks.
 #   ./derar.sh test    build both architectures and the native reader, run every test (both under Wine)
 #   ./derar.sh test-i686  build i686 and run its tests alone (Debian's 32-bit Wine, emulated)
-#   ./derar.sh demo    run the demo host (a real window with a display, else a tour saving PNGs)
+#   ./derar.sh demo    run the demo host (a real window with a display, else the tours saving PNGs)
 #   ./derar.sh build   configure and build x86_64, i686 and native
 #   ./derar.sh bench   run the benchmarks
 #   ./derar.sh kit     lay out the host developer's kit in build/kit/<arch>
@@ -174,17 +174,20 @@ run_i686_tests() {
 # The demo shows its samples from a neutral folder of its prefix, as a user's machine would.
 DEMO_SAMPLES='C:\Wells'
 
+# With a display the demo host itself (demo/); without one the screenshot tours (tours/),
+# which drive the same window through every dialog.
 run_demo() {
     install_deps
-    configure_build x86_64 derardemo
-    local exe="$ROOT/$BUILD/x86_64/bin/derardemo.exe"
+    local bin="$ROOT/$BUILD/x86_64/bin"
     local shots="$ROOT/$BUILD/screenshots"
     if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ]; then
-        "$ROOT/cmake/wine-run.sh" "$ROOT/$BUILD/x86_64/wineprefix" "$exe" --samples "$DEMO_SAMPLES"
+        configure_build x86_64 derardemo
+        "$ROOT/cmake/wine-run.sh" "$ROOT/$BUILD/x86_64/wineprefix" "$bin/derardemo.exe" --samples "$DEMO_SAMPLES"
     else
+        configure_build x86_64 derartours
         display_for_wine
         mkdir -p "$shots/messages"
-        "$ROOT/cmake/wine-run.sh" "$ROOT/$BUILD/x86_64/wineprefix" "$exe" --samples "$DEMO_SAMPLES" \
+        "$ROOT/cmake/wine-run.sh" "$ROOT/$BUILD/x86_64/wineprefix" "$bin/derartours.exe" --samples "$DEMO_SAMPLES" \
             --tour "$(winepath_of "$shots")" --messages "$(winepath_of "$shots/messages")"
         ls -1 "$shots"/*.png "$shots"/messages/*.png
     fi

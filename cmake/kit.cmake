@@ -2,7 +2,8 @@
 # build/kit/<arch>; tests/kit installs it into the build tree and builds hosts from it):
 #   bin/       derar.dll, derafx.dll, Kiv.dll, kvd.exe and the demo host with its samples,
 #              stripped; the debug information of each beside it (<file>.debug), found by
-#              gdb through the binary's debug link
+#              gdb through the binary's debug link. The screenshot tours (derartours.exe,
+#              tours/) and the test programs stay in the build tree.
 #   include/   derar.h, kivapi.h, derarhelp.h
 #   src/       derarhelp.c: the help window, compiled into the host
 #   lib/       import libraries for MinGW (derar.dll.a, libKiv.dll.a) and for Microsoft's

@@ -1,5 +1,5 @@
 // scripted_user.h - a scripted user: the person in front of the screen, played from
-// inside the modal loops of this thread, for the dialog tests and the demo's tours.
+// inside the modal loops of this thread, for the dialog tests and the screenshot tours.
 //
 // A test calls an exported dialog function exactly as a host does; while that
 // call runs its modal loop, a ScriptedUser plays the person in front of the
@@ -27,7 +27,7 @@
 //
 // Failures (a step that waits too long, a click on a greyed button) go to the
 // failure reporter: the dialog tests report them to GoogleTest
-// (tests/driver/dialog_driver.h), the demo's tours collect them.
+// (tests/driver/dialog_driver.h), the tours (tours/) collect them.
 //
 // Watchdogs: a step whose window does not come within the step timeout (default
 // 10 s), or a host call that does not return within that time after the last step,

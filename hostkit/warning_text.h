@@ -1,6 +1,6 @@
 // warning_text.h - which overwrite warning a text is, and which object it names.
 //
-// The demo's tour saves one picture of each kind and the tests check which rows
+// The screenshot tour saves one picture of each kind and the tests check which rows
 // drew which warning: both read the warning's text as a person does.
 #ifndef HOSTKIT_WARNING_TEXT_H
 #define HOSTKIT_WARNING_TEXT_H

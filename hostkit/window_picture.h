@@ -1,6 +1,6 @@
 // window_picture.h - what a window shows, as pixels, and saved as a PNG file.
 //
-// The demo's tour and the dialog tests both take pictures of the library's dialogs
+// The screenshot tours and the dialog tests both take pictures of the library's dialogs
 // so that a person can look at the layout, and the tests also look at the pixels.
 #ifndef HOSTKIT_WINDOW_PICTURE_H
 #define HOSTKIT_WINDOW_PICTURE_H

@@ -12,7 +12,7 @@ Usage:
   check_guide.py mingw-link GUIDE.md ARCH KIT SOURCE.c OUTPUT.exe
       runs the guide's MinGW link line of ARCH on SOURCE.c against the kit at KIT
   check_guide.py file-messages GUIDE.md MESSAGES.txt
-      MESSAGES.txt holds "kind: message" lines of the demo's message tour; each row of
+      MESSAGES.txt holds "kind: message" lines of the message tour (tours/); each row of
       "What the exchange library says about a file" must have its kind there with the
       same words after the path, and each kind a row
 """

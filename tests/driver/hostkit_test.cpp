@@ -1,4 +1,4 @@
-// The shared pictures and warning kinds: what the demo and the tests rely on.
+// The shared pictures and warning kinds: what the tours and the tests rely on.
 #include <gtest/gtest.h>
 
 #include <warning_text.h>

@@ -1,6 +1,6 @@
 // message_tour.h - the exchange library's messages, as a person meets them in the browser.
-#ifndef DERARDEMO_MESSAGE_TOUR_H
-#define DERARDEMO_MESSAGE_TOUR_H
+#ifndef TOURS_MESSAGE_TOUR_H
+#define TOURS_MESSAGE_TOUR_H
 
 #include <string>
 

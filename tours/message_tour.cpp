@@ -169,6 +169,9 @@ void MessageTour::Check(const Refusal& refusal, const std::string& text, HWND bo
     if (refusal.column > 0 && !NamesNumber(text, "column", refusal.column))
         Fault(refusal.kind + ": the message does not name column " + std::to_string(refusal.column) + ": \"" +
               text + "\"");
+    if (Dialog(box).Caption() != kHostName)
+        Fault(refusal.kind + ": the message box is captioned \"" + Dialog(box).Caption() + "\", not \"" + kHostName +
+              "\"");
     // A box wider or taller than the screen hides part of its text and its OK button.
     RECT rect;
     GetWindowRect(box, &rect);

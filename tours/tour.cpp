@@ -831,6 +831,8 @@ int Tour::RunDpiPictures(int firstNumber)
 
 } // namespace
 
+const char kHostName[] = "derardemo";
+
 TourUser::TourUser(std::vector<std::string>& failures, const std::string& prefix)
 {
     hostkit::SetFailureReporter({ [&failures, prefix](const std::string& message) {

@@ -1,6 +1,6 @@
-// tour.h - the demo's scripted tour: every dialog of the library, saved as PNG.
-#ifndef DERARDEMO_TOUR_H
-#define DERARDEMO_TOUR_H
+// tour.h - the scripted tour of the demo host: every dialog of the library, saved as PNG.
+#ifndef TOURS_TOUR_H
+#define TOURS_TOUR_H
 
 #include <string>
 #include <vector>
@@ -17,6 +17,10 @@ public:
     ~TourUser();   // failures reported later go to stderr, not to the list
 };
 using Step = std::function<bool()>;
+
+// The host's name, the caption of the library's message boxes: the demo host's, which the
+// tours play (derardemo.exe's base name), so that the pictures show what the demo shows.
+extern const char kHostName[];
 
 // Ends a tour: prints each failure and the count of pictures under the tour's name,
 // and returns the exit code (0 when nothing failed).
