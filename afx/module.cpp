@@ -1,4 +1,5 @@
-// The process's module state, extension modules and the resource lookup rule.
+// The process's module state, extension modules, the resource lookup rule and derafx.dll's
+// start-up.
 #include "afxwin.h"
 #include "afxdllx.h"
 
@@ -114,10 +115,14 @@ CDynLinkLibrary::~CDynLinkLibrary()
     }
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE /*hInstance*/, DWORD dwReason, LPVOID pReserved)
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pReserved)
 {
-    // A host that loads a DLL built on the class layer, and with it derafx.dll, may free both.
-    if (dwReason == DLL_PROCESS_DETACH && pReserved == NULL)
+    // A host that loads a DLL built on the class layer, and with it derafx.dll, may free both
+    // after each use: derafx.dll is loaded once.
+    if (dwReason == DLL_PROCESS_ATTACH)
+        AfxKeepModuleLoaded(hInstance);
+    // FreeLibrary where it could not be kept.
+    else if (dwReason == DLL_PROCESS_DETACH && pReserved == NULL)
         AfxFreeRuntimeReserve();
     return TRUE;
 }
