@@ -4,8 +4,8 @@
 // The object handed out is the platform's own accessible object for the window's client
 // area (CreateStdAccessibleObject: role, state, location, default action, all as the
 // platform gives them), wrapped so that only its name is ours. oleacc, ole32 and oleaut32
-// are loaded on the first request of an assistive program, so that a host that never sees
-// one never loads them (and derafx.dll imports none of them).
+// are loaded from the system folder on the first request of an assistive program, so that a
+// host that never sees one never loads them (and derafx.dll imports none of them).
 #include "afximpl.h"
 
 #include <oleacc.h>
@@ -48,9 +48,9 @@ const AccessibilityCalls* Calls()
 {
     static const AccessibilityCalls* const pCalls = []() -> const AccessibilityCalls* {
         static AccessibilityCalls calls;
-        HMODULE hOleacc = LoadLibraryA("oleacc.dll");
-        HMODULE hOle32 = LoadLibraryA("ole32.dll");
-        HMODULE hOleaut32 = LoadLibraryA("oleaut32.dll");
+        HMODULE hOleacc = AfxLoadSystemLibrary(L"oleacc.dll");
+        HMODULE hOle32 = AfxLoadSystemLibrary(L"ole32.dll");
+        HMODULE hOleaut32 = AfxLoadSystemLibrary(L"oleaut32.dll");
         const bool bAll = Resolve(hOleacc, "CreateStdAccessibleObject", calls.CreateStdAccessibleObject) &&
                           Resolve(hOleacc, "LresultFromObject", calls.LresultFromObject) &&
                           Resolve(hOle32, "CoInitializeEx", calls.CoInitializeEx) &&
@@ -228,6 +228,9 @@ CAccessibleName::CAccessibleName(const CString& name)
 
 CAccessibleName::~CAccessibleName()
 {
+    // No assistive program asked: nothing was loaded for this name, and nothing is now.
+    if (m_pObject == NULL && !m_bLeaveApartment)
+        return;
     const AccessibilityCalls* pCalls = Calls();
     if (m_pObject != NULL)
     {

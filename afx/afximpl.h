@@ -22,6 +22,11 @@ struct AfxWndInternals
 // top-level window, then that window's last active popup. NULL when there is none.
 HWND AfxGetSafeOwnerHwnd(HWND hWndParent);
 
+// Loads one of the system's own libraries ("oleacc.dll") from the system folder, by its
+// full path, with what it imports looked for there too: never a copy beside the host's
+// program or in a folder of documents. NULL when it cannot be loaded (GetLastError says why).
+HMODULE AfxLoadSystemLibrary(LPCWSTR lpszName);
+
 // Registers the list view, tree view and tooltip classes once per process.
 void AfxInitCommonControlsOnce();
 

@@ -1,8 +1,10 @@
-// The process's module state, extension modules and the resource lookup rule.
+// The process's module state, extension modules, the resource lookup rule, the loading of
+// the system's libraries and derafx.dll's start-up.
 #include "afxwin.h"
 #include "afxdllx.h"
 
 #include <string.h>
+#include <wchar.h>
 
 namespace {
 
@@ -43,6 +45,26 @@ bool IsModuleLoaded(HMODULE hModule)
 }
 
 }  // namespace
+
+HMODULE AfxLoadSystemLibrary(LPCWSTR lpszName)
+{
+    // By its full path, so that no module of that name elsewhere (beside the host's program,
+    // in its current folder, on PATH, or loaded by the process already) can stand in for it.
+    WCHAR szPath[MAX_PATH];
+    const UINT nFolder = ::GetSystemDirectoryW(szPath, MAX_PATH);
+    const size_t nName = wcslen(lpszName);
+    if (nFolder == 0 || nFolder + 1 + nName >= MAX_PATH)
+        return NULL;
+    szPath[nFolder] = L'\\';
+    memcpy(szPath + nFolder + 1, lpszName, (nName + 1) * sizeof(WCHAR));
+    // What it imports in turn is looked for in the system folder alone.
+    HMODULE hModule = ::LoadLibraryExW(szPath, NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // A system without the search flags (before Windows 8, or Windows 7 without its update
+    // KB2533623) refuses them: its imports are then looked for in the system folder first.
+    if (hModule == NULL && ::GetLastError() == ERROR_INVALID_PARAMETER)
+        hModule = ::LoadLibraryExW(szPath, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
+    return hModule;
+}
 
 AFX_MODULE_STATE* AFXAPI AfxGetModuleState() { return &ModuleState(); }
 HINSTANCE AFXAPI AfxGetInstanceHandle() { return ModuleState().m_hCurrentInstanceHandle; }
@@ -114,10 +136,14 @@ CDynLinkLibrary::~CDynLinkLibrary()
     }
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE /*hInstance*/, DWORD dwReason, LPVOID pReserved)
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pReserved)
 {
-    // A host that loads a DLL built on the class layer, and with it derafx.dll, may free both.
-    if (dwReason == DLL_PROCESS_DETACH && pReserved == NULL)
+    // A host that loads a DLL built on the class layer, and with it derafx.dll, may free both
+    // after each use: derafx.dll is loaded once.
+    if (dwReason == DLL_PROCESS_ATTACH)
+        AfxKeepModuleLoaded(hInstance);
+    // FreeLibrary where it could not be kept.
+    else if (dwReason == DLL_PROCESS_DETACH && pReserved == NULL)
         AfxFreeRuntimeReserve();
     return TRUE;
 }

@@ -1,6 +1,7 @@
 // KivAttachments.cpp - each thread's stack of attachments: a thread_local natively; on
-// Windows a TLS slot of the DLL, whose DllMain ends the stack of a thread that ends and,
-// when the DLL is freed, every stack left (so that an open write leaves nothing).
+// Windows a TLS slot of the DLL, whose DllMain keeps the DLL loaded once loaded, ends the
+// stack of a thread that ends and, should the DLL be freed, every stack left (so that an
+// open write leaves nothing).
 #include "KivAttachments.h"
 
 KivAttachment* KivThread::Attach(KvdLegacyToUtf8 convert)
@@ -103,15 +104,26 @@ void __freeres();
 }
 #endif
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE /*instance*/, DWORD reason, LPVOID reserved)
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
     switch (reason) {
+    case DLL_PROCESS_ATTACH: {
+        // Loaded once, kept until the process ends: the C++ runtime linked in keeps a
+        // thread-local storage slot and a thread record at every load that no unload gives
+        // back, so a host that loads and frees the library for each use would run out of
+        // slots after a few hundred uses. Should the platform refuse, it goes on unpinned.
+        HMODULE kept = nullptr;
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                           reinterpret_cast<LPCWSTR>(instance), &kept);
+        break;
+    }
     case DLL_THREAD_DETACH:
         EndThisThread();  // its writes are abandoned: their temporary files go
         break;
     case DLL_PROCESS_DETACH: {
-        // FreeLibrary (reserved NULL): the process goes on without this code. At the
-        // process's end the system closes every handle, and temporary files go with them.
+        // FreeLibrary where the library could not be kept (reserved NULL): the process goes
+        // on without this code. At the process's end the system closes every handle, and
+        // temporary files go with them.
         if (reserved == nullptr) {
             EndAllThreads();
             DWORD slot = g_slot.exchange(TLS_OUT_OF_INDEXES);

@@ -1,4 +1,5 @@
-// derar.dll start-up: the library joins the host's resource chain as an extension module.
+// derar.dll start-up: the library joins the host's resource chain as an extension module
+// and stays loaded until the process ends.
 #include <afxwin.h>
 #include <afxdllx.h>
 
@@ -17,10 +18,13 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pRese
             return FALSE;
         // Joins the library's resources to the host's resource chain until the library unloads.
         new CDynLinkLibrary(derarModule);
+        // A host may load and free the library for each call: the first load is the only one.
+        AfxKeepModuleLoaded(hInstance);
     }
     else if (dwReason == DLL_PROCESS_DETACH)
     {
-        // A host that frees the library must not keep its record in the chain: take it out.
+        // The end of the process, or a FreeLibrary where the library could not be kept: a
+        // host that goes on must not keep its record in the chain. Take it out.
         AfxTermExtensionModule(derarModule);
         // FreeLibrary (not the end of the process): the heap outlives the library.
         if (pReserved == NULL)

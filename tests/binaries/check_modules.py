@@ -112,6 +112,14 @@ DERAR_EXPORTS = {"KivImpExpDialog", "KivBrowseDialog"}
 KIV_CALLS = {"KivAttach", "KivOpen", "KivGetNextObject", "KivGetNextValue", "KivStringToDate", "KivDetach",
              "KivBeginWrite", "KivPutObject", "KivPutValue", "KivCommitWrite", "KivAbandonWrite"}
 RUNTIME_DLL = re.compile(r"^(libstdc\+\+|libgcc|libwinpthread)", re.IGNORECASE)
+# The system DLLs that a shipped module may import, and whether each is one of Windows'
+# known DLLs (always the system folder's copy; the others are looked for beside the program
+# first, and a host must not put a DLL of such a name there). Our own three come beside them.
+SYSTEM_DLLS = {
+    "kernel32.dll": True, "user32.dll": True, "gdi32.dll": True, "advapi32.dll": True,
+    "comdlg32.dll": True, "msvcrt.dll": True, "ole32.dll": True, "comctl32.dll": False,
+}
+OUR_DLLS = {"derar.dll", "derafx.dll", "kiv.dll"}
 
 
 class Report:
@@ -143,6 +151,10 @@ def check_module_basics(report, label, module, arch):
     report.check(f"{label}: architecture", arch, module.architecture)
     runtime = sorted(n for n in module.imports() if RUNTIME_DLL.match(n))
     report.check(f"{label}: MinGW runtime DLLs imported", [], runtime)
+    others = sorted(n for n in module.imports() if n.lower() not in SYSTEM_DLLS and n.lower() not in OUR_DLLS)
+    report.check(f"{label}: DLLs imported that are neither the system's nor ours", [], others)
+    # A delay-loaded DLL is looked for at its first call, by the search of that moment.
+    report.check(f"{label}: delay-loaded DLLs", [], module.delay_imports())
 
 
 def check_linkage(report, derar, kiv, derafx):
@@ -333,6 +345,8 @@ def main():
     check_accelerators(report, resources)
     check_version(report, derar)
 
+    not_known = sorted({n.lower() for m in modules.values() for n in m.imports() if SYSTEM_DLLS.get(n.lower()) is False})
+    print(f"note: imported system DLLs that are not known DLLs: {', '.join(not_known) or 'none'}")
     print(f"{args.arch}: {report.cases - report.failures} of {report.cases} cases passed")
     return 1 if report.failures else 0
 

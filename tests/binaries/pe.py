@@ -40,6 +40,10 @@ class Module:
                                               for i in entry.imports]
                 for entry in getattr(self.pe, "DIRECTORY_ENTRY_IMPORT", [])}
 
+    def delay_imports(self):
+        """The DLLs named by the delay-load directory (loaded at the first call, not by the loader)."""
+        return [entry.dll.decode("latin-1") for entry in getattr(self.pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])]
+
     def resources(self):
         """{(type, name): {language: bytes}}; type and name are ints or upper-case strings."""
         def key(entry):
