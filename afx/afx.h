@@ -184,9 +184,12 @@ struct CFileStatus
 class AFX_CLASS_EXPORT CFile
 {
 public:
-    // TRUE when a file or directory exists at the path (looked up as a directory entry, so a
-    // path ending in a separator, a drive root or a path with wildcards gives FALSE; so does a
-    // path that does not fit in MAX_PATH).
+    // TRUE when a file or directory exists at the path, as the platform resolves it for an
+    // open: relative, UNC, "\\?\" (of any length) and "\\.\" paths, forward slashes, trailing
+    // dots and spaces. A path ending in a separator (so a drive root) or holding wildcards
+    // gives FALSE. A device or pipe ("CON", "COM1", "\\.\pipe\x") gives TRUE without being
+    // opened: it is there, and whoever opens it says what it is. m_szFullName is empty when
+    // the absolute path does not fit in it.
     static BOOL PASCAL GetStatus(LPCSTR lpszFileName, CFileStatus& rStatus);
 };
 

@@ -56,7 +56,9 @@ public:
     virtual BOOL Create(BOOL bFindDialogOnly, LPCSTR lpszFindWhat, LPCSTR lpszReplaceWith = NULL,
                         DWORD dwFlags = FR_DOWN, CWnd* pParentWnd = NULL);
 
-    // The dialog that sent FINDMSGSTRING with this lParam; NULL for 0.
+    // The dialog that sent FINDMSGSTRING with this lParam: the object whose m_fr it is, among
+    // those created (Create) and not yet destroyed. NULL for any other number, which is
+    // never read: another window may send the message with a pointer of its own.
     static CFindReplaceDialog* PASCAL GetNotifier(LPARAM lParam);
 
     // What the request asks.

@@ -25,6 +25,21 @@ struct AfxFindDialogs
         return hDlg;
     }
 
+    // The object whose request block lParam is, or NULL. Any window can send the registered
+    // message with any number: it is compared with the blocks of ours, never read.
+    static CFindReplaceDialog* Owning(LPARAM lParam)
+    {
+        CFindReplaceDialog* pOwner = NULL;
+        if (lParam == 0)
+            return NULL;
+        ::AcquireSRWLockShared(&s_lock);
+        for (CFindReplaceDialog* p = s_pFirst; p != NULL && pOwner == NULL; p = p->m_pNext)
+            if (reinterpret_cast<LPARAM>(&p->m_fr) == lParam)
+                pOwner = p;
+        ::ReleaseSRWLockShared(&s_lock);
+        return pOwner;
+    }
+
     static LRESULT CALLBACK KeyHook(int nCode, WPARAM wParam, LPARAM lParam)
     {
         MSG* pMsg = reinterpret_cast<MSG*>(lParam);
@@ -149,9 +164,7 @@ BOOL CFindReplaceDialog::Create(BOOL bFindDialogOnly, LPCSTR lpszFindWhat, LPCST
 
 CFindReplaceDialog* PASCAL CFindReplaceDialog::GetNotifier(LPARAM lParam)
 {
-    if (lParam == 0)
-        return NULL;
-    return reinterpret_cast<CFindReplaceDialog*>(reinterpret_cast<FINDREPLACEA*>(lParam)->lCustData);
+    return AfxFindDialogs::Owning(lParam);
 }
 
 CString CFindReplaceDialog::GetFindString() const

@@ -20,6 +20,21 @@ bool HasExchangeExtension(const char* pszName)
     return nLength >= 4 && _stricmp(pszName + nLength - 4, ".kvd") == 0;
 }
 
+// The exchange files of the folder where a name from the combo box is opened: the
+// directory text with the name put right after it. An empty text is the current folder
+// and "C:" the drive's current folder, as for the open, not the drive's root. A text
+// without its separator keeps the one put between (its folder is listed, as always).
+// No separator is doubled: a "\\?\" path is taken as it stands, with no doubled one read
+// as one.
+CString ExchangeFilePattern(const CString& strDirectory)
+{
+    const int nLength = strDirectory.GetLength();
+    const char cLast = nLength > 0 ? strDirectory[nLength - 1] : '\0';
+    if (nLength == 0 || cLast == '\\' || cLast == '/' || cLast == ':')
+        return strDirectory + "*.kvd";
+    return strDirectory + "\\*.kvd";
+}
+
 }  // namespace
 
 void CBrowseDialog::RefreshFile()
@@ -118,8 +133,7 @@ void CBrowseDialog::RefillFileCombo()
 {
     m_pFileCombo->ResetContent();
 
-    // The directory already ends with its separator; the search reads the doubled one as one.
-    CString strPattern = m_strPathName + "\\*.kvd";
+    CString strPattern = ExchangeFilePattern(m_strPathName);
     struct _finddata_t found;
     intptr_t hFind = _findfirst(strPattern, &found);
     if (hFind != -1)

@@ -13,6 +13,11 @@ static const char kClassName[] = "MS_WINHELP";
  * of the file name, WORD offset of extra data (offsets from the block's start). */
 #define BLOCK_HEADER_SIZE 16
 #define FILE_NAME_MAX 260
+/* How long a request passed on to another program's help window may take. That window
+ * answers at once when its thread is the one waiting in WinHelpA for this window; one
+ * that does not answer in this time is hung or busy, and the thread passing it on (the
+ * host's, with its dialog) must not wait for it. */
+#define FORWARD_TIMEOUT_MS 250
 
 typedef struct HelpWindowState {
     DerarHelpHandler handler;
@@ -74,7 +79,9 @@ static BOOL ForwardToCallersProcess(HWND self, HWND caller, COPYDATASTRUCT* data
         GetWindowThreadProcessId(other, &process);
         if (other != self && process == callerProcess) {
             DWORD_PTR answer = 0;
-            SendMessageTimeoutA(other, WM_COPYDATA, (WPARAM)caller, (LPARAM)data, SMTO_BLOCK, 5000, &answer);
+            if (!SendMessageTimeoutA(other, WM_COPYDATA, (WPARAM)caller, (LPARAM)data, SMTO_BLOCK | SMTO_ABORTIFHUNG,
+                                     FORWARD_TIMEOUT_MS, &answer))
+                answer = FALSE; /* hung, busy or gone: the request is given up */
             *result = (LRESULT)answer;
             return TRUE;
         }

@@ -24,7 +24,8 @@
  * needs user32 and kernel32 only, and calls no function of a C or C++ runtime. The window is hidden and lives on
  * the thread that created it, which must dispatch messages (a host's UI thread does;
  * the dialogs' modal loops do). A request from a window of another process goes to that
- * process's own help window, if it has one.
+ * process's own help window, if it has one; one that does not answer within a quarter
+ * of a second is given up, so a hung program never holds up the host's dialog.
  */
 #ifndef DERARHELP_H
 #define DERARHELP_H

@@ -253,6 +253,52 @@ TEST_F(Find, CloseWithTheFindDialogOpenEndsBoth)
     }
 }
 
+// The Find dialog's registered message can come from any window, with a number of its own
+// for the request block: only the block of the browser's own Find dialog is read. Before,
+// a block the process cannot read ended the host.
+TEST_F(Find, RequestsThatAreNotTheFindDialogsOwnAreIgnored)
+{
+    const UINT findMessage = RegisterWindowMessageA(FINDMSGSTRINGA);
+    void* noAccess = VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_NOACCESS);
+    ASSERT_NE(noAccess, nullptr);
+    static char what[] = "Survey";
+    static FINDREPLACEA forged = {};
+    forged.lStructSize = sizeof forged;
+    forged.Flags = FR_FINDNEXT | FR_DOWN;
+    forged.lpstrFindWhat = what;
+    forged.wFindWhatLen = sizeof what;
+    struct Case {
+        const char* name;
+        LPARAM block;
+    } cases[] = {
+        { "memory this process cannot read", reinterpret_cast<LPARAM>(noAccess) },
+        { "a readable block of another program asking for a search", reinterpret_cast<LPARAM>(&forged) },
+        { "no block", 0 },
+    };
+    std::string selected;
+    ScriptedUser user;
+    user.When(browser_host::kCaption, [](Dialog& d) { browser_host::PressKeyWith(d, 'F', kControl); });
+    user.When(kFindCaption, [](Dialog& f) { browser_host::Type(f, "Survey"); });
+    user.When(browser_host::kCaption, [&](Dialog& d) {
+        selected = SelectedText(d.Tree(IDC_TREE));
+        // Sent and posted, as another window may do either.
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            SendMessageA(d.Handle(), findMessage, 0, c.block);
+            PostMessageA(d.Handle(), findMessage, 0, c.block);
+        }
+    });
+    user.When(browser_host::kCaption, [&](Dialog& d) {
+        EXPECT_EQ(SelectedText(d.Tree(IDC_TREE)), selected) << "no search ran";
+        ASSERT_NE(FindWindowOpen(), nullptr) << "the browser's own Find dialog is still there";
+        Dialog(FindWindowOpen()).Click(IDCANCEL);
+        d.Click(IDOK);
+    });
+    Run(user);
+    EXPECT_TRUE(user.MessageBoxTexts().empty()) << user.MessageBoxTexts().front();
+    VirtualFree(noAccess, 0, MEM_RELEASE);
+}
+
 // A Find leaves the documented commands as they were: Collapse Tree after a deep match
 // closes the second level and keeps the deeper items that the match opened.
 TEST_F(Find, TheTreeCommandsAfterAFind)

@@ -198,4 +198,131 @@ TEST(HelpRequestBlock, IsReadWithinItsBoundsAndItsBuffer)
     }
 }
 
+// ---- a request for another program ------------------------------------------
+
+// The other program of the forward tests: this program again, running one of these two.
+// Each makes its own help window (the one a request from its windows is passed on to).
+
+// Answers: exits 0 once its handler has seen context 4, 2 if none comes within a minute.
+void Answered(const DerarHelpRequest* request, void* done)
+{
+    *static_cast<int*>(done) = request->data == DERAR_HELP_CONTEXT_EXPORT ? 0 : 1;
+}
+
+TEST(HelpForwardChild, DISABLED_Answers)
+{
+    int done = -1;
+    HWND window = DerarCreateHelpWindow(GetModuleHandleA(nullptr), Answered, &done);
+    const ULONGLONG end = GetTickCount64() + 60000;
+    MSG msg;
+    while (window != nullptr && done < 0 && GetTickCount64() < end) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+    }
+    ExitProcess(done < 0 ? 2 : static_cast<UINT>(done));
+}
+
+// Hung: its thread never takes a message again.
+TEST(HelpForwardChild, DISABLED_Hung)
+{
+    DerarCreateHelpWindow(GetModuleHandleA(nullptr), Answered, nullptr);
+    Sleep(120000);
+    ExitProcess(0);
+}
+
+// This program running one child test; its help window once it has made it.
+class OtherProgram {
+public:
+    explicit OtherProgram(const char* test)
+    {
+        char self[MAX_PATH];
+        GetModuleFileNameA(nullptr, self, MAX_PATH);
+        std::string command =
+            std::string("\"") + self + "\" --gtest_also_run_disabled_tests --gtest_filter=HelpForwardChild." + test;
+        // Its report must not take the place of this program's.
+        char report[MAX_PATH] = "";
+        const bool bReport = GetEnvironmentVariableA("GTEST_OUTPUT", report, MAX_PATH) > 0;
+        SetEnvironmentVariableA("GTEST_OUTPUT", nullptr);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        m_started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                   &m_process) != FALSE;
+        if (bReport)
+            SetEnvironmentVariableA("GTEST_OUTPUT", report);
+        const ULONGLONG end = GetTickCount64() + 30000ull * dialog_driver::TimeScale();
+        while (m_started && m_window == nullptr && GetTickCount64() < end) {
+            for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "MS_WINHELP", nullptr)) != nullptr;) {
+                DWORD process = 0;
+                GetWindowThreadProcessId(window, &process);
+                if (process == m_process.dwProcessId)
+                    m_window = window;
+            }
+            Sleep(20);
+        }
+    }
+    ~OtherProgram()
+    {
+        if (!m_started)
+            return;
+        if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT)
+            TerminateProcess(m_process.hProcess, 99);
+        CloseHandle(m_process.hThread);
+        CloseHandle(m_process.hProcess);
+    }
+    HWND Window() const { return m_window; }
+    // Its exit code once it has ended, or -1 when it is still running after waitMs.
+    long ExitCode(DWORD waitMs) const
+    {
+        if (WaitForSingleObject(m_process.hProcess, waitMs * dialog_driver::TimeScale()) != WAIT_OBJECT_0)
+            return -1;
+        DWORD code = 0;
+        GetExitCodeProcess(m_process.hProcess, &code);
+        return static_cast<long>(code);
+    }
+
+private:
+    bool m_started = false;
+    PROCESS_INFORMATION m_process = {};
+    HWND m_window = nullptr;
+};
+
+// FindWindow hands WinHelpA one help window for the whole desktop: a request from another
+// program's window that reaches ours goes to that program's help window, and one that does
+// not answer (hung) is given up at once, so the thread of ours that passes it on (a dialog's)
+// is never held for seconds.
+TEST_F(HelpWindow, RequestOfAnotherProgramGoesToItsWindowOrIsGivenUpWhenItHangs)
+{
+    struct Case {
+        const char* name;
+        const char* child;
+        LRESULT result;  // what our window answers
+        long childExit;  // -1: still running (it never got the request)
+    };
+    const Case cases[] = {
+        { "it answers", "DISABLED_Answers", TRUE, 0 },
+        { "it hangs", "DISABLED_Hung", FALSE, -1 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_seen.clear();
+        OtherProgram other(c.child);
+        ASSERT_NE(other.Window(), nullptr) << "the other program made no help window";
+        std::vector<BYTE> block = Block(HELP_CONTEXT, DERAR_HELP_CONTEXT_EXPORT, 16, DERAR_HELP_FILE_NAME);
+        COPYDATASTRUCT data = {};
+        data.dwData = kSignature;
+        data.cbData = static_cast<DWORD>(block.size());
+        data.lpData = block.data();
+        const ULONGLONG start = GetTickCount64();
+        // As WinHelpA sends it for a dialog of the other program (its window is the caller).
+        const LRESULT result = SendMessageA(m_window, WM_COPYDATA, reinterpret_cast<WPARAM>(other.Window()),
+                                            reinterpret_cast<LPARAM>(&data));
+        const ULONGLONG elapsed = GetTickCount64() - start;
+        EXPECT_EQ(result, c.result);
+        EXPECT_LT(elapsed, 2000u) << "the request held this thread for " << elapsed << " ms";
+        EXPECT_TRUE(m_seen.empty()) << "our handler took the other program's request";
+        EXPECT_EQ(other.ExitCode(c.childExit < 0 ? 0 : 10000), c.childExit);
+    }
+}
+
 }  // namespace
