@@ -881,10 +881,23 @@ TourUser::~TourUser()
                                   nullptr });
 }
 
+std::string PlatformName()
+{
+    const std::string wine = hostkit::WineVersion();
+    return wine.empty() ? "Windows" : "Wine " + wine;
+}
+
 int FinishTour(const char* name, const std::vector<std::string>& failures, int saved, const std::string& directory)
 {
     for (const std::string& failure : failures) std::fprintf(stderr, "%s: FAILED: %s\n", name, failure.c_str());
-    std::printf("%s: %d screenshots in %s\n", name, saved, directory.c_str());
+    // Window frames, captions and message boxes are the platform's: a picture's pixels depend
+    // on which Wine drew it, so the guide's pictures are refreshed from one only (README).
+    const std::string platform = PlatformName();
+    if (FILE* note = std::fopen((WithSeparator(directory) + "wine-version.txt").c_str(), "w")) {
+        std::fprintf(note, "%s\n", platform.c_str());
+        std::fclose(note);
+    }
+    std::printf("%s: %d screenshots in %s, drawn by %s\n", name, saved, directory.c_str(), platform.c_str());
     std::fflush(stdout);
     std::fflush(stderr);
     return failures.empty() ? 0 : 1;

@@ -56,6 +56,8 @@ def check_screenshots(directory):
     for before, after in CHANGED_BY_A_COMMAND:
         if before in raw and after in raw and raw[before] == raw[after]:
             failures.append('%s and %s show the same picture' % (before, after))
+    if not os.path.isfile(os.path.join(directory, 'wine-version.txt')):
+        failures.append('wine-version.txt: the tour did not say which Wine drew it')
     for dialog in ('export-dialog', 'browser'):
         low = sizes.get('%s-96dpi' % dialog)
         for dpi in (144, 192):
