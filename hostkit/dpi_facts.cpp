@@ -8,7 +8,10 @@ namespace {
 
 // user32's DPI calls, absent before Windows 10 version 1607 (and in the headers of this build).
 using DpiContext = HANDLE;
-const DpiContext kPerMonitorAware = reinterpret_cast<DpiContext>(static_cast<INT_PTR>(-3));
+// DPI_AWARENESS_CONTEXT_SYSTEM_AWARE: coordinates in the pixels of the system's DPI, the screen's.
+// (Wine 10 takes its monitors for 96 DPI whatever the system's, so a thread aware per monitor
+// would get the enlarged window's 96 DPI coordinates back.)
+const DpiContext kSystemAware = reinterpret_cast<DpiContext>(static_cast<INT_PTR>(-2));
 
 template <typename Function>
 Function User32(const char* name)
@@ -38,7 +41,7 @@ int WindowDpi(HWND window)
 SIZE PhysicalWindowSize(HWND window)
 {
     const auto setContext = User32<DpiContext(WINAPI*)(DpiContext)>("SetThreadDpiAwarenessContext");
-    const DpiContext before = setContext ? setContext(kPerMonitorAware) : nullptr;
+    const DpiContext before = setContext ? setContext(kSystemAware) : nullptr;
     RECT rc = {};
     GetWindowRect(window, &rc);
     if (before)

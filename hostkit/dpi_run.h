@@ -36,8 +36,8 @@ std::string ThisProgram();
 int ThreadDpiAwareness();
 // The DPI that window is drawn for (GetDpiForWindow); the screen's LOGPIXELSY without it.
 int WindowDpi(HWND window);
-// The window's size in the screen's own pixels, as a thread aware per monitor sees it:
-// larger than GetWindowRect's when the platform enlarges a program that is not DPI-aware.
+// The window's size in the screen's own pixels, as a thread aware of the system's DPI sees
+// it: larger than GetWindowRect's when the platform enlarges a program that is not DPI-aware.
 SIZE PhysicalWindowSize(HWND window);
 // The Wine that runs this process ("8.0", from ntdll's wine_get_version), or "" on Windows.
 std::string WineVersion();
