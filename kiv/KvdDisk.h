@@ -69,6 +69,10 @@ public:
     // read: up to `size` bytes from `offset`; `got` is 0 at the end of the file.
     virtual bool ReadAt(const FileHandle& file, uint64_t offset, char* data, size_t size, size_t& got,
                         Error& error) = 0;
+    // The size and time of the last change of a file opened to read it, where only the
+    // handle can tell them: false where the system keeps others from changing a file
+    // that is read (Windows' sharing), so that nothing needs to be asked.
+    virtual bool StampOfOpen(const FileHandle& /*file*/, Stamp& /*stamp*/) { return false; }
     // close: a file opened to read it. (Nothing read can be lost by a close that fails.)
     virtual bool Close(FileHandle& file, Error& error) = 0;
 

@@ -85,6 +85,18 @@ public:
         return true;
     }
 
+    // POSIX has no sharing that keeps another program from writing a file being read.
+    bool StampOfOpen(const FileHandle& file, Stamp& stamp) override
+    {
+        struct stat st;
+        if (fstat(Fd(file.file), &st) != 0)
+            return false;
+        stamp.exists = true;
+        stamp.size = static_cast<uint64_t>(st.st_size);
+        stamp.changed = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        return true;
+    }
+
     bool ReadAt(const FileHandle& file, uint64_t offset, char* data, size_t size, size_t& got,
                 Error& error) override
     {

@@ -237,8 +237,10 @@ public:
 
     bool OpenToRead(const std::string& path, FileHandle& file, Error& error) override
     {
-        HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        // Others may read it too, but neither change it nor put another file in its place
+        // while it is read: no read is cut short or mixes two files.
+        HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         if (handle == INVALID_HANDLE_VALUE)
             return FailLast(error, Call::kOpen);
         file.file = Number(handle);

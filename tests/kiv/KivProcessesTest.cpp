@@ -16,6 +16,8 @@
 
 #include "KivTestFolder.h"
 #include "KivTestSupport.h"
+#include "KivSession.h"
+#include "KvdTestDisks.h"
 #include "KvdWriteSession.h"
 #include "KvdWriter.h"
 
@@ -188,6 +190,134 @@ TEST(KivProcesses, AWriterThatKeepsTheFileIsWaitedForThenRefused)
         EXPECT_EQ(folder.Names(), std::vector<std::string>{"held.kvd"});
         for (int end : {ready[0], ready[1], release[0], release[1]})
             close(end);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+std::string ManyObjects(const std::string& prefix, int objects)
+{
+    std::string body;
+    for (int i = 0; i < objects; ++i) {
+        body += KvdObjectLine(prefix + std::to_string(i), "amy", "1", "W-1", "2001-01-01 10:00");
+        for (int v = 0; v < 3; ++v)
+            body += KvdValueLine("Survey", "", v + 1, "MD", std::to_string(i * 10 + v), "m");
+    }
+    return KvdFile(body);
+}
+
+// A host reads a file while another process changes it: it gets the whole file as it
+// was, or the objects before the change and then the end with ERROR_READ_FAULT (EIO
+// here) - never another content, never an early end that looks like the file's.
+TEST(KivProcesses, AReaderGetsTheWholeFileOrAnEndThatSaysItFailed)
+{
+    constexpr int kObjects = 20000;  // 1.6 MB: the reader's buffer is filled six times
+    struct Case {
+        const char* what;
+        void (*change)(const std::string& path);
+        bool whole;  // the change cannot reach the reader
+    };
+    const Case cases[] = {
+        {"truncated and written anew in place",
+         [](const std::string& path) { WriteBytes(path, ManyObjects("Other", kObjects)); }, false},
+        {"cut to half its length",
+         [](const std::string& path) {
+             int ignored = truncate(path.c_str(), static_cast<off_t>(ReadBytes(path).size() / 2));
+             (void)ignored;
+         },
+         false},
+        {"rewritten in place, the same length",
+         [](const std::string& path) {
+             std::string bytes = ReadBytes(path);
+             bytes.replace(bytes.size() / 2, 5, "#####");
+             FILE* file = std::fopen(path.c_str(), "r+");
+             std::fwrite(bytes.data(), 1, bytes.size(), file);
+             std::fclose(file);
+         },
+         false},
+        {"replaced by a write of the library",
+         [](const std::string& path) {
+             KvdWriteSession write;
+             bool done = write.Begin(path.c_str(), KvdWriteSession::kReplace) &&
+                         write.PutObject("New", "", "", "", "2001-01-01 10:00") && write.Commit();
+             if (!done)
+                 std::fprintf(stderr, "%s\n", write.Message().c_str());
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        TestFolder folder;
+        const std::string path = folder / "big.kvd";
+        WriteBytes(path, ManyObjects("Obj", kObjects));
+        char* message = nullptr;
+        ASSERT_EQ(KivAttach(&message), 1);
+        ASSERT_EQ(KivOpen(path.c_str(), &message, 0), 1) << message;
+        char* name = nullptr;
+        int delivered = 0, foreign = 0;
+        for (; delivered < 5 && KivGetNextObject(&name, nullptr, nullptr, nullptr, nullptr); ++delivered)
+            foreign += std::string(name) != "Obj" + std::to_string(delivered);
+        pid_t child = fork();
+        if (child == 0) {
+            c.change(path);
+            _exit(0);
+        }
+        waitpid(child, nullptr, 0);
+        int values = 0;
+        for (;;) {
+            char* value = nullptr;
+            while (KivGetNextValue(nullptr, nullptr, nullptr, nullptr, &value, nullptr, nullptr))
+                ++values;
+            if (!KivGetNextObject(&name, nullptr, nullptr, nullptr, nullptr))
+                break;
+            foreign += std::string(name) != "Obj" + std::to_string(delivered);
+            ++delivered;
+        }
+        const int endedWith = errno;
+        KivDetach();
+        EXPECT_EQ(foreign, 0) << c.what << ": objects of another content were delivered";
+        if (c.whole || delivered == kObjects) {
+            EXPECT_EQ(delivered, kObjects) << c.what;
+            EXPECT_EQ(values, 3 * (kObjects - 4)) << c.what;  // the fifth one's values come after the change
+            EXPECT_EQ(endedWith, 0) << c.what;
+        } else {
+            EXPECT_EQ(endedWith, EIO) << c.what << ": " << delivered << " objects, then an end like the file's";
+        }
+        std::printf("%s: %d objects delivered\n", c.what, delivered);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A read that the disk fails while the objects are delivered: the delivery ends there,
+// and the session says that it failed; at the real end it says not.
+TEST(KivProcesses, ADiskFaultInTheDeliveryIsAnEndThatSaysItFailed)
+{
+    TestFolder folder;
+    const std::string path = folder / "big.kvd";
+    WriteBytes(path, ManyObjects("Obj", 20000));
+    for (int failCall : {0, 1, 3}) {  // counted from the first object on; 0: none fails
+        FaultDisk disk;
+        KivSession session(disk);
+        ASSERT_TRUE(session.Open(path.c_str())) << session.Message();
+        disk.FailCall(failCall);
+        int objects = 0;
+        KivSession::Object object;
+        KivSession::Value value;
+        while (session.NextObject(object)) {
+            EXPECT_EQ(std::string(object.name), "Obj" + std::to_string(objects));
+            ++objects;
+            while (session.NextValue(value)) {
+            }
+        }
+        EXPECT_EQ(session.DeliveryFailed(), failCall != 0) << failCall << ": " << objects << " objects";
+        EXPECT_EQ(objects == 20000, failCall == 0) << failCall << ": " << objects << " objects";
+        if (failCall != 0)
+            EXPECT_NE(session.Message().find("reading stopped"), std::string::npos) << session.Message();
+        EXPECT_FALSE(session.NextObject(object)) << "nothing after the end";
     }
 }
 

@@ -31,6 +31,10 @@ public:
     bool ListBeside(const std::string& target, std::vector<std::string>& suffixes, kvddisk::Error& error) override;
     bool RemoveLeftover(const std::string& path, unsigned long process, kvddisk::Error& error) override;
     unsigned long ProcessId() override;
+    bool StampOfOpen(const kvddisk::FileHandle& file, kvddisk::Stamp& stamp) override
+    {
+        return inner_.StampOfOpen(file, stamp);
+    }
     // The writers' lock, as the inner disk keeps it (never failed by Before).
     bool OpenLock(const std::string& path, bool create, kvddisk::FileHandle& lock, kvddisk::Error& error) override
     {
