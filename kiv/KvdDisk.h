@@ -217,7 +217,8 @@ void RemoveLeftoversBeside(Disk& disk, const std::string& target);
 // The writers of one process share its lock of a file: the lock is between processes,
 // and within one the commit's last step goes one at a time (KvdWriteSession.cpp).
 //
-// A writer that meets another waits up to `wait`, trying every millisecond. While it
+// A writer that meets another waits up to `wait`, trying every 0.2 ms, after 50 ms every
+// millisecond. While it
 // waits it holds the waiters' range, and a writer that lets go of a lock that others
 // waited for stays back for a moment at its next take: a program that commits in a
 // loop does not shut the others out.

@@ -15,7 +15,11 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kWriterSlot = 0;
 constexpr int kWaiterSlot = 1;
-constexpr auto kPoll = std::chrono::milliseconds(1);
+// Tries come often while a wait is short, as behind one or two commits of a small file,
+// so that the next writer follows at once; seldom when it is long.
+constexpr auto kPollSoon = std::chrono::microseconds(200);
+constexpr auto kPollLater = std::chrono::milliseconds(1);
+constexpr auto kSoon = std::chrono::milliseconds(50);
 // How long a writer that others waited for stays back at its next take: long enough
 // for a waiter that held the old file to open the new one and take it.
 constexpr auto kGiveWay = std::chrono::milliseconds(30);
@@ -87,7 +91,9 @@ WriteLock::Result WriteLock::Take(const std::string& target, unsigned waitMillis
         target_ = target;
         return Result::kHeld;
     }
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMilliseconds);
+    const Clock::time_point begun = Clock::now();
+    const Clock::time_point deadline = begun + std::chrono::milliseconds(waitMilliseconds);
+    auto pause = [&] { std::this_thread::sleep_for(Clock::now() - begun < kSoon ? kPollSoon : kPollLater); };
     const Clock::time_point giveWay = GiveWayUntil(target);
     Error error;
     for (;;) {
@@ -100,7 +106,7 @@ WriteLock::Result WriteLock::Take(const std::string& target, unsigned waitMillis
                 return Result::kNone;
             if (Clock::now() >= deadline)
                 return Result::kBusy;
-            std::this_thread::sleep_for(kPoll);
+            pause();
             continue;
         }
         bool waiting = false;
@@ -119,7 +125,7 @@ WriteLock::Result WriteLock::Take(const std::string& target, unsigned waitMillis
                 break;
             if (!waiting && disk_.TryLock(lock, kWaiterSlot, false) == Disk::Locked::kTaken)
                 waiting = true;
-            std::this_thread::sleep_for(kPoll);
+            pause();
             if (JoinShared(path)) {  // another writer of this process took it meanwhile
                 if (waiting)
                     disk_.Unlock(lock, kWaiterSlot);
