@@ -104,8 +104,11 @@ private:
     // found ..." says badly.
     Record FailSaying(const char* at, const std::string& what, const std::string& todo);
     std::string PathText() const;
+    bool ChangedSinceOpen();
 
     kvddisk::Disk& disk_;
+    kvddisk::Stamp opened_;  // the open file then, where the disk can tell (watched_)
+    bool watched_ = false;
     kvddisk::FileHandle file_;
     uint64_t offset_ = 0;  // of the next read
     std::string path_;
