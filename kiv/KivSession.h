@@ -74,6 +74,7 @@ private:
     };
     void Finish();
 
+    kvddisk::Disk& disk_;
     KvdReader reader_;
     State state_ = kNoFile;
     bool fileIsUtf8_ = true;

@@ -117,7 +117,7 @@ KvdMergeEnd MergeUpdate(KvdReader* target, KvdPutObjects& put, kvddisk::NewFile&
         size_t length = raw.size;
         if (convert != nullptr) {
             converted = LegacyLineToUtf8(std::string_view(line, length), convert);
-            if (converted.size() > KvdReader::kMaxLine + 2)
+            if (!KvdReader::Fits(converted.data(), converted.size()))
                 return KvdMergeEnd::kLineTooLong;
             line = converted.data();
             length = converted.size();
