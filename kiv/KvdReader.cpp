@@ -216,7 +216,7 @@ bool KvdReader::Open(const char* path)
                         "Choose a .kvd file."),
                false;
 
-    if (!disk_.OpenToRead(path_, file_, diskError_))
+    if (!kvddisk::OpenToReadWaiting(disk_, path_, file_, diskError_))
         return FailFile("the file cannot be read (" + Detail() +
                             "): another program may hold it open, or you may not be allowed to read it.",
                         "Close that program or check your access, then try again; or choose another file."),

@@ -177,7 +177,7 @@ bool KvdWriteSession::Broken(const kvddisk::Error& error)
 bool KvdWriteSession::HashTarget(uint64_t& hash, uint64_t& size, kvddisk::Error& error)
 {
     kvddisk::FileHandle file;
-    if (!disk_.OpenToRead(path_, file, error))
+    if (!kvddisk::OpenToReadWaiting(disk_, path_, file, error))
         return false;
     std::unique_ptr<char[]> buffer(new char[kChunk]);
     ContentHash content;
