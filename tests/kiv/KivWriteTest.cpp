@@ -971,6 +971,15 @@ TEST(KivWrite, UpdatingAnOlderCodePageFileTurnsItIntoUtf8)
     ASSERT_TRUE(writer.Commit()) << writer.Message();
     ReadResult read = ReadKvdFile(path);
     EXPECT_EQ(Listing(read.objects), "Gr\xC3\xB6\xC3\x9F" "e/new B/new");
+    // A byte order mark before an older file's first line stays one (found by fuzz_update).
+    WriteBytes(path, "\xEF\xBB\xBFKVD 1\r\nobject O a v w \"2000-01-01 00:00\"\r\nvalue \xC7 \"\" 1 n x\r\nend");
+    ASSERT_TRUE(writer.Begin(path.c_str(), KvdWriteSession::kUpdate)) << writer.Message();
+    ASSERT_TRUE(writer.PutObject("B", "new", "", "", "2002-02-02 02:02"));
+    ASSERT_TRUE(writer.Commit()) << writer.Message();
+    EXPECT_EQ(ReadBytes(path).substr(0, 10), "\xEF\xBB\xBFKVD 1\r\n");
+    read = ReadKvdFile(path);
+    ASSERT_TRUE(read.opened) << read.message;
+    EXPECT_EQ(Listing(read.objects), "O/a B/new");
 }
 
 // One line limit for the reader, the writer and the update's merge: a line is read back
