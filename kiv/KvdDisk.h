@@ -219,9 +219,9 @@ void RemoveLeftoversBeside(Disk& disk, const std::string& target);
 //
 // A writer that meets another waits up to `wait`, trying every 0.2 ms, after 50 ms every
 // millisecond. While it
-// waits it holds the waiters' range, and a writer that lets go of a lock that others
-// waited for stays back for a moment at its next take: a program that commits in a
-// loop does not shut the others out.
+// waits it holds the waiters' range (shared), and a writer that finds the lock free
+// while that range is held goes behind the waiters: a program that commits in a loop
+// does not shut the others out.
 class WriteLock {
 public:
     explicit WriteLock(Disk& disk) : disk_(disk) {}
@@ -239,9 +239,9 @@ public:
     static std::string LockPath(const std::string& target);
 
 private:
+    bool OthersWait(const FileHandle& lock);
     Disk& disk_;
     std::string path_;  // the lock file, while held
-    std::string target_;
 };
 
 // open, as Disk::OpenToRead, but a file held open (kHeldOpen) is tried again for a short

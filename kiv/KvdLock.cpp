@@ -1,6 +1,6 @@
 // KvdLock.cpp - the writers' lock between processes, the same on every platform above
 // the Disk's byte-range locks: which file is locked, the check that the path still
-// names it, the bounded wait and the turn a writer gives to those that waited.
+// names it, the bounded wait, and newcomers behind those that wait.
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -20,38 +20,6 @@ constexpr int kWaiterSlot = 1;
 constexpr auto kPollSoon = std::chrono::microseconds(200);
 constexpr auto kPollLater = std::chrono::milliseconds(1);
 constexpr auto kSoon = std::chrono::milliseconds(50);
-// How long a writer that others waited for stays back at its next take: long enough
-// for a waiter that held the old file to open the new one and take it.
-constexpr auto kGiveWay = std::chrono::milliseconds(30);
-
-// The targets whose lock this process let go while others waited, and until when it
-// gives way to them.
-std::mutex g_givingWayLock;
-std::map<std::string, Clock::time_point>& GivingWay()
-{
-    static std::map<std::string, Clock::time_point> until;
-    return until;
-}
-
-Clock::time_point GiveWayUntil(const std::string& target)
-{
-    std::lock_guard<std::mutex> lock(g_givingWayLock);
-    auto found = GivingWay().find(target);
-    if (found == GivingWay().end())
-        return Clock::time_point();
-    Clock::time_point until = found->second;
-    GivingWay().erase(found);
-    return until;
-}
-
-void GiveWay(const std::string& target)
-{
-    std::lock_guard<std::mutex> lock(g_givingWayLock);
-    auto& until = GivingWay();
-    if (until.size() > 64)  // targets never taken again: keep few
-        until.clear();
-    until[target] = Clock::now() + kGiveWay;
-}
 
 // The locks that this process holds, by lock file: its writers of one file share one
 // (the lock is between processes; among a process's own writers the last step of a
@@ -88,13 +56,11 @@ WriteLock::Result WriteLock::Take(const std::string& target, unsigned waitMillis
     const std::string path = LockPath(target);
     if (JoinShared(path)) {
         path_ = path;
-        target_ = target;
         return Result::kHeld;
     }
     const Clock::time_point begun = Clock::now();
     const Clock::time_point deadline = begun + std::chrono::milliseconds(waitMilliseconds);
     auto pause = [&] { std::this_thread::sleep_for(Clock::now() - begun < kSoon ? kPollSoon : kPollLater); };
-    const Clock::time_point giveWay = GiveWayUntil(target);
     Error error;
     for (;;) {
         FileHandle lock;
@@ -113,9 +79,9 @@ WriteLock::Result WriteLock::Take(const std::string& target, unsigned waitMillis
         Disk::Locked got;
         for (;;) {
             got = disk_.TryLock(lock, kWriterSlot, true);
-            if (got == Disk::Locked::kTaken && Clock::now() < giveWay) {
-                // Others waited for this writer's last lock of the file: let them have it
-                // first. One that takes it makes this writer a waiter like them.
+            if (got == Disk::Locked::kTaken && !waiting && OthersWait(lock)) {
+                // A writer that comes while others wait goes behind them: one that just
+                // let go and begins again does not shut them out.
                 disk_.Unlock(lock, kWriterSlot);
                 got = Disk::Locked::kBusy;
             } else if (got != Disk::Locked::kBusy) {
@@ -131,14 +97,14 @@ WriteLock::Result WriteLock::Take(const std::string& target, unsigned waitMillis
                     disk_.Unlock(lock, kWaiterSlot);
                 disk_.CloseLock(lock, path, false);
                 path_ = path;
-                target_ = target;
                 return Result::kHeld;
             }
         }
         if (waiting)
             disk_.Unlock(lock, kWaiterSlot);
         if (got != Disk::Locked::kTaken) {
-            disk_.CloseLock(lock, path, false);
+            // A disk without locks keeps no lock file either.
+            disk_.CloseLock(lock, path, got == Disk::Locked::kUnsupported);
             return got == Disk::Locked::kBusy ? Result::kBusy : Result::kNone;
         }
         // The lock counts only on the file that the path names now: the writer that held
@@ -154,7 +120,6 @@ WriteLock::Result WriteLock::Take(const std::string& target, unsigned waitMillis
                 SharedLocks()[path] = Shared{&disk_, lock, 1};
             }
             path_ = path;
-            target_ = target;
             return Result::kHeld;
         }
         disk_.Unlock(lock, kWriterSlot);
@@ -162,6 +127,15 @@ WriteLock::Result WriteLock::Take(const std::string& target, unsigned waitMillis
         if (Clock::now() >= deadline)
             return Result::kBusy;
     }
+}
+
+// Does a writer hold the waiters' range?
+bool WriteLock::OthersWait(const FileHandle& lock)
+{
+    if (disk_.TryLock(lock, kWaiterSlot, true) != Disk::Locked::kTaken)
+        return true;
+    disk_.Unlock(lock, kWaiterSlot);
+    return false;
 }
 
 void WriteLock::Release()
@@ -174,14 +148,11 @@ void WriteLock::Release()
         Disk& disk = *found->second.disk;
         FileHandle& lock = found->second.lock;
         // Someone waits when the waiters' range cannot be had whole: the lock file stays
-        // for them, and this process gives way at its next take. Else the file goes,
-        // while it is still held: a writer that opened it meanwhile finds its path
-        // naming nothing.
+        // for them. Else it goes, while it is still held: a writer that opened it
+        // meanwhile finds its path naming nothing.
         Disk::Locked waiters = disk.TryLock(lock, kWaiterSlot, true);
         if (waiters == Disk::Locked::kTaken)
             disk.Unlock(lock, kWaiterSlot);
-        else if (waiters == Disk::Locked::kBusy)
-            GiveWay(target_);
         bool remove = waiters == Disk::Locked::kTaken;
         if (!remove)
             disk.Unlock(lock, kWriterSlot);

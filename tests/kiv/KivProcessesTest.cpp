@@ -315,8 +315,9 @@ TEST(KivProcesses, ADiskFaultInTheDeliveryIsAnEndThatSaysItFailed)
         }
         EXPECT_EQ(session.DeliveryFailed(), failCall != 0) << failCall << ": " << objects << " objects";
         EXPECT_EQ(objects == 20000, failCall == 0) << failCall << ": " << objects << " objects";
-        if (failCall != 0)
+        if (failCall != 0) {
             EXPECT_NE(session.Message().find("reading stopped"), std::string::npos) << session.Message();
+        }
         EXPECT_FALSE(session.NextObject(object)) << "nothing after the end";
     }
 }
