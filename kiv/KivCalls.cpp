@@ -5,6 +5,7 @@
 #define KIV_BUILDING_DLL
 #include "kivapi.h"
 
+#include <cerrno>
 #include <cstring>
 #include <initializer_list>
 #include <memory>
@@ -15,6 +16,10 @@
 #include "KivAttachments.h"
 #include "KivCodePage.h"
 #include "KvdDate.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -200,6 +205,19 @@ KIVAPI int KIVCALL KivOpen(const char* path, char** message, int /*mode: always 
     }
 }
 
+// A read call that delivers nothing says how the delivery ended where a host can ask
+// without a change to the calls: GetLastError() (errno natively) is ERROR_READ_FAULT
+// (EIO) when it ended early, ERROR_NO_MORE_ITEMS (0) at the end or without a file.
+static void SayHowTheDeliveryEnded(const KivAttachment* attachment)
+{
+    bool failed = attachment != nullptr && attachment->session.DeliveryFailed();
+#ifdef _WIN32
+    SetLastError(failed ? ERROR_READ_FAULT : ERROR_NO_MORE_ITEMS);
+#else
+    errno = failed ? EIO : 0;
+#endif
+}
+
 KIVAPI int KIVCALL KivGetNextObject(char** name, char** author, char** version, char** wellId,
                                     char** date)
 {
@@ -209,6 +227,7 @@ KIVAPI int KIVCALL KivGetNextObject(char** name, char** author, char** version, 
     if (!delivered) {
         for (char** out : {name, author, version, wellId, date})
             Put(out, g_empty);
+        SayHowTheDeliveryEnded(attachment);
         return 0;
     }
     Put(name, Shown(*attachment, object.name, 0));
@@ -230,6 +249,7 @@ KIVAPI int KIVCALL KivGetNextValue(char** groupName, char** valueName, char** ex
         for (char** out : {groupName, valueName, extraText, suffixText, valueText, parentGroupName})
             Put(out, g_empty);
         Put(recordNumber, 0);
+        SayHowTheDeliveryEnded(attachment);
         return 0;
     }
     Put(groupName, Shown(*attachment, value.groupName, 0));

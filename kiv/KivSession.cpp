@@ -17,13 +17,16 @@ bool KivSession::Open(const char* path)
 {
     Finish();  // a new file replaces the open one, even when it is refused
     message_.clear();
+    deliveryFailed_ = false;
     if (!reader_.Open(path) || !reader_.CheckToEnd()) {
         message_ = reader_.Message();
         reader_.Close();
         return false;
     }
     fileIsUtf8_ = reader_.IsUtf8();
-    if (!reader_.Open(path)) {
+    // The same open file for the delivery: what is delivered is the file checked, never
+    // another one put in its place meanwhile.
+    if (!reader_.Rewind()) {
         message_ = reader_.Message();
         reader_.Close();
         return false;
@@ -41,9 +44,7 @@ bool KivSession::NextObject(Object& object)
             if (record == KvdReader::kObject)
                 break;
             if (record != KvdReader::kValue) {
-                // The end; or the file changed since it was checked: stop there.
-                Finish();
-                state_ = kEnded;
+                EndDelivery(record);
                 break;
             }
         }
@@ -65,7 +66,8 @@ bool KivSession::NextValue(Value& value)
 {
     if (state_ != kInObject)
         return false;
-    switch (reader_.Next()) {
+    KvdReader::Record record = reader_.Next();
+    switch (record) {
     case KvdReader::kValue:
         value.groupName = reader_.Text(KvdReader::kGroup);
         value.valueName = reader_.Text(KvdReader::kValueName);
@@ -79,10 +81,20 @@ bool KivSession::NextValue(Value& value)
         state_ = kObjectRead;  // the next object's line is read; it waits for NextObject
         return false;
     default:
-        Finish();
-        state_ = kEnded;
+        EndDelivery(record);
         return false;
     }
+}
+
+// The end, or a fault: the file was checked whole, so a fault in the delivery is the
+// disk's or another program's, and nothing after it is delivered.
+void KivSession::EndDelivery(KvdReader::Record record)
+{
+    deliveryFailed_ = record == KvdReader::kError;
+    if (deliveryFailed_)
+        message_ = reader_.Message();
+    Finish();
+    state_ = kEnded;
 }
 
 bool KivSession::BeginWrite(const char* path, int mode) { return writer_.Begin(path, mode); }

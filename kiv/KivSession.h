@@ -43,6 +43,10 @@ public:
     bool NextValue(Value& value);
 
     const std::string& Message() const { return message_; }
+    // Did the delivery of the file opened last end early: a read that the disk failed, or
+    // (where the system lets programs write a file that is read) another program's
+    // change? Then NextObject and NextValue said false as at the end.
+    bool DeliveryFailed() const { return deliveryFailed_; }
     // Is the open file UTF-8 as a whole? (Otherwise it is an older file in the
     // Windows code page, and its texts are handed out unchanged.)
     bool FileIsUtf8() const { return fileIsUtf8_; }
@@ -73,11 +77,13 @@ private:
         kEnded          // the end was reported; nothing until the next Open
     };
     void Finish();
+    void EndDelivery(KvdReader::Record record);
 
     kvddisk::Disk& disk_;
     KvdReader reader_;
     State state_ = kNoFile;
     bool fileIsUtf8_ = true;
+    bool deliveryFailed_ = false;
     std::string message_;
     KvdWriteSession writer_;
 };

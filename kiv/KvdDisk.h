@@ -69,6 +69,10 @@ public:
     // read: up to `size` bytes from `offset`; `got` is 0 at the end of the file.
     virtual bool ReadAt(const FileHandle& file, uint64_t offset, char* data, size_t size, size_t& got,
                         Error& error) = 0;
+    // The size and time of the last change of a file opened to read it, where only the
+    // handle can tell them: false where the system keeps others from changing a file
+    // that is read (Windows' sharing), so that nothing needs to be asked.
+    virtual bool StampOfOpen(const FileHandle& /*file*/, Stamp& /*stamp*/) { return false; }
     // close: a file opened to read it. (Nothing read can be lost by a close that fails.)
     virtual bool Close(FileHandle& file, Error& error) = 0;
 
@@ -101,6 +105,29 @@ public:
     // when no live writer can be using it; true when it is gone.
     virtual bool RemoveLeftover(const std::string& path, unsigned long process, Error& error) = 0;
     virtual unsigned long ProcessId() = 0;
+
+    // The lock between the writers of every process (KvdLock.cpp): byte ranges far
+    // beyond any data of a file, so that no read of the file meets them. A Disk without
+    // locks (the default) leaves writers to the change check alone.
+    // lock-open: the lock file `path`; `create`: made when missing. kHeldOpen: a writer
+    // holds it so that it cannot be opened now (try again).
+    virtual bool OpenLock(const std::string& /*path*/, bool /*create*/, FileHandle& /*lock*/, Error& error)
+    {
+        error = Error();
+        return false;
+    }
+    // One try, never waiting: the range `slot` (0: the writer's, 1: the waiters'),
+    // exclusive or shared.
+    enum class Locked { kTaken, kBusy, kUnsupported };
+    virtual Locked TryLock(const FileHandle& /*lock*/, int /*slot*/, bool /*exclusive*/) { return Locked::kUnsupported; }
+    virtual void Unlock(const FileHandle& /*lock*/, int /*slot*/) {}
+    // Does `path` name the file that `lock` has open (volume and file number), and is
+    // that file still in the folder?
+    virtual bool StillNames(const FileHandle& /*lock*/, const std::string& /*path*/) { return false; }
+    // Closes the lock's file, which lets go of its ranges; `remove`: the file at `path`
+    // goes too, before its ranges are let go where the system can remove an open file,
+    // else when no other writer has it open.
+    virtual void CloseLock(FileHandle& lock, const std::string& /*path*/, bool /*remove*/) { lock = FileHandle(); }
 };
 
 // The system's disk.
@@ -175,6 +202,47 @@ private:
 // not pile up. A file that a live writer uses, in this process or another, stays; so
 // does everything when the folder cannot be listed.
 void RemoveLeftoversBeside(Disk& disk, const std::string& target);
+
+// The lock that a write holds from its begin, when it reads and checks the target, until
+// its new file took the target's place (or it was abandoned): writers of every process
+// take turns, so that none replaces the file between another's check and rename.
+//
+// The lock is a byte range of "<target>.~lock", made for it beside the target and
+// removed by the last writer that lets go of it. Not of the target itself: a commit
+// puts a new file in the target's place, which Windows refuses while the target is
+// open anywhere, and a lock on the old file would not bind the next writer. Since a
+// writer may remove the lock file while another has it open, a lock taken counts only
+// when the path still names the file locked; else it is opened and taken again.
+//
+// The writers of one process share its lock of a file: the lock is between processes,
+// and within one the commit's last step goes one at a time (KvdWriteSession.cpp).
+//
+// A writer that meets another waits up to `wait`, trying every 0.2 ms, after 50 ms every
+// millisecond. While it
+// waits it holds the waiters' range, and a writer that lets go of a lock that others
+// waited for stays back for a moment at its next take: a program that commits in a
+// loop does not shut the others out.
+class WriteLock {
+public:
+    explicit WriteLock(Disk& disk) : disk_(disk) {}
+    ~WriteLock() { Release(); }
+    WriteLock(const WriteLock&) = delete;
+    WriteLock& operator=(const WriteLock&) = delete;
+
+    enum class Result { kHeld, kBusy, kNone };
+    // kBusy: another writer held it for all of `wait`. kNone: no lock can be had for
+    // this path (not a file, no folder, no locks on this disk): the change check alone
+    // guards the write.
+    Result Take(const std::string& target, unsigned waitMilliseconds);
+    void Release();
+    bool Held() const { return !path_.empty(); }
+    static std::string LockPath(const std::string& target);
+
+private:
+    Disk& disk_;
+    std::string path_;  // the lock file, while held
+    std::string target_;
+};
 
 // open, as Disk::OpenToRead, but a file held open (kHeldOpen) is tried again for a short
 // while: a commit that has just put its new file in a target's place holds it for a

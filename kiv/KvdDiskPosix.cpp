@@ -85,6 +85,18 @@ public:
         return true;
     }
 
+    // POSIX has no sharing that keeps another program from writing a file being read.
+    bool StampOfOpen(const FileHandle& file, Stamp& stamp) override
+    {
+        struct stat st;
+        if (fstat(Fd(file.file), &st) != 0)
+            return false;
+        stamp.exists = true;
+        stamp.size = static_cast<uint64_t>(st.st_size);
+        stamp.changed = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        return true;
+    }
+
     bool ReadAt(const FileHandle& file, uint64_t offset, char* data, size_t size, size_t& got,
                 Error& error) override
     {
@@ -212,6 +224,104 @@ public:
     }
 
     unsigned long ProcessId() override { return static_cast<unsigned long>(getpid()); }
+
+    // ---- The writers' lock: open-file-description locks (F_OFD_SETLK), which belong to
+    // the lock's own open file, so that no other open and close of the target in this
+    // process lets go of them, and which two writers of one process also meet.
+    bool OpenLock(const std::string& path, bool create, FileHandle& lock, Error& error) override
+    {
+        // Read and write: a write lock needs it. O_NONBLOCK: a FIFO put there meanwhile
+        // does not hang the open.
+        // Held by its folder, so that it is removed from that folder even after the
+        // folder was renamed.
+        int folder = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder < 0)
+            return Fail(error, Call::kOpen, errno);
+        const std::string name = NameOf(path);
+        const int flags = O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+        int fd = openat(folder, name.c_str(), flags);
+        if (fd < 0 && errno == ENOENT && create) {
+            fd = openat(folder, name.c_str(), flags | O_CREAT | O_EXCL, 0666);
+            // Whoever may write the target may take its lock.
+            struct stat target;
+            const std::string suffix = ".~lock";
+            if (fd >= 0 && path.size() > suffix.size() &&
+                stat(path.substr(0, path.size() - suffix.size()).c_str(), &target) == 0)
+                fchmod(fd, target.st_mode & 0666);
+        }
+        int code = errno;
+        struct stat st;
+        if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+            close(fd);
+            close(folder);
+            error = Error();
+            return false;
+        }
+        if (fd < 0) {
+            close(folder);
+            Fail(error, Call::kOpen, code);
+            if (code == EEXIST)  // made meanwhile by another writer: open that one
+                error.kind = Failure::kHeldOpen;
+            return false;
+        }
+        lock.file = fd;
+        lock.folder = folder;
+        return true;
+    }
+
+    Locked TryLock(const FileHandle& lock, int slot, bool exclusive) override
+    {
+#ifdef F_OFD_SETLK
+        struct flock range = {};
+        range.l_type = exclusive ? F_WRLCK : F_RDLCK;
+        range.l_whence = SEEK_SET;
+        range.l_start = LockOffset(slot);
+        range.l_len = 1;
+        if (fcntl(Fd(lock.file), F_OFD_SETLK, &range) == 0)
+            return Locked::kTaken;
+        return errno == EAGAIN || errno == EACCES ? Locked::kBusy : Locked::kUnsupported;
+#else
+        (void)lock, (void)slot, (void)exclusive;
+        return Locked::kUnsupported;
+#endif
+    }
+
+    void Unlock(const FileHandle& lock, int slot) override
+    {
+#ifdef F_OFD_SETLK
+        struct flock range = {};
+        range.l_type = F_UNLCK;
+        range.l_whence = SEEK_SET;
+        range.l_start = LockOffset(slot);
+        range.l_len = 1;
+        fcntl(Fd(lock.file), F_OFD_SETLK, &range);
+#else
+        (void)lock, (void)slot;
+#endif
+    }
+
+    bool StillNames(const FileHandle& lock, const std::string& path) override
+    {
+        struct stat held, named;
+        return fstat(Fd(lock.file), &held) == 0 && held.st_nlink > 0 && stat(path.c_str(), &named) == 0 &&
+               held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+    }
+
+    void CloseLock(FileHandle& lock, const std::string& path, bool remove) override
+    {
+        struct stat held, named;
+        const std::string name = NameOf(path);
+        if (remove && fstat(Fd(lock.file), &held) == 0 && fstatat(Fd(lock.folder), name.c_str(), &named, 0) == 0 &&
+            held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+            unlinkat(Fd(lock.folder), name.c_str(), 0);
+        close(Fd(lock.file));
+        close(Fd(lock.folder));
+        lock = FileHandle();
+    }
+
+private:
+    // 4 EiB: no file reaches it, so no read of the file meets the lock.
+    static off_t LockOffset(int slot) { return static_cast<off_t>((uint64_t(1) << 62) + uint64_t(slot)); }
 };
 
 }  // namespace

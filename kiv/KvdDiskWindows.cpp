@@ -237,8 +237,10 @@ public:
 
     bool OpenToRead(const std::string& path, FileHandle& file, Error& error) override
     {
-        HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        // Others may read it too, but neither change it nor put another file in its place
+        // while it is read: no read is cut short or mixes two files.
+        HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         if (handle == INVALID_HANDLE_VALUE)
             return FailLast(error, Call::kOpen);
         file.file = Number(handle);
@@ -371,6 +373,87 @@ public:
     }
 
     unsigned long ProcessId() override { return static_cast<unsigned long>(GetCurrentProcessId()); }
+
+    // ---- The writers' lock: LockFileEx on ranges of the lock file, which work between
+    // processes and on network shares alike.
+    bool OpenLock(const std::string& path, bool create, FileHandle& lock, Error& error) override
+    {
+        // Every writer shares it whole; only the last one's removal opens it alone.
+        HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    create ? OPEN_ALWAYS : OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_HIDDEN | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
+        if (handle == INVALID_HANDLE_VALUE)
+            return FailLast(error, Call::kOpen);
+        if (GetFileType(handle) != FILE_TYPE_DISK) {
+            CloseHandle(handle);
+            error = Error();
+            return false;
+        }
+        lock.file = Number(handle);
+        return true;
+    }
+
+    Locked TryLock(const FileHandle& lock, int slot, bool exclusive) override
+    {
+        OVERLAPPED at = LockRange(slot);
+        DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
+        if (LockFileEx(Handle(lock.file), flags, 0, 1, 0, &at))
+            return Locked::kTaken;
+        DWORD code = GetLastError();
+        return code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING || code == ERROR_SHARING_VIOLATION
+                   ? Locked::kBusy
+                   : Locked::kUnsupported;
+    }
+
+    void Unlock(const FileHandle& lock, int slot) override
+    {
+        OVERLAPPED at = LockRange(slot);
+        UnlockFileEx(Handle(lock.file), 0, 1, 0, &at);
+    }
+
+    bool StillNames(const FileHandle& lock, const std::string& path) override
+    {
+        BY_HANDLE_FILE_INFORMATION held, named;
+        if (!GetFileInformationByHandle(Handle(lock.file), &held) || held.nNumberOfLinks == 0)
+            return false;
+        HANDLE probe = CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                   SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
+        if (probe == INVALID_HANDLE_VALUE)
+            return false;
+        bool known = GetFileInformationByHandle(probe, &named) != 0;
+        CloseHandle(probe);
+        return known && held.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
+               held.nFileIndexHigh == named.nFileIndexHigh && held.nFileIndexLow == named.nFileIndexLow;
+    }
+
+    void CloseLock(FileHandle& lock, const std::string& path, bool remove) override
+    {
+        // Windows removes no file that others have open: the lock file goes only when
+        // this writer has it alone, opened without sharing.
+        Unlock(lock, 0);
+        Unlock(lock, 1);
+        CloseHandle(Handle(lock.file));
+        lock = FileHandle();
+        if (!remove)
+            return;
+        HANDLE alone = CreateFileW(Wide(path).c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_DELETE_ON_CLOSE | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
+                                   nullptr);
+        if (alone != INVALID_HANDLE_VALUE)
+            CloseHandle(alone);
+    }
+
+private:
+    // 4 EiB: far beyond any data, as a network share's server expects of a lock.
+    static OVERLAPPED LockRange(int slot)
+    {
+        OVERLAPPED at = {};
+        at.Offset = static_cast<DWORD>(slot);
+        at.OffsetHigh = 0x40000000;
+        return at;
+    }
 };
 
 }  // namespace

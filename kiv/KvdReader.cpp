@@ -221,9 +221,25 @@ bool KvdReader::Open(const char* path)
                             "): another program may hold it open, or you may not be allowed to read it.",
                         "Close that program or check your access, then try again; or choose another file."),
                false;
+    watched_ = disk_.StampOfOpen(file_, opened_);
     if (!buffer_)
         buffer_.reset(new char[kCapacity + kSlack]);
     return Rewind();
+}
+
+// Where the system lets another program write a file that is read, what a read gets
+// may be part of another content: it is not taken for the file's.
+bool KvdReader::ChangedSinceOpen()
+{
+    kvddisk::Stamp now;
+    if (!watched_ || !disk_.StampOfOpen(file_, now) || (now.size == opened_.size && now.changed == opened_.changed))
+        return false;
+    diskError_.kind = kvddisk::Failure::kOther;
+    diskError_.call = kvddisk::Call::kRead;
+    diskError_.detail = "another program changed it while it was read";
+    FailFile("reading stopped after line " + std::to_string(line_) + ": " + diskError_.detail + ".",
+             "Try again when that program has finished writing it.");
+    return true;
 }
 
 bool KvdReader::Rewind()
@@ -286,6 +302,8 @@ bool KvdReader::NextLine(char*& line, size_t& length)
                      "Check the disk or the network, then try again.");
             return false;
         }
+        if (ChangedSinceOpen())
+            return false;
         offset_ += got;
         eof_ = got == 0;
         if (checkUtf8_)
@@ -452,8 +470,7 @@ KvdReader::Record KvdReader::NextGeneral()
     if (!seenEnd_)
         return FailFile("the file ends after line " + std::to_string(line_) + " without its \"end\" line.",
                         "It may have been cut short; copy it again or choose another one.");
-    Close();
-    return kFinished;
+    return kFinished;  // the file stays open: a second pass rewinds it
 }
 
 // Most fields are bare words followed by one blank, or the empty text "".

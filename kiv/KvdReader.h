@@ -176,6 +176,7 @@ private:
     // found ..." says badly.
     Record FailSaying(const char* at, const std::string& what, const std::string& todo);
     std::string PathText() const;
+    bool ChangedSinceOpen();
     // The disk's words for the last failure, in UTF-8.
     std::string Detail() const;
     // A message's piece that shows the file's own bytes, in UTF-8: converted from the code
@@ -184,6 +185,8 @@ private:
 
     kvddisk::Disk& disk_;
     KvdLegacyToUtf8 callersToUtf8_;
+    kvddisk::Stamp opened_;  // the open file then, where the disk can tell (watched_)
+    bool watched_ = false;
     kvddisk::FileHandle file_;
     uint64_t offset_ = 0;  // of the next read
     std::string path_;

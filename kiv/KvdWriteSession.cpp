@@ -84,7 +84,7 @@ std::string KvdDateNow()
 }
 
 KvdWriteSession::KvdWriteSession(kvddisk::Disk& disk, KvdLegacyToUtf8 convert)
-    : disk_(disk), legacyToUtf8_(convert), out_(disk)
+    : disk_(disk), legacyToUtf8_(convert), lock_(disk), out_(disk)
 {
 }
 
@@ -211,6 +211,8 @@ bool KvdWriteSession::Begin(const char* path, int mode)
         return Refuse(Head() + "the mode " + std::to_string(mode) +
                       " is neither 1 (update: keep the file's other objects) nor 2 (replace: the file holds "
                       "only what is written). This is a fault of the program that writes; tell its makers.");
+    if (!TakeLock())
+        return false;
     kvddisk::Error error;
     if (!disk_.GetStamp(path_, stamp_, error))
         return Refuse(Head() + "the file cannot be examined (" + Callers(error.detail) +
@@ -263,6 +265,19 @@ bool KvdWriteSession::Begin(const char* path, int mode)
     if (mode_ == kReplace && !Emit(std::string(kKvdHeader) + "\n"))
         return false;
     return true;
+}
+
+// The writers' lock, before anything of the target is examined. A path that no lock
+// can be had for is written without one: the change check still guards it.
+bool KvdWriteSession::TakeLock()
+{
+    if (lock_.Take(path_, lockWait_) != kvddisk::WriteLock::Result::kBusy)
+        return true;
+    std::string wait = lockWait_ % 1000 == 0 ? std::to_string(lockWait_ / 1000) + " seconds"
+                                              : std::to_string(lockWait_) + " milliseconds";
+    return Refuse(Head() + "another program is writing the file, and did not finish within " + wait +
+                  ". Nothing was written; the file is as it was. Try again when that program has finished "
+                  "writing it.");
 }
 
 bool KvdWriteSession::Emit(const std::string& line)
@@ -406,6 +421,7 @@ KvdWriteSession::Quickly KvdWriteSession::PutValueQuickly(const KvdValueTexts& t
 void KvdWriteSession::Abandon()
 {
     out_.Discard();
+    lock_.Release();
     open_ = false;
     current_ = nullptr;
     put_.Clear();

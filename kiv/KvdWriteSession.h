@@ -6,6 +6,10 @@
 // Replace mode writes only what is put, in the order put. Update mode keeps the
 // target's other objects by the rules of KvdMerge.h.
 //
+// Writers of every process take turns: a write holds the writers' lock of its target
+// from the begin, before it examines the target, until its end (KvdDisk.h, WriteLock).
+// The check at the commit stays, for programs that write the file without the lock.
+//
 // The order of a commit's steps is what keeps the target whole: the new file is
 // written and flushed to the disk; then the target is checked to be the file that the
 // write began on (its stamp, and its content's hash); then the new file takes its place
@@ -49,6 +53,11 @@ public:
     // Ends the write; the target is untouched and no temporary file is left.
     void Abandon();
 
+    // How long Begin waits for another writer of the file, in any process, to finish
+    // (KvdDisk.h, WriteLock) before it refuses.
+    static constexpr unsigned kLockWait = 5000;  // milliseconds
+    void SetLockWait(unsigned milliseconds) { lockWait_ = milliseconds; }
+
     bool IsOpen() const { return open_; }
     const std::string& Path() const { return path_; }
     const std::string& Message() const { return message_; }
@@ -57,6 +66,7 @@ private:
     enum class Sameness { kSame, kChanged, kUnknown };
 
     bool Refuse(const std::string& text);
+    bool TakeLock();
     bool RefuseObject(const std::string& text);
     bool RefuseValue(const std::string& text);
     bool Say(const std::string& text);
@@ -79,6 +89,8 @@ private:
 
     kvddisk::Disk& disk_;
     KvdLegacyToUtf8 legacyToUtf8_;
+    kvddisk::WriteLock lock_;  // held from the begin to the end of the write
+    unsigned lockWait_ = kLockWait;
     bool open_ = false;
     int mode_ = kUpdate;
     std::string path_;

@@ -9,9 +9,15 @@
 //
 // Targets (at 1 GiB): writing within 2x of the copy, updating one object within 1.5x
 // of it, and memory that does not grow with the file.
+//
+// And the writers' lock: what it adds to an uncontended commit (against the same commit
+// through a disk without the lock, in the same run; target: at most 1 ms), and four
+// processes that commit at once against the same commits one process after another
+// (target: within 1.5x).
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/statvfs.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +29,8 @@
 #include <vector>
 
 #include "../common/bench_sizes.h"
+#include "KvdDisk.h"
+#include "KvdWriteSession.h"
 #include "kivapi.h"
 
 namespace {
@@ -168,6 +176,158 @@ std::string MeasurePeak(const char* what, const std::string& path, long long byt
     return report;
 }
 
+// The system's disk without the writers' lock: a commit through it is the same
+// commit, unguarded.
+class UnlockedDisk : public kvddisk::Disk {
+public:
+    using Error = kvddisk::Error;
+    using FileHandle = kvddisk::FileHandle;
+    bool GetStamp(const std::string& p, kvddisk::Stamp& s, Error& e) override { return d.GetStamp(p, s, e); }
+    bool OpenToRead(const std::string& p, FileHandle& f, Error& e) override { return d.OpenToRead(p, f, e); }
+    bool StampOfOpen(const FileHandle& f, kvddisk::Stamp& s) override { return d.StampOfOpen(f, s); }
+    bool ReadAt(const FileHandle& f, uint64_t o, char* b, size_t n, size_t& got, Error& e) override
+    {
+        return d.ReadAt(f, o, b, n, got, e);
+    }
+    bool Close(FileHandle& f, Error& e) override { return d.Close(f, e); }
+    bool CreateTemporary(const std::string& p, FileHandle& f, Error& e) override { return d.CreateTemporary(p, f, e); }
+    bool Append(const FileHandle& f, const char* b, size_t n, Error& e) override { return d.Append(f, b, n, e); }
+    void StartDisk(const FileHandle& f, uint64_t from, uint64_t n) override { d.StartDisk(f, from, n); }
+    bool Flush(const FileHandle& f, Error& e) override { return d.Flush(f, e); }
+    bool PutInPlace(FileHandle& f, const std::string& p, const std::string& t, Error& e) override
+    {
+        return d.PutInPlace(f, p, t, e);
+    }
+    void Discard(FileHandle& f, const std::string& p) override { d.Discard(f, p); }
+    bool ListBeside(const std::string& t, std::vector<std::string>& s, Error& e) override
+    {
+        return d.ListBeside(t, s, e);
+    }
+    bool RemoveLeftover(const std::string& p, unsigned long id, Error& e) override
+    {
+        return d.RemoveLeftover(p, id, e);
+    }
+    unsigned long ProcessId() override { return d.ProcessId(); }
+
+private:
+    kvddisk::Disk& d = kvddisk::SystemDisk();
+};
+
+// One update that adds or replaces one small object, through `disk`.
+double UpdateThrough(kvddisk::Disk& disk, const std::string& path, int n)
+{
+    Clock::time_point start = Clock::now();
+    KvdWriteSession write(disk);
+    std::string name = "Bench " + std::to_string(n % 20);
+    Check(write.Begin(path.c_str(), KvdWriteSession::kUpdate) &&
+              write.PutObject(name, "bench", "1", "", "2001-01-01 10:00") && write.Commit(),
+          "update", write.Message().c_str());
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// `writers` processes, each `commits` updates that add an object of its own: all at
+// once, or each after the one before has ended. Seconds for all of them.
+double Writers(const std::string& path, int writers, int commits, bool together)
+{
+    Clock::time_point start = Clock::now();
+    std::vector<pid_t> children;
+    for (int w = 0; w < writers; ++w) {
+        pid_t child = fork();
+        if (child == 0) {
+            char* message = nullptr;
+            KivAttach(&message);
+            for (int i = 0; i < commits; ++i) {
+                std::string name = "W" + std::to_string(w) + "-" + std::to_string(i);
+                if (!KivBeginWrite(path.c_str(), &message, KIV_WRITE_UPDATE) ||
+                    !KivPutObject(name.c_str(), "bench", "1", "", "2001-01-01 10:00", &message) ||
+                    !KivCommitWrite(&message)) {
+                    std::fprintf(stderr, "writer %d: %s\n", w, message);
+                    _exit(1);
+                }
+            }
+            KivDetach();
+            _exit(0);
+        }
+        children.push_back(child);
+        if (!together)
+            waitpid(child, nullptr, 0);
+    }
+    int failed = 0;
+    for (pid_t child : children) {
+        int status = 0;
+        if (together)
+            waitpid(child, &status, 0);
+        failed += together && (!WIFEXITED(status) || WEXITSTATUS(status) != 0);
+    }
+    Check(failed == 0, "writers", "a writer was refused");
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void BenchTheLock(const std::string& dir)
+{
+    const std::string path = dir + "/kiv_writer_bench_lock.kvd";
+    std::string body = "KVD 1\n";
+    for (int i = 0; i < 100; ++i)
+        body += "object \"Object " + std::to_string(i) + "\" amy 1 W-1 \"2001-01-01 10:00\"\n"
+                "value Survey \"\" 1 MD " + std::to_string(i) + " m\n";
+    body += "end\n";
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(body.data(), 1, body.size(), f);
+    std::fclose(f);
+
+    // The same commit with and without the lock, alternating, the median of each.
+    // The difference of each pair, so that the machine's drift over the run cancels.
+    UnlockedDisk unlocked;
+    std::vector<double> with, without, paidEach;
+    for (int n = 0; n < 200; ++n) {
+        bool lockedFirst = n % 2 == 0;
+        double a = UpdateThrough(lockedFirst ? kvddisk::SystemDisk() : unlocked, path, 2 * n);
+        double b = UpdateThrough(lockedFirst ? unlocked : kvddisk::SystemDisk(), path, 2 * n + 1);
+        with.push_back(lockedFirst ? a : b);
+        without.push_back(lockedFirst ? b : a);
+        paidEach.push_back(with.back() - without.back());
+    }
+    // The lock alone, taken and let go.
+    kvddisk::WriteLock lock(kvddisk::SystemDisk());
+    Clock::time_point start = Clock::now();
+    constexpr int kTakes = 2000;
+    for (int n = 0; n < kTakes; ++n) {
+        lock.Take(path, 5000);
+        lock.Release();
+    }
+    double alone = std::chrono::duration<double>(Clock::now() - start).count() / kTakes;
+    double paid = Median(paidEach);
+    std::printf("\nthe writers' lock, uncontended: an update commit of a 100-object file takes %.2f ms with it, "
+                "%.2f ms without it (medians of 200 each, in pairs): %+.3f ms a pair, %.2fx (target: at most 1 ms); "
+                "taking and letting go of it alone: %.0f us %s\n",
+                Median(with) * 1e3, Median(without) * 1e3, paid * 1e3, Median(with) / Median(without), alone * 1e6,
+                paid <= 1e-3 ? "met" : "missed");
+
+    // Four writers at once against the same commits one process after another.
+    constexpr int kWriters = 4, kCommits = 50;
+    double apart = 1e9, together = 1e9;
+    for (int round = 0; round < 3; ++round) {
+        f = std::fopen(path.c_str(), "wb");
+        std::fwrite(body.data(), 1, body.size(), f);
+        std::fclose(f);
+        apart = std::min(apart, Writers(path, kWriters, kCommits, false));
+        f = std::fopen(path.c_str(), "wb");
+        std::fwrite(body.data(), 1, body.size(), f);
+        std::fclose(f);
+        together = std::min(together, Writers(path, kWriters, kCommits, true));
+    }
+    std::printf("%d writer processes x %d update commits: %.0f ms one after another, %.0f ms all at once: %.2fx "
+                "(target: within 1.5x) %s\n",
+                kWriters, kCommits, apart * 1e3, together * 1e3, together / apart, together <= 1.5 * apart ? "met" : "missed");
+    std::remove(path.c_str());
+}
+
 struct SizeRun {
     long long mib;
     std::string written, copied, updated;
@@ -195,6 +355,10 @@ int main(int argc, char** argv)
     }
 
     const std::string dir = BenchFolder();
+    if (argc == 2 && std::string(argv[1]) == "--lock") {  // the lock's figures alone
+        BenchTheLock(dir);
+        return 0;
+    }
     const std::vector<long long> sizes = BenchSizesMiB();
     std::vector<SizeRun> runs;
     for (long long mib : sizes) {
@@ -254,6 +418,7 @@ int main(int argc, char** argv)
         std::printf("%-9s writing %s, updating one object %s\n", (std::to_string(run.mib) + " MiB").c_str(),
                     peakWrite.c_str(), peakUpdate.c_str());
     }
+    BenchTheLock(dir);
     if (!std::getenv("KIV_BENCH_KEEP"))
         for (const SizeRun& run : runs) {
             std::remove(run.written.c_str());

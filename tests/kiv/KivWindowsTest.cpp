@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -651,22 +652,32 @@ TEST(KivWindowsFaults, ANameThatALeftoverHoldsIsPassedOverAndTheCommitRemovesIt)
     }
 }
 
-TEST(KivWindowsFaults, ALeftoverThatALiveWriterHoldsStays)
+// Another process's live write: this one waits for it, is refused when it stays open,
+// and touches neither its temporary file nor the target; once it ended, it writes.
+TEST(KivWindowsFaults, AnotherProcesssLiveWriteIsWaitedForAndKeepsItsFile)
 {
     Folder folder;
     std::string path = folder / "target.kvd";
     WriteBytes(path, kOld);
     {
-        // Another process's live write.
         Child writer("write", path);
         ASSERT_TRUE(writer.ready) << "the other process did not begin its write";
         std::string theirs = TemporaryName(folder);
         ASSERT_NE(theirs, "");
-        EXPECT_EQ(WriteNames(path, KIV_WRITE_UPDATE, {"B"}), "");
-        EXPECT_EQ(folder.Names(), (std::vector<std::string>{"target.kvd", theirs}))
+        DWORD begin = GetTickCount();
+        std::string refusal = WriteNames(path, KIV_WRITE_UPDATE, {"B"});
+        DWORD waited = GetTickCount() - begin;
+        EXPECT_NE(refusal.find("another program is writing the file"), std::string::npos) << refusal;
+        EXPECT_GE(waited, 4900u);
+        EXPECT_LT(waited, 15000u);
+        std::vector<std::string> names = folder.Names();
+        EXPECT_EQ(std::set<std::string>(names.begin(), names.end()),
+                  (std::set<std::string>{"target.kvd", theirs, "target.kvd.~lock"}))
             << "a live writer's temporary file was removed";
+        EXPECT_EQ(ReadBytes(path), kOld);
     }
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"target.kvd"}) << "the other writer's detach leaves nothing";
+    EXPECT_EQ(WriteNames(path, KIV_WRITE_UPDATE, {"B"}), "");
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"target.kvd"}) << "the writers leave nothing beside it";
 }
 
 TEST(KivWindowsFaults, AKilledWriterLeavesNoTemporaryFile)
@@ -676,10 +687,15 @@ TEST(KivWindowsFaults, AKilledWriterLeavesNoTemporaryFile)
     WriteBytes(path, kOld);
     Child writer("write", path);
     ASSERT_TRUE(writer.ready) << "the other process did not begin its write";
-    ASSERT_EQ(folder.Names().size(), 2u);
+    ASSERT_EQ(folder.Names().size(), 3u) << "the target, the temporary file and the writers' lock file";
     writer.Kill();
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"target.kvd"});
+    // The lock file stays, let go of; the next writer takes it and removes it.
+    std::vector<std::string> names = folder.Names();
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()),
+              (std::set<std::string>{"target.kvd", "target.kvd.~lock"}));
     EXPECT_EQ(ReadBytes(path), kOld);
+    EXPECT_EQ(WriteNames(path, KIV_WRITE_UPDATE, {"B"}), "");
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"target.kvd"});
 }
 
 TEST(KivWindowsFaults, AThreadThatEndsAttachedLeavesNoTemporaryFile)

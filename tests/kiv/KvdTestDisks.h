@@ -31,6 +31,28 @@ public:
     bool ListBeside(const std::string& target, std::vector<std::string>& suffixes, kvddisk::Error& error) override;
     bool RemoveLeftover(const std::string& path, unsigned long process, kvddisk::Error& error) override;
     unsigned long ProcessId() override;
+    bool StampOfOpen(const kvddisk::FileHandle& file, kvddisk::Stamp& stamp) override
+    {
+        return inner_.StampOfOpen(file, stamp);
+    }
+    // The writers' lock, as the inner disk keeps it (never failed by Before).
+    bool OpenLock(const std::string& path, bool create, kvddisk::FileHandle& lock, kvddisk::Error& error) override
+    {
+        return inner_.OpenLock(path, create, lock, error);
+    }
+    Locked TryLock(const kvddisk::FileHandle& lock, int slot, bool exclusive) override
+    {
+        return inner_.TryLock(lock, slot, exclusive);
+    }
+    void Unlock(const kvddisk::FileHandle& lock, int slot) override { inner_.Unlock(lock, slot); }
+    bool StillNames(const kvddisk::FileHandle& lock, const std::string& path) override
+    {
+        return inner_.StillNames(lock, path);
+    }
+    void CloseLock(kvddisk::FileHandle& lock, const std::string& path, bool remove) override
+    {
+        inner_.CloseLock(lock, path, remove);
+    }
 
 protected:
     virtual bool Before(kvddisk::Call /*call*/, kvddisk::Error& /*error*/) { return true; }

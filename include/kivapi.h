@@ -83,7 +83,15 @@ KIVAPI int KIVCALL KivAttach(char** message);
 KIVAPI int KIVCALL KivOpen(const char* path, char** message, int mode);
 
 /* The next object of the open file. Nonzero: an object; 0: no file open, or no
- * more objects (until the next KivOpen). */
+ * more objects (until the next KivOpen).
+ * The objects come from the file as KivOpen checked it: on Windows no other program
+ * can change it or put another in its place while it is open. Where that cannot be
+ * kept (a read that the disk or network fails; on other systems, another program that
+ * rewrites the file in place) the delivery stops before anything else is handed out,
+ * and this call and KivGetNextValue return 0 from there. Right after a 0 of either,
+ * GetLastError() tells the two ends apart: ERROR_READ_FAULT when the delivery stopped
+ * early, ERROR_NO_MORE_ITEMS at the file's end or without a file (errno EIO and 0 on
+ * other systems). */
 KIVAPI int KIVCALL KivGetNextObject(char** name, char** author, char** version,
                                     char** wellId, char** date);
 
@@ -137,6 +145,11 @@ KIVAPI void KIVCALL KivDetach(void);
 
 /* Begins a write to the .kvd file at path (directory text followed by the file
  * name). A file that does not exist is created in either mode; its folder must exist.
+ * Writers take turns: from here to the end of the write, every writer of the file in
+ * another process waits (byte-range locks of "<path>.~lock", which the last writer
+ * removes). A write that another process keeps open for more than 5 seconds is
+ * waited for that long, then refused with a message that says so. The writes of one
+ * process share its lock; among them the commit's change check decides.
  * A write that is still open in this session is abandoned first. On Windows the folder
  * can be neither renamed nor removed while the write is open.
  * 0: no write is open, and *message says why: the mode is neither of the two; the
