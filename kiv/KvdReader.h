@@ -2,8 +2,9 @@
 //
 // The reader keeps one buffer of fixed size: memory does not grow with the file.
 // Texts are decoded in place inside that buffer and zero-terminated there (a group
-// repeated from the line before comes from the group path), so a record's texts
-// stay valid until the next call of Next, Rewind or Close.
+// repeated from the line before is a copy of the group path's), so a record's texts
+// stay valid until the next call of Next, Rewind or Close, and a caller may change
+// them in place: nothing that the reading goes on from is handed out.
 // Every line is checked, including the order of groups that a depth-first walk of
 // the values relies on; the first fault ends the reading with a message that names
 // the file, the line, the column, what was expected and what to do.
