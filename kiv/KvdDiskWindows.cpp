@@ -300,10 +300,14 @@ public:
     {
         stamp = Stamp();
         std::wstring wide = SystemPath(path);
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
+        // Everything from a handle opened for the attributes only (which conflicts with no
+        // sharing): the handle says what the name is, and even asking a pipe for its
+        // attributes by name would connect to it without asking for identification only.
+        HANDLE file = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | kNoImpersonation, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
             DWORD code = GetLastError();
-            if (IsDevice(wide)) {  // "NUL", "COM1": no attributes, but it opens
+            if (IsDevice(wide)) {  // "CON", a busy pipe: it opens for no access, or is all in use
                 stamp.exists = true;
                 return true;
             }
@@ -312,29 +316,8 @@ public:
             return Fail(error, Call::kStat, code);
         }
         stamp.exists = true;
-        stamp.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        stamp.regular = !stamp.directory && (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) == 0;
-        stamp.readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
-        stamp.size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-        stamp.changed = static_cast<int64_t>((uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                                             data.ftLastWriteTime.dwLowDateTime);
-        if (!stamp.regular)
-            return true;
-        // The file's identity: opening for its attributes only conflicts with no sharing.
-        // The handle tells what the name is: a pipe has attributes as a file has.
-        HANDLE file = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | kNoImpersonation, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            DWORD code = GetLastError();
-            if (code == ERROR_PIPE_BUSY) {
-                stamp.regular = false;
-                return true;
-            }
-            return Fail(error, Call::kStat, code);
-        }
-        if (GetFileType(file) != FILE_TYPE_DISK) {
+        if (GetFileType(file) != FILE_TYPE_DISK) {  // a device or a pipe
             CloseHandle(file);
-            stamp.regular = false;
             return true;
         }
         BY_HANDLE_FILE_INFORMATION info;
@@ -343,6 +326,12 @@ public:
         CloseHandle(file);
         if (!known)
             return Fail(error, Call::kStat, code);
+        stamp.directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        stamp.regular = !stamp.directory && (info.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) == 0;
+        stamp.readOnly = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+        stamp.size = (uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+        stamp.changed = static_cast<int64_t>((uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                                             info.ftLastWriteTime.dwLowDateTime);
         stamp.volume = info.dwVolumeSerialNumber;
         stamp.file = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
         stamp.links = info.nNumberOfLinks;
