@@ -41,7 +41,46 @@ bool IsHeld(const std::string& path)
 // A name taken by a leftover is passed over; so many in a row mean something else is wrong.
 constexpr int kNameAttempts = 1000;
 
+// ".~<process>-" and, at most, ten digits and ".tmp".
+std::string ProcessPart(Disk& disk) { return ".~" + std::to_string(disk.ProcessId()) + "-"; }
+constexpr size_t kNumberAndEnd = 10 + 4;
+
+// Does "<name of file>.~<process>-<n>.tmp" fit in the folder of `file`?
+bool LongNameFits(Disk& disk, const std::string& file)
+{
+    NameRoom room = disk.RoomOfName(file);
+    return room.length + ProcessPart(disk).size() + kNumberAndEnd <= room.limit;
+}
+
+void RemoveLeftoversOf(Disk& disk, const std::string& stem)
+{
+    std::vector<std::string> suffixes;
+    Error error;
+    if (!disk.ListBeside(stem, suffixes, error))
+        return;
+    for (const std::string& suffix : suffixes) {
+        unsigned long process = 0;
+        std::string path = stem + suffix;
+        if (IsTemporarySuffix(suffix, process) && !IsHeld(path))
+            disk.RemoveLeftover(path, process, error);
+    }
+}
+
 }  // namespace
+
+NameRoom Disk::RoomOfName(const std::string& path)
+{
+    NameRoom room;
+    size_t at = path.find_last_of("/\\");
+    room.at = at == std::string::npos ? 0 : at + 1;
+    room.length = path.size() - room.at;
+    return room;
+}
+
+std::string ShortStemBeside(Disk& disk, const std::string& target)
+{
+    return target.substr(0, disk.RoomOfName(target).at) + "~kvd";
+}
 
 const char* CallName(Call call)
 {
@@ -85,16 +124,12 @@ bool IsTemporarySuffix(const std::string& suffix, unsigned long& process)
 
 void RemoveLeftoversBeside(Disk& disk, const std::string& target)
 {
-    std::vector<std::string> suffixes;
-    Error error;
-    if (!disk.ListBeside(target, suffixes, error))
-        return;
-    for (const std::string& suffix : suffixes) {
-        unsigned long process = 0;
-        std::string path = target + suffix;
-        if (IsTemporarySuffix(suffix, process) && !IsHeld(path))
-            disk.RemoveLeftover(path, process, error);
-    }
+    const std::string file = disk.Resolve(target);
+    RemoveLeftoversOf(disk, file);
+    // A writer of this file that died left short names (and so may those of other files
+    // with long names in this folder: all of them are as dead).
+    if (!LongNameFits(disk, file))
+        RemoveLeftoversOf(disk, ShortStemBeside(disk, file));
 }
 
 NewFile::NewFile(Disk& disk) : disk_(disk) {}
@@ -105,7 +140,12 @@ bool NewFile::CreateBeside(const std::string& target, Error& error)
 {
     static std::atomic<unsigned> counter{0};
     Discard();
-    const std::string stem = target + ".~" + std::to_string(disk_.ProcessId()) + "-";
+    for_ = target;
+    target_ = disk_.Resolve(target);
+    // Beside the file itself, where the rename stays on its disk; under the short name
+    // where the target's own would grow longer than its folder takes.
+    const std::string stem =
+        (LongNameFits(disk_, target_) ? target_ : ShortStemBeside(disk_, target_)) + ProcessPart(disk_);
     for (int attempt = 0;; ++attempt) {
         std::string path = stem + std::to_string(++counter) + ".tmp";
         Hold(path);  // before it exists: no sweep of this process takes it meanwhile
@@ -180,8 +220,12 @@ bool NewFile::Finish(Error& error) { return Drain(error) && disk_.Flush(file_, e
 
 bool NewFile::PutInPlace(const std::string& target, Error& error)
 {
-    if (!disk_.PutInPlace(file_, path_, target, error))
+    const std::string file = target == for_ ? target_ : disk_.Resolve(target);
+    if (!disk_.PutInPlace(file_, path_, file, error)) {
+        if (error.kind == Failure::kNotDurable)
+            Forget();  // in place: nothing is left to discard
         return false;
+    }
     Forget();
     return true;
 }

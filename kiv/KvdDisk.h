@@ -18,8 +18,22 @@
 
 namespace kvddisk {
 
-// What a failed call ran into, as far as a message to a person needs it.
-enum class Failure { kNone, kDiskFull, kNoPermission, kHeldOpen, kNoFolder, kExists, kOther };
+// What a failed call ran into, as far as a message to a person needs it. kTooLong: a
+// name or a path longer than the system takes. kNotAFile: what opened is a device, a
+// pipe or another special file. kNotDurable (of PutInPlace alone): the new file is in
+// the target's place, but the system did not confirm that this step is on the disk.
+enum class Failure {
+    kNone,
+    kDiskFull,
+    kNoPermission,
+    kHeldOpen,
+    kNoFolder,
+    kExists,
+    kTooLong,
+    kNotAFile,
+    kNotDurable,
+    kOther
+};
 
 // The calls of a Disk, by what they do.
 enum class Call { kStat, kOpen, kRead, kClose, kCreate, kWrite, kFlush, kRename, kList, kRemove };
@@ -32,8 +46,10 @@ struct Error {
 };
 
 // What tells whether a file changed: existence, kind, size, time of the last change
-// (as fine as the system keeps it), the read-only state and the file's identity (its
-// volume and its number there: another file renamed into its place has another).
+// (as fine as the system keeps it), the read-only state, the file's identity (its
+// volume and its number there: another file renamed into its place has another) and
+// how many names (hard links) it has. `regular` is decided from the opened file where
+// the system opens it to examine it, so that a pipe or a device is never taken for one.
 struct Stamp {
     bool exists = false;
     bool directory = false;
@@ -43,15 +59,25 @@ struct Stamp {
     int64_t changed = 0;
     uint64_t volume = 0;
     uint64_t file = 0;
+    uint32_t links = 1;
     bool SameFile(const Stamp& o) const
     {
-        return exists == o.exists && size == o.size && changed == o.changed && volume == o.volume &&
-               file == o.file && regular == o.regular && readOnly == o.readOnly;
+        return exists == o.exists && size == o.size && changed == o.changed && volume == o.volume && file == o.file &&
+               regular == o.regular && readOnly == o.readOnly && links == o.links;
     }
 };
 
 // A file that a Disk opened, in the terms of that Disk. `folder` is the folder that a
 // temporary file holds while it lives (-1: none).
+// The last name of a path: where it begins (a byte offset), its length and the longest
+// name its folder takes, both in the system's own units (UTF-16 units on Windows, bytes
+// on POSIX).
+struct NameRoom {
+    size_t at = 0;
+    size_t length = 0;
+    size_t limit = 255;
+};
+
 struct FileHandle {
     intptr_t file = -1;
     intptr_t folder = -1;
@@ -64,7 +90,15 @@ public:
 
     // stat: false when the path cannot be examined for another reason than naming nothing.
     virtual bool GetStamp(const std::string& path, Stamp& stamp, Error& error) = 0;
-    // open: an existing file, to read it.
+    // The file that a write of `path` replaces: where `path` is a symbolic link, the file
+    // it names (through every link, also one that names nothing yet), so that the link
+    // stays a link; else `path`. Not a step that a write counts: a path that cannot be
+    // followed is left as it is, and the steps after it say why it cannot be written.
+    virtual std::string Resolve(const std::string& path) { return path; }
+    // The room for the last name of `path` in its folder.
+    virtual NameRoom RoomOfName(const std::string& path);
+    // open: an existing file, to read it; kNotAFile when what opened is none (a pipe or
+    // a device is refused from its handle, whatever its name).
     virtual bool OpenToRead(const std::string& path, FileHandle& file, Error& error) = 0;
     // read: up to `size` bytes from `offset`; `got` is 0 at the end of the file.
     virtual bool ReadAt(const FileHandle& file, uint64_t offset, char* data, size_t size, size_t& got,
@@ -90,8 +124,11 @@ public:
     virtual bool Flush(const FileHandle& file, Error& error) = 0;
     // rename: the temporary file at `path` takes the place of `target` in one step (the old
     // target, if any, is gone at the same moment), that step is made durable, and the file
-    // is closed. The new file keeps the old one's permissions. False: nothing changed, and
-    // the file is still open, to be discarded.
+    // is closed. The new file keeps what the system keeps of the old one's own: its
+    // attributes, permissions and owner, security descriptor, encryption and streams, as
+    // far as the system can. False: nothing changed, and the file is still open, to be
+    // discarded; or, with kNotDurable, the new file is in place and closed, and only the
+    // last flush failed.
     virtual bool PutInPlace(FileHandle& file, const std::string& path, const std::string& target,
                             Error& error) = 0;
     // Closes and removes a temporary file, through its handle (or its folder's) where the
@@ -143,7 +180,9 @@ public:
     NewFile(const NewFile&) = delete;
     NewFile& operator=(const NewFile&) = delete;
 
-    // Makes "<target>.~<process>-<n>.tmp", the first n that names no file.
+    // Makes "<target>.~<process>-<n>.tmp", the first n that names no file, beside the
+    // file that `target` names (Disk::Resolve); where that name would be longer than the
+    // folder takes, "~kvd.~<process>-<n>.tmp" in the same folder.
     bool CreateBeside(const std::string& target, Error& error);
     bool Write(const char* data, size_t size, Error& error)
     {
@@ -175,7 +214,8 @@ public:
     bool ReadBack(uint64_t offset, char* data, size_t size, Error& error);
     // Drains and flushes: all of the file is on the disk.
     bool Finish(Error& error);
-    // Takes the target's place in one step (after Finish). Then nothing is left to discard.
+    // Takes the place of the file that CreateBeside found for `target`, in one step
+    // (after Finish). Then nothing is left to discard.
     bool PutInPlace(const std::string& target, Error& error);
     // Closes and removes the file; harmless when there is none.
     void Discard();
@@ -191,16 +231,18 @@ private:
     Disk& disk_;
     FileHandle file_;
     std::string path_;
+    std::string for_;     // the target that CreateBeside was given
+    std::string target_;  // the file that it names, which path_ replaces
     std::unique_ptr<char[]> buffer_;
     size_t used_ = 0;
     uint64_t written_ = 0;  // bytes handed to the disk
     uint64_t started_ = 0;  // of them, bytes the disk was asked to start on
 };
 
-// After a successful write of `target`: removes the temporary files beside it that
-// writers which are gone left behind (killed, or ended by a power cut), so that they do
-// not pile up. A file that a live writer uses, in this process or another, stays; so
-// does everything when the folder cannot be listed.
+// After a successful write of `target`: removes the temporary files beside the file it
+// names that writers which are gone left behind (killed, or ended by a power cut), so
+// that they do not pile up. A file that a live writer uses, in this process or another,
+// stays; so does everything when the folder cannot be listed.
 void RemoveLeftoversBeside(Disk& disk, const std::string& target);
 
 // The lock that a write holds from its begin, when it reads and checks the target, until
@@ -249,6 +291,9 @@ private:
 // moment without sharing, until it closes it, and a begin or an open in that moment
 // (of another thread, or right after the process's own commit) is not to be refused.
 bool OpenToReadWaiting(Disk& disk, const std::string& path, FileHandle& file, Error& error);
+
+// The stem of the short temporary names in the folder of `target` ("<folder>~kvd").
+std::string ShortStemBeside(Disk& disk, const std::string& target);
 
 // "<target>.~<process>-<n>.tmp" split: true for such a suffix, with the process id.
 bool IsTemporarySuffix(const std::string& suffix, unsigned long& process);

@@ -2,7 +2,9 @@
 // O_EXCL in a folder held open, fsync(2), renameat(2) and an fsync of the folder for
 // the rename; a temporary file is removed through its folder (unlinkat), so that a
 // folder renamed meanwhile keeps nothing of it. A temporary file is locked (flock) while
-// its writer lives: a leftover that can be locked has none.
+// its writer lives: a leftover that can be locked has none. Nothing is opened that could
+// block the open: files to read are opened with O_NONBLOCK and must be regular files,
+// a leftover must be one before it is opened.
 #include "KvdDisk.h"
 
 #include <cerrno>
@@ -29,6 +31,9 @@ bool Fail(Error& error, Call call, int code)
     case ENOTDIR: error.kind = Failure::kNoFolder; break;
     case ETXTBSY: error.kind = Failure::kHeldOpen; break;
     case EEXIST: error.kind = Failure::kExists; break;
+    case ENAMETOOLONG:
+        error.kind = Failure::kTooLong;
+        break;
     default: error.kind = Failure::kOther; break;
     }
     error.call = call;
@@ -52,6 +57,25 @@ std::string NameOf(const std::string& path)
 
 int Fd(intptr_t handle) { return static_cast<int>(handle); }
 
+// The text of the symbolic link at `path`, or "" when it is none.
+std::string LinkText(const std::string& path)
+{
+    std::string text(256, '\0');
+    for (;;) {
+        ssize_t n = readlink(path.c_str(), &text[0], text.size());
+        if (n < 0)
+            return std::string();
+        if (static_cast<size_t>(n) < text.size()) {
+            text.resize(static_cast<size_t>(n));
+            return text;
+        }
+        text.resize(text.size() * 2);
+    }
+}
+
+// The system's own limit on the number of links followed in one path.
+constexpr int kMostLinks = 40;
+
 class PosixDisk : public Disk {
 public:
     bool GetStamp(const std::string& path, Stamp& stamp, Error& error) override
@@ -73,14 +97,55 @@ public:
         stamp.changed = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
         stamp.volume = static_cast<uint64_t>(st.st_dev);
         stamp.file = static_cast<uint64_t>(st.st_ino);
+        stamp.links = static_cast<uint32_t>(st.st_nlink);
         return true;
+    }
+
+    std::string Resolve(const std::string& path) override
+    {
+        // Link by link, as the system follows them, so that a link to a file that is not
+        // there yet names where that file is to be made.
+        std::string at = path;
+        for (int links = 0; links < kMostLinks; ++links) {
+            std::string text = LinkText(at);
+            if (text.empty())
+                return at;
+            at = text[0] == '/' ? text : FolderOf(at) + "/" + text;
+        }
+        return path;  // a loop: the steps after this one say so
+    }
+
+    NameRoom RoomOfName(const std::string& path) override
+    {
+        NameRoom room;
+        size_t slash = path.find_last_of('/');
+        room.at = slash == std::string::npos ? 0 : slash + 1;
+        room.length = path.size() - room.at;
+        long limit = pathconf(FolderOf(path).c_str(), _PC_NAME_MAX);
+        room.limit = limit > 0 ? static_cast<size_t>(limit) : 255;
+        return room;
     }
 
     bool OpenToRead(const std::string& path, FileHandle& file, Error& error) override
     {
-        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // O_NONBLOCK: a FIFO put in the file's place after it was examined would wait for a writer.
+        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0)
             return Fail(error, Call::kOpen, errno);
+        struct stat st;
+        if (fstat(fd, &st) != 0) {
+            int code = errno;
+            close(fd);
+            return Fail(error, Call::kOpen, code);
+        }
+        if (!S_ISREG(st.st_mode)) {
+            close(fd);
+            error.kind = Failure::kNotAFile;
+            error.call = Call::kOpen;
+            error.detail = "not a regular file";
+            return false;
+        }
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         file.file = fd;
         return true;
     }
@@ -166,16 +231,30 @@ public:
 
     bool PutInPlace(FileHandle& file, const std::string& path, const std::string& target, Error& error) override
     {
-        // The new file keeps the permissions of the one it replaces.
+        // The new file keeps the owner (where this user may give it) and the permissions of
+        // the one it replaces; the owner first, as a change of owner clears the set-id bits.
         struct stat st;
-        if (stat(target.c_str(), &st) == 0)
-            fchmod(Fd(file.file), st.st_mode & 07777);
+        if (stat(target.c_str(), &st) == 0) {
+            if (fchown(Fd(file.file), st.st_uid, st.st_gid) != 0)
+                (void)!fchown(Fd(file.file), static_cast<uid_t>(-1), st.st_gid);  // the group, at least
+            if (fchmod(Fd(file.file), st.st_mode & 07777) != 0)
+                return Fail(error, Call::kRename, errno);
+        } else if (errno != ENOENT) {
+            return Fail(error, Call::kRename, errno);
+        }
         if (renameat(Fd(file.folder), NameOf(path).c_str(), AT_FDCWD, target.c_str()) != 0)
             return Fail(error, Call::kRename, errno);
-        fsync(Fd(file.folder));  // the rename itself reaches the disk
+        // The rename itself reaches the disk. (A file system that cannot flush a folder
+        // says EINVAL: it has nothing to confirm.)
+        int flushed = fsync(Fd(file.folder)) == 0 || errno == EINVAL ? 0 : errno;
         close(Fd(file.file));
         close(Fd(file.folder));
         file = FileHandle();
+        if (flushed != 0) {
+            Fail(error, Call::kFlush, flushed);
+            error.kind = Failure::kNotDurable;
+            return false;
+        }
         return true;
     }
 
@@ -213,9 +292,20 @@ public:
         // writer, of this process too, holds the lock of its file.
         if (process != ProcessId() && (kill(static_cast<pid_t>(process), 0) == 0 || errno != ESRCH))
             return false;
-        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // A writer leaves regular files only: anything else of that name (a FIFO would hold
+        // the open until some program writes to it) is not its, and stays.
+        struct stat named, opened;
+        if (lstat(path.c_str(), &named) != 0)
+            return Fail(error, Call::kRemove, errno);
+        if (!S_ISREG(named.st_mode))
+            return false;
+        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
         if (fd < 0)
             return Fail(error, Call::kRemove, errno);
+        if (fstat(fd, &opened) != 0 || opened.st_ino != named.st_ino || opened.st_dev != named.st_dev) {
+            close(fd);
+            return false;  // another file took the name meanwhile
+        }
         bool unused = flock(fd, LOCK_EX | LOCK_NB) == 0;
         bool removed = unused && unlink(path.c_str()) == 0;
         int code = errno;

@@ -216,11 +216,15 @@ bool KvdReader::Open(const char* path)
                         "Choose a .kvd file."),
                false;
 
-    if (!kvddisk::OpenToReadWaiting(disk_, path_, file_, diskError_))
+    if (!kvddisk::OpenToReadWaiting(disk_, path_, file_, diskError_)) {
+        if (diskError_.kind == kvddisk::Failure::kNotAFile)  // what opened is no file, whatever the name said
+            return FailFile("this is a device or another special file, not an exchange file.", "Choose a .kvd file."),
+                   false;
         return FailFile("the file cannot be read (" + Detail() +
                             "): another program may hold it open, or you may not be allowed to read it.",
                         "Close that program or check your access, then try again; or choose another file."),
                false;
+    }
     watched_ = disk_.StampOfOpen(file_, opened_);
     if (!buffer_)
         buffer_.reset(new char[kCapacity + kSlack]);

@@ -142,9 +142,49 @@ std::string KvdWriteSession::FailureText(const kvddisk::Error& error) const
     case kvddisk::Failure::kNoFolder:
         return step + ": its folder is not there (" + detail + ")." + nothing +
                " Check the folder, or choose another one.";
+    case kvddisk::Failure::kTooLong:
+        return TooLongText(error);
+    case kvddisk::Failure::kNotAFile:
+        return NotAFileText();
+    case kvddisk::Failure::kNotDurable:
+        return Head() + "the system reported a fault in the last step of putting the new file in place (" +
+               detail +
+               "): the file may not hold what was written, or may lose it in a power cut. Check the "
+               "disk and the file, and write it again if it is not as written.";
     default:
         return step + " (" + detail + ")." + nothing + " Check the disk or the network, then try again.";
     }
+}
+
+std::string KvdWriteSession::TooLongText(const kvddisk::Error& error) const
+{
+    return Head() + "its path is longer than the system takes (" + Callers(error.detail) +
+           "). Choose a shorter name, or a folder with a shorter path.";
+}
+
+std::string KvdWriteSession::NotAFileText() const
+{
+    return Head() + "this is a device or another special file, not an exchange file. Choose a .kvd file.";
+}
+
+// What makes an existing target one that no write may replace; "" when none does.
+std::string KvdWriteSession::TargetRefusal(const kvddisk::Stamp& stamp) const
+{
+    if (stamp.directory)
+        return Head() + "this is a folder, not a file. Choose a .kvd file in it.";
+    if (stamp.exists && !stamp.regular)
+        return NotAFileText();
+    if (stamp.exists && stamp.readOnly)
+        return Head() +
+               "the file is read-only. Clear its read-only attribute or ask for the right to write it, then "
+               "try again; or choose another file.";
+    // A write puts a new file in the place of this name only: the other names would keep
+    // the old content, and two files would be where there was one.
+    if (stamp.exists && stamp.links > 1)
+        return Head() + "the file has " + std::to_string(stamp.links) +
+               " names (hard links), and a write would give the new content to this name alone. Remove its other "
+               "names, or write a copy of it under a name of its own, then try again.";
+    return std::string();
 }
 
 std::string KvdWriteSession::ChangedText() const
@@ -211,19 +251,24 @@ bool KvdWriteSession::Begin(const char* path, int mode)
         return Refuse(Head() + "the mode " + std::to_string(mode) +
                       " is neither 1 (update: keep the file's other objects) nor 2 (replace: the file holds "
                       "only what is written). This is a fault of the program that writes; tell its makers.");
+    // A name that its folder cannot hold is refused for its length, before anything is
+    // asked of the disk (which would say only that the name is not valid).
+    kvddisk::NameRoom room = disk_.RoomOfName(path_);
+    if (room.length > room.limit)
+        return Refuse(Head() + "the file's name is " + std::to_string(room.length) +
+                      " characters long, and a name in its folder can have at most " + std::to_string(room.limit) +
+                      ". Choose a shorter name.");
     if (!TakeLock())
         return false;
     kvddisk::Error error;
     if (!disk_.GetStamp(path_, stamp_, error))
-        return Refuse(Head() + "the file cannot be examined (" + Callers(error.detail) +
-                      "). Check that you may read it, or choose another file.");
-    if (stamp_.directory)
-        return Refuse(Head() + "this is a folder, not a file. Choose a .kvd file in it.");
-    if (stamp_.exists && !stamp_.regular)
-        return Refuse(Head() + "this is a device or another special file, not an exchange file. Choose a .kvd file.");
-    if (stamp_.exists && stamp_.readOnly)
-        return Refuse(Head() + "the file is read-only. Clear its read-only attribute or ask for the right to "
-                               "write it, then try again; or choose another file.");
+        return Refuse(error.kind == kvddisk::Failure::kTooLong
+                          ? TooLongText(error)
+                          : Head() + "the file cannot be examined (" + Callers(error.detail) +
+                                "). Check that you may read it, or choose another file.");
+    std::string refusal = TargetRefusal(stamp_);
+    if (!refusal.empty())
+        return Refuse(refusal);
 
     targetIsUtf8_ = true;
     hash_ = 0;
@@ -240,16 +285,20 @@ bool KvdWriteSession::Begin(const char* path, int mode)
         } else {
             uint64_t size = 0;
             if (!HashTarget(hash_, size, error))
-                return Refuse(Head() + (error.call == kvddisk::Call::kOpen
-                                            ? "the file cannot be read (" + Callers(error.detail) +
-                                                  "): another program may hold it open. Close that program, "
-                                                  "then try again."
-                                            : "reading the file failed (" + Callers(error.detail) +
-                                                  "). Check the disk or the network, then try again."));
+                return Refuse(error.kind == kvddisk::Failure::kNotAFile
+                                  ? NotAFileText()
+                                  : Head() + (error.call == kvddisk::Call::kOpen
+                                                  ? "the file cannot be read (" + Callers(error.detail) +
+                                                        "): another program may hold it open. Close that program, "
+                                                        "then try again."
+                                                  : "reading the file failed (" + Callers(error.detail) +
+                                                        "). Check the disk or the network, then try again."));
         }
     }
 
     if (!out_.CreateBeside(path_, error)) {
+        if (error.kind == kvddisk::Failure::kTooLong)
+            return Refuse(TooLongText(error));
         std::string text = Head() + "no file can be made in its folder (" + Callers(error.detail) + "). " +
                            (error.kind == kvddisk::Failure::kNoFolder
                                 ? "Check that the folder exists, or choose another one."

@@ -75,6 +75,9 @@ private:
     std::string Callers(const std::string& text) const;  // in UTF-8
     std::string FailureText(const kvddisk::Error& error) const;
     std::string ChangedText() const;
+    std::string TooLongText(const kvddisk::Error& error) const;
+    std::string NotAFileText() const;
+    std::string TargetRefusal(const kvddisk::Stamp& stamp) const;
     std::string CannotReadTargetText(const kvddisk::Error& error);
     bool FieldsHaveNoZero(std::initializer_list<std::pair<const char*, std::string_view>> fields,
                           const char* what);

@@ -17,6 +17,8 @@ public:
     explicit PassThroughDisk(kvddisk::Disk& inner = kvddisk::SystemDisk()) : inner_(inner) {}
 
     bool GetStamp(const std::string& path, kvddisk::Stamp& stamp, kvddisk::Error& error) override;
+    std::string Resolve(const std::string& path) override { return inner_.Resolve(path); }
+    kvddisk::NameRoom RoomOfName(const std::string& path) override { return inner_.RoomOfName(path); }
     bool OpenToRead(const std::string& path, kvddisk::FileHandle& file, kvddisk::Error& error) override;
     bool ReadAt(const kvddisk::FileHandle& file, uint64_t offset, char* data, size_t size, size_t& got,
                 kvddisk::Error& error) override;
