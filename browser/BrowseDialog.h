@@ -84,7 +84,7 @@ private:
     void ShowOpeningView();
     void RefillFileCombo();
 
-    // The items of the file while the refresh walks it (ValueWalk.h), by depth, before
+    // The items of the file while the refresh walks it (Outline.h), by depth, before
     // they go into the tree.
     CTreeBuilder m_fileItems;
 

@@ -3,14 +3,21 @@
 #include "BrowseDialog.h"
 
 #include <cstring>
+#include <string>
+#include <string_view>
 #include <io.h>
 
 #include "LastFileKey.h"
-#include "ValueWalk.h"
 #include "KivTexts.h"
+#include "Outline.h"
 #include "resource.h"
 
 namespace {
+
+std::string_view View(const CString& str)
+{
+    return std::string_view(static_cast<LPCSTR>(str), static_cast<size_t>(str.GetLength()));
+}
 
 // The directory search matches long names by their short 8.3 name too (three.kvdx
 // is THREE~1.KVD): only names that themselves end in ".kvd" are exchange files.
@@ -64,21 +71,22 @@ void CBrowseDialog::RefreshFile()
     }
 
     // The walk places every item in m_fileItems; the tree gets them all at once after.
-    std::vector<TreeRow> rows;
+    auto addItem = [this](int nDepth, const std::string& label) {
+        m_fileItems.Add(CString(label.c_str(), static_cast<int>(label.size())), nDepth);
+    };
     KivObjectTexts object;
+    OutlineWalk walk;
     while (KivReadNextObject(object))
     {
-        m_fileItems.Add(object.strName + " - " + object.strAuthor + " - " + object.strVersion + " - "
-                            + object.strWellId + " - " + KivDisplayDate(object.strDate),
-                        0);
-        CValueWalk walk;
+        addItem(0, OutlineObjectLabel(View(object.strName), View(object.strAuthor), View(object.strVersion),
+                                      View(object.strWellId), View(KivDisplayDate(object.strDate))));
+        walk.BeginObject();
         KivValueTexts value;
         while (KivReadNextValue(value))
         {
-            rows.clear();
-            walk.Place(value, rows);
-            for (const TreeRow& row : rows)
-                m_fileItems.Add(row.strText, row.nDepth);
+            walk.AddValue({ View(value.strGroup), View(value.strParentGroup), View(value.strName),
+                            View(value.strValue), View(value.strSuffix), value.nRecord },
+                          addItem);
         }
     }
     {

@@ -13,7 +13,7 @@
 
 #include "KvdConsole.h"
 #include "KvdText.h"
-#include "KvdTree.h"
+#include "Outline.h"
 #include "KvdWriter.h"
 
 #ifndef KVD_VERSION
@@ -135,9 +135,10 @@ bool NextValue(ValueTexts& value)
 
 std::string DisplayDate(const std::string& date)
 {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
-    KivStringToDate(date.c_str(), &year, &month, &day, &hour, &minute);
-    return KvdDisplayDate(year, month, day, hour, minute);
+    OutlineDate fields;
+    KivStringToDate(date.c_str(), &fields.year, &fields.month, &fields.day, &fields.hour, &fields.minute);
+    // Through the time zone the tool runs in, as the browser shows it.
+    return OutlineDisplayDate(fields, OutlineRuntimeClock);
 }
 
 struct JsonMember {
@@ -287,11 +288,11 @@ private:
         KvdFileTexts texts(file);
         ObjectTexts object;
         ValueTexts value;
-        KvdTreeWalk walk;
+        OutlineWalk walk;
         const auto sayItem = [&](int depth, const std::string& label) { SayItem(texts, depth, label); };
         while (NextObject(object)) {
-            SayItem(texts, 0, KvdObjectLabel(object.name, object.author, object.version, object.wellId,
-                                             DisplayDate(object.date)));
+            SayItem(texts, 0, OutlineObjectLabel(object.name, object.author, object.version, object.wellId,
+                                                 DisplayDate(object.date)));
             walk.BeginObject();
             while (NextValue(value)) {
                 walk.AddValue({value.group, value.parentGroup, value.name, value.text, value.suffix,
