@@ -30,9 +30,9 @@ HGLOBAL GlobalCopy(const void* pData, size_t nBytes)
 
 void CBrowseDialog::OnCopyLabel()
 {
-    const int nItem = m_pTree != NULL ? IndexOf(m_pTree->GetSelectedItem()) : -1;
+    const int nItem = m_pTree != NULL ? m_model.IndexOf(m_pTree->GetSelectedItem()) : -1;
     if (nItem >= 0)
-        CopyToClipboard(m_labels.GetLabel(nItem));
+        CopyToClipboard(m_model.GetLabel(nItem));
 }
 
 // The text as CF_TEXT, byte for byte as the tree shows it, and as CF_UNICODETEXT by the code
@@ -113,7 +113,7 @@ void CBrowseDialog::OnItemMenu()
 
 void CBrowseDialog::ShowItemMenu(HTREEITEM hItem, POINT ptScreen)
 {
-    const int nItem = IndexOf(hItem);
+    const int nItem = m_model.IndexOf(hItem);
     auto state = [](bool bApplies) { return bApplies ? MF_STRING : MF_STRING | MF_GRAYED; };
     CMenu menu;
     if (!menu.CreatePopupMenu())
@@ -127,8 +127,8 @@ void CBrowseDialog::ShowItemMenu(HTREEITEM hItem, POINT ptScreen)
     menu.AppendMenu(MF_SEPARATOR);
     // Expand Tree and Collapse Tree on one item's branch: everything in it open (which is
     // Expand Node), or the item open with its children closed.
-    menu.AppendMenu(state(nItem >= 0 && m_labels.HasChildren(nItem)), ID_MENU_EXPAND_NODE, "E&xpand Node");
-    menu.AppendMenu(state(nItem >= 0 && m_labels.HasGrandchildren(nItem)), ID_MENU_COLLAPSE_NODE, "C&ollapse Node");
+    menu.AppendMenu(state(nItem >= 0 && m_model.HasChildren(nItem)), ID_MENU_EXPAND_NODE, "E&xpand Node");
+    menu.AppendMenu(state(nItem >= 0 && m_model.HasGrandchildren(nItem)), ID_MENU_COLLAPSE_NODE, "C&ollapse Node");
 
     // The item the menu is for is marked while the menu is open, as a drop target is.
     if (nItem >= 0)
@@ -141,10 +141,10 @@ void CBrowseDialog::ShowItemMenu(HTREEITEM hItem, POINT ptScreen)
     switch (nCommand)
     {
     case ID_MENU_COPY_LABEL:
-        CopyToClipboard(m_labels.GetLabel(nItem));
+        CopyToClipboard(m_model.GetLabel(nItem));
         break;
     case ID_MENU_COPY_BRANCH:
-        CopyToClipboard(m_labels.GetBranchText(nItem));
+        CopyToClipboard(m_model.GetBranchText(nItem));
         break;
     case ID_FIND_TEXT:
         OnFindText();

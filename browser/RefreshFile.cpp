@@ -47,9 +47,7 @@ CString ExchangeFilePattern(const CString& strDirectory)
 void CBrowseDialog::RefreshFile()
 {
     m_pTree->DeleteAllItems();
-    m_treeItems.clear();
-    m_labels.Clear();
-    m_fileItems.Clear();
+    m_model.Clear();
 
     CString strPath = m_strPathName + m_strFileName;
 
@@ -70,10 +68,8 @@ void CBrowseDialog::RefreshFile()
         return;
     }
 
-    // The walk places every item in m_fileItems; the tree gets them all at once after.
-    auto addItem = [this](int nDepth, const std::string& label) {
-        m_fileItems.Add(CString(label.c_str(), static_cast<int>(label.size())), nDepth);
-    };
+    // The walk places every item in the model; the tree gets them all at once after.
+    auto addItem = [this](int nDepth, const std::string& label) { m_model.Add(label.c_str(), label.size(), nDepth); };
     KivObjectTexts object;
     OutlineWalk walk;
     while (KivReadNextObject(object))
@@ -93,16 +89,7 @@ void CBrowseDialog::RefreshFile()
         // A visible tree repaints and recounts its rows on every insert; the whole file
         // goes in with redrawing suspended and is drawn once.
         CRedrawGuard redrawGuard(m_pTree);
-        std::vector<HTREEITEM> handles = m_fileItems.InsertInto(m_pTree);
-        for (int nItem = 0; nItem < m_fileItems.GetCount(); ++nItem)
-        {
-            if (handles[static_cast<size_t>(nItem)] == NULL)
-                continue;
-            TreeItemRecord record = { handles[static_cast<size_t>(nItem)], m_fileItems.GetDepth(nItem) };
-            m_treeItems.push_back(record);
-            m_labels.Add(m_fileItems.GetText(nItem), record.nDepth);
-        }
-        m_fileItems.Clear();
+        m_model.InsertInto(m_pTree);
     }
 
     ShowOpeningView();

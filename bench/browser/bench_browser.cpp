@@ -10,7 +10,7 @@
 //              second, "floor+climb", adds one TVGN_PARENT request per item: the
 //              refresh as it was first written, which found each parent by asking the
 //              tree view. The third, "tree alone", is the tree view filled in the
-//              browser's own order by its tree builder, and nothing else: the part of
+//              browser's own order by its model of the tree, and nothing else: the part of
 //              the refresh that no order of asking can save.
 //   away:      the pick of a small file right after the large one: the time to let go
 //              of the large tree, beside the refresh that showed it, and beside what
@@ -66,7 +66,7 @@
 #include "../common/bench_host.h"
 #include "BrowserCommands.h"
 #include "KvdWriter.h"
-#include "TreeBuilder.h"
+#include "TreeModel.h"
 #include "resource.h"
 
 namespace {
@@ -250,11 +250,11 @@ double FloorInsert(const Workload& w, SIZE treeSize, bool askParent, double* des
     }, destroyed);
 }
 
-// The items in the order the browser makes them (its own tree builder), and nothing
+// The items in the order the browser makes them (its own model of the tree), and nothing
 // else: what the tree view alone costs for that order.
 double FloorInsertInBrowserOrder(const Workload& w, SIZE treeSize, double* destroyed)
 {
-    CTreeBuilder builder;
+    CTreeModel builder;
     std::vector<int> depths;
     for (const Item& item : w.items) {
         depths.push_back(item.parent < 0 ? 0 : depths[static_cast<size_t>(item.parent)] + 1);

@@ -1,5 +1,5 @@
-// The tree builder on its own, without a dialog or a file: each item's parent from the
-// depths, and the one-go insert against inserting the same rows one by one.
+// The browser's model of the tree on its own, without a dialog or a file: each item's parent
+// from the depths, and its one-go insert against inserting the same rows one by one.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "TreeBuilder.h"
+#include "TreeModel.h"
 
 namespace {
 
 // ---------------------------------------------------------------------------
-// The builder.
+// The parents and the insert.
 
-TEST(TreeBuilder, FindsEachParentFromTheDepth)
+TEST(TreeModel, FindsEachParentFromTheDepth)
 {
     struct Case {
         const char* name;
@@ -32,7 +32,7 @@ TEST(TreeBuilder, FindsEachParentFromTheDepth)
         { "a first item below the top level lands at the top", { 1, 1 }, { -1, 0 }, { 0, 1 } },
     };
     for (const Case& c : cases) {
-        CTreeBuilder builder;
+        CTreeModel builder;
         for (int depth : c.depths)
             builder.Add("item", depth);
         for (size_t i = 0; i < c.depths.size(); ++i) {
@@ -98,7 +98,7 @@ void InsertOneByOne(HWND tree, const std::vector<std::pair<int, std::string>>& r
     }
 }
 
-TEST(TreeBuilder, TheOneGoInsertEndsAsInsertingItemByItem)
+TEST(TreeModel, TheOneGoInsertEndsAsInsertingItemByItem)
 {
     struct Case { const char* name; unsigned seed; int rows; int leafShare; };  // leafShare: in 10
     const Case cases[] = {
@@ -126,14 +126,16 @@ TEST(TreeBuilder, TheOneGoInsertEndsAsInsertingItemByItem)
         TreeWindow byItem, inOneGo;
         ASSERT_TRUE(byItem.Handle() && inOneGo.Handle());
         InsertOneByOne(byItem.Handle(), rows);
-        CTreeBuilder builder;
+        CTreeModel builder;
         for (const auto& row : rows)
             builder.Add(row.second.c_str(), row.first);
         CTreeCtrl tree;
         tree.Attach(inOneGo.Handle());
-        std::vector<HTREEITEM> handles = builder.InsertInto(&tree);
+        builder.InsertInto(&tree);
         tree.Detach();
-        EXPECT_EQ(handles.size(), rows.size()) << c.name;
+        EXPECT_EQ(builder.GetCount(), static_cast<int>(rows.size())) << c.name;
+        for (int i = 0; i < builder.GetCount(); ++i)
+            ASSERT_NE(builder.GetHandle(i), nullptr) << c.name << ", item " << i;
         EXPECT_EQ(inOneGo.Outline(), byItem.Outline()) << c.name;
     }
 }

@@ -1,29 +1,45 @@
-// TreeLabels.h - the browser's own copy of the labels in its tree, for finding and copying.
+// TreeModel.h - the browser's one model of the file's tree: every item's label, depth,
+// parent and tree view handle, from the refresh until the next one.
 //
 // The items are kept in display order with every branch open (the order of the file), each
-// with its depth: an item's subtree is the run of deeper items that follows it. Wine's tree
-// view checks every item handle it is given by scanning all its items, so reading 100,000
-// labels through the control costs a scan of the tree for each one; the refresh holds every
-// label as it inserts it, keeps it here, and the browser maps an index to its item.
+// with its depth: an item's subtree is the run of deeper items that follows it. The refresh
+// adds the items as the walk makes them, then puts them all into the tree view at once
+// (InsertInto); Find, Copy, the item menu and the tree commands read labels, depths and
+// handles here. Wine's tree view checks every item handle it is given by scanning all its
+// items, so reading 100,000 labels through the control would cost a scan of the tree each.
+//
+// The labels are one buffer of texts, each followed by a zero byte, and nothing else is kept
+// for an item but four numbers: a file of small values costs little more than its labels.
 //
 // Finding compares the labels as the code page reads them: turned into UTF-16 once, at the
 // first search after a refresh, and folded to lower case (for a search that ignores case)
 // once more.
-#ifndef DERAR_TREELABELS_H
-#define DERAR_TREELABELS_H
+#ifndef DERAR_TREEMODEL_H
+#define DERAR_TREEMODEL_H
 
-#include <afx.h>
+#include <afxcmn.h>
 
 #include <string>
 #include <vector>
 
-class CTreeLabels
+class CTreeModel
 {
 public:
     void Clear();
-    // Appends an item after the ones added before. A depth more than one below the last
-    // item's is taken as one below it.
-    void Add(const CString& strLabel, int nDepth);
+    // Appends an item after the ones added before, under the last item added one depth up. A
+    // depth more than one below the last item's is taken as one below it.
+    void Add(const char* pszLabel, size_t nLength, int nDepth);
+    void Add(const CString& strLabel, int nDepth)
+    {
+        Add(static_cast<LPCSTR>(strLabel), static_cast<size_t>(strLabel.GetLength()), nDepth);
+    }
+
+    // Puts every item into the (empty) tree view, in the order that keeps the tree view's
+    // handle look-ups short (InsertInto in TreeModel.cpp), and keeps each handle. An item the
+    // tree view refuses leaves the model with everything beneath it.
+    void InsertInto(CTreeCtrl* pTree);
+    HTREEITEM GetHandle(int nItem) const { return m_handles[static_cast<size_t>(nItem)]; }
+    int IndexOf(HTREEITEM hItem) const;  // -1: none (or NULL)
 
     int GetCount() const { return static_cast<int>(m_depths.size()); }
     int GetDepth(int nItem) const { return m_depths[static_cast<size_t>(nItem)]; }
@@ -48,6 +64,8 @@ public:
     int Find(const CString& strText, bool bMatchCase, bool bWholeWord, int nFrom, bool bDown, bool* pbWrapped);
 
 private:
+    // Takes out the items the tree view refused (each with its subtree).
+    void DropRefused();
     void PrepareWide();
     void PrepareFolded();
     size_t WideEnd(int nItem) const;  // just past the item's label in m_wide, before its zero
@@ -58,6 +76,7 @@ private:
     std::vector<int> m_depths;
     std::vector<int> m_parents;
     std::vector<int> m_path;  // the last item added and its ancestors, by depth
+    std::vector<HTREEITEM> m_handles;  // NULL until InsertInto
 
     // Made at the first search after Clear.
     bool m_bWide = false;
