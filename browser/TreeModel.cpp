@@ -3,6 +3,7 @@
 #include "TreeModel.h"
 
 #include <algorithm>
+#include <new>
 #include <string_view>
 
 namespace {
@@ -36,8 +37,6 @@ void CTreeModel::Clear()
     m_text.clear();
     m_starts.clear();
     m_depths.clear();
-    m_parents.clear();
-    m_path.clear();
     m_handles.clear();
     m_bWide = m_bFolded = false;
     m_wide.clear();
@@ -47,16 +46,36 @@ void CTreeModel::Clear()
 
 void CTreeModel::Add(const char* pszLabel, size_t nLength, int nDepth)
 {
-    nDepth = std::max(0, std::min(nDepth, static_cast<int>(m_path.size())));
-    m_path.resize(static_cast<size_t>(nDepth));
-    m_parents.push_back(nDepth > 0 ? m_path.back() : -1);
-    m_path.push_back(GetCount());
+    nDepth = std::max(0, std::min(nDepth, m_depths.empty() ? 0 : m_depths.back() + 1));
+    if (m_text.size() + nLength >= UINT32_MAX)
+        throw std::bad_alloc();
     m_depths.push_back(nDepth);
-    m_starts.push_back(m_text.size());
+    m_starts.push_back(static_cast<uint32_t>(m_text.size()));
     m_text.append(pszLabel, nLength);
     m_text.push_back('\0');
     m_handles.push_back(NULL);
     m_bWide = m_bFolded = false;
+}
+
+void CTreeModel::Release()
+{
+    Clear();
+    std::string().swap(m_text);
+    std::vector<uint32_t>().swap(m_starts);
+    std::vector<int>().swap(m_depths);
+    std::vector<HTREEITEM>().swap(m_handles);
+    std::wstring().swap(m_wide);
+    std::wstring().swap(m_folded);
+    std::vector<size_t>().swap(m_wideStarts);
+}
+
+int CTreeModel::GetParent(int nItem) const
+{
+    const int nDepth = m_depths[static_cast<size_t>(nItem)];
+    while (nDepth > 0 && nItem-- > 0)
+        if (m_depths[static_cast<size_t>(nItem)] < nDepth)
+            return nItem;
+    return -1;
 }
 
 int CTreeModel::IndexOf(HTREEITEM hItem) const
@@ -73,20 +92,23 @@ int CTreeModel::IndexOf(HTREEITEM hItem) const
 // level by level, and then the leaves, a parent is found among the first third or so of the
 // items. The tree ends the same: every item under the same parent, siblings in the order of
 // the file.
-void CTreeModel::InsertInto(CTreeCtrl* pTree)
+int CTreeModel::InsertInto(CTreeCtrl* pTree)
 {
     const int nCount = GetCount();
-    // The children of every item as a chain in the order added; the top level's in the last
-    // slot. Two numbers an item, only while inserting.
+    // Every item's parent, and the children of every item as a chain in the order added (the
+    // top level's in the last slot): three numbers an item, only while inserting.
+    std::vector<int> parents(static_cast<size_t>(nCount), -1);
     std::vector<int> firstChild(static_cast<size_t>(nCount) + 1, -1);
     std::vector<int> nextSibling(static_cast<size_t>(nCount), -1);
     {
+        std::vector<int> path;  // the last item and its ancestors, by depth
         std::vector<int> lastChild(static_cast<size_t>(nCount) + 1, -1);
         for (int nItem = 0; nItem < nCount; ++nItem)
         {
-            const size_t nSlot = static_cast<size_t>(m_parents[static_cast<size_t>(nItem)] >= 0
-                                                         ? m_parents[static_cast<size_t>(nItem)]
-                                                         : nCount);
+            path.resize(static_cast<size_t>(m_depths[static_cast<size_t>(nItem)]));
+            parents[static_cast<size_t>(nItem)] = path.empty() ? -1 : path.back();
+            path.push_back(nItem);
+            const size_t nSlot = static_cast<size_t>(path.size() > 1 ? path[path.size() - 2] : nCount);
             if (lastChild[nSlot] < 0)
                 firstChild[nSlot] = nItem;
             else
@@ -109,7 +131,7 @@ void CTreeModel::InsertInto(CTreeCtrl* pTree)
     for (size_t nNext = 0; nNext < levelOrder.size(); ++nNext)
     {
         const int nItem = levelOrder[nNext];
-        const int nParent = m_parents[static_cast<size_t>(nItem)];
+        const int nParent = parents[static_cast<size_t>(nItem)];
         HTREEITEM hParent = nParent >= 0 ? m_handles[static_cast<size_t>(nParent)] : TVI_ROOT;
         if (hParent == NULL)
             continue;  // its parent was refused
@@ -152,38 +174,41 @@ void CTreeModel::InsertInto(CTreeCtrl* pTree)
             run.clear();
         }
     }
-    if (std::find(m_handles.begin(), m_handles.end(), static_cast<HTREEITEM>(NULL)) != m_handles.end())
+    std::vector<int>().swap(parents);
+    std::vector<int>().swap(firstChild);
+    std::vector<int>().swap(nextSibling);
+    const int nRefused = static_cast<int>(std::count(m_handles.begin(), m_handles.end(), static_cast<HTREEITEM>(NULL)));
+    if (nRefused > 0)
         DropRefused();
+    m_text.shrink_to_fit();
+    m_starts.shrink_to_fit();
+    m_depths.shrink_to_fit();
+    m_handles.shrink_to_fit();
+    return nRefused;
 }
 
 void CTreeModel::DropRefused()
 {
     // A refused item's subtree was never inserted: the items kept stay in display order and
-    // keep their depths; only the parents' indexes move.
-    std::vector<int> newIndex(m_handles.size(), -1);
+    // keep their depths.
     std::string text;
     size_t nKept = 0;
     for (size_t nItem = 0; nItem < m_handles.size(); ++nItem)
     {
         if (m_handles[nItem] == NULL)
             continue;
-        newIndex[nItem] = static_cast<int>(nKept);
-        const int nParent = m_parents[nItem];
-        m_parents[nKept] = nParent >= 0 ? newIndex[static_cast<size_t>(nParent)] : -1;
         m_depths[nKept] = m_depths[nItem];
         m_handles[nKept] = m_handles[nItem];
         const char* pszLabel = m_text.c_str() + m_starts[nItem];
-        m_starts[nKept] = text.size();
+        m_starts[nKept] = static_cast<uint32_t>(text.size());
         text.append(pszLabel);
         text.push_back('\0');
         ++nKept;
     }
     m_text.swap(text);
-    m_parents.resize(nKept);
     m_depths.resize(nKept);
     m_handles.resize(nKept);
     m_starts.resize(nKept);
-    m_path.clear();
     m_bWide = m_bFolded = false;
 }
 

@@ -9,7 +9,8 @@
 // items, so reading 100,000 labels through the control would cost a scan of the tree each.
 //
 // The labels are one buffer of texts, each followed by a zero byte, and nothing else is kept
-// for an item but four numbers: a file of small values costs little more than its labels.
+// for an item but its label's place, its depth and its handle: a file of small values costs
+// the browser little more than its labels (the tree view keeps far more for each item).
 //
 // Finding compares the labels as the code page reads them: turned into UTF-16 once, at the
 // first search after a refresh, and folded to lower case (for a search that ignores case)
@@ -19,6 +20,7 @@
 
 #include <afxcmn.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,8 @@ class CTreeModel
 {
 public:
     void Clear();
+    // Clear, and gives the memory back to the process as well.
+    void Release();
     // Appends an item after the ones added before, under the last item added one depth up. A
     // depth more than one below the last item's is taken as one below it.
     void Add(const char* pszLabel, size_t nLength, int nDepth);
@@ -35,15 +39,16 @@ public:
     }
 
     // Puts every item into the (empty) tree view, in the order that keeps the tree view's
-    // handle look-ups short (InsertInto in TreeModel.cpp), and keeps each handle. An item the
-    // tree view refuses leaves the model with everything beneath it.
-    void InsertInto(CTreeCtrl* pTree);
+    // handle look-ups short (InsertInto in TreeModel.cpp), keeps each handle and gives back
+    // what the model reserved beyond its items. An item the tree view refuses leaves the model
+    // with everything beneath it; returns the number of items refused.
+    int InsertInto(CTreeCtrl* pTree);
     HTREEITEM GetHandle(int nItem) const { return m_handles[static_cast<size_t>(nItem)]; }
     int IndexOf(HTREEITEM hItem) const;  // -1: none (or NULL)
 
     int GetCount() const { return static_cast<int>(m_depths.size()); }
     int GetDepth(int nItem) const { return m_depths[static_cast<size_t>(nItem)]; }
-    int GetParent(int nItem) const { return m_parents[static_cast<size_t>(nItem)]; }  // -1: top level
+    int GetParent(int nItem) const;  // -1: top level
     CString GetLabel(int nItem) const;
     // The index just past nItem's subtree.
     int GetSubtreeEnd(int nItem) const;
@@ -72,10 +77,10 @@ private:
     int ItemAt(size_t nPosition) const;
 
     std::string m_text;            // every label followed by a zero byte
-    std::vector<size_t> m_starts;  // where each label begins in m_text
-    std::vector<int> m_depths;
-    std::vector<int> m_parents;
-    std::vector<int> m_path;  // the last item added and its ancestors, by depth
+    // Where each label begins in m_text: 32 bits, as a label buffer of 4 GB is no file anyone
+    // shows (Add refuses one as memory run out).
+    std::vector<uint32_t> m_starts;
+    std::vector<int> m_depths;  // an item's parent is the last one before it a level up
     std::vector<HTREEITEM> m_handles;  // NULL until InsertInto
 
     // Made at the first search after Clear.
