@@ -50,15 +50,14 @@ protected:
     afx_msg BOOL OnHelpInfo(HELPINFO* pHelpInfo);
 
     // Beyond the buttons, on keys that nothing else takes (BrowseKeys.h) and right clicks:
-    // Find (Ctrl+F, F3, Shift+F3), Copy (Ctrl+C), and a menu for an item (a right click on
-    // it, or the menu key or Shift+F10 for the selected item).
+    // Find (Ctrl+F, F3, Shift+F3), Copy (Ctrl+C), and a menu for an item (WM_CONTEXTMENU from
+    // the tree: a right click on it, or the menu key or Shift+F10 for the selected item).
     afx_msg void OnFindText();
     afx_msg void OnFindNext();
     afx_msg void OnFindPrevious();
     afx_msg LRESULT OnFindReplace(WPARAM wParam, LPARAM lParam);  // from the Find dialog
     afx_msg void OnCopyLabel();
-    afx_msg void OnItemMenu();
-    afx_msg void OnRclickTree(NMHDR* pNMHDR, LRESULT* pResult);
+    afx_msg LRESULT OnContextMenu(WPARAM wParam, LPARAM lParam);
     DECLARE_MESSAGE_MAP()
 
     CTreeCtrl* m_pTree;             // 3559; not owned
