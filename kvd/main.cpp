@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "KvdConsole.h"
 #include "KvdText.h"
 #include "Outline.h"
@@ -133,12 +137,39 @@ bool NextValue(ValueTexts& value)
     return true;
 }
 
+#ifdef _WIN32
+// The platform's time zone rules, as the dialogs' dates read them (the C runtime's clock
+// under Windows knows only the TZ variable's simple rules).
+bool PlatformClock(OutlineDate& local)
+{
+    TIME_ZONE_INFORMATION zone;
+    if (GetTimeZoneInformation(&zone) == TIME_ZONE_ID_INVALID)
+        return false;
+    SYSTEMTIME fields = {};
+    fields.wYear = static_cast<WORD>(local.year);
+    fields.wMonth = static_cast<WORD>(local.month);
+    fields.wDay = static_cast<WORD>(local.day);
+    fields.wHour = static_cast<WORD>(local.hour);
+    fields.wMinute = static_cast<WORD>(local.minute);
+    SYSTEMTIME utc, shown;
+    if (!TzSpecificLocalTimeToSystemTime(&zone, &fields, &utc) || !SystemTimeToTzSpecificLocalTime(&zone, &utc, &shown))
+        return false;
+    local = {shown.wYear, shown.wMonth, shown.wDay, shown.wHour, shown.wMinute};
+    return true;
+}
+#else
+bool PlatformClock(OutlineDate& local)
+{
+    return OutlineRuntimeClock(local);
+}
+#endif
+
 std::string DisplayDate(const std::string& date)
 {
     OutlineDate fields;
     KivStringToDate(date.c_str(), &fields.year, &fields.month, &fields.day, &fields.hour, &fields.minute);
     // Through the time zone the tool runs in, as the browser shows it.
-    return OutlineDisplayDate(fields, OutlineRuntimeClock);
+    return OutlineDisplayDate(fields, PlatformClock);
 }
 
 struct JsonMember {
