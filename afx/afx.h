@@ -147,6 +147,17 @@ AFX_API bool AFXAPI operator>(const CString& s1, LPCSTR s2);
 AFX_API bool AFXAPI operator>(LPCSTR s1, const CString& s2);
 
 /////////////////////////////////////////////////////////////////////////////
+// The function that CString and CStringList call when memory runs out, as MFC's: nonzero when it
+// gave memory back and the allocation is to be tried again, 0 when it has none to give (the
+// allocation then ends the process, as no C++ exception may cross the DLL boundary). Returns the
+// one set before; NULL, the start, is no handler.
+#ifndef _PNH_DEFINED
+typedef int (__cdecl* _PNH)(size_t);
+#define _PNH_DEFINED
+#endif
+AFX_API _PNH AFXAPI AfxSetNewHandler(_PNH pfnNewHandler);
+AFX_API _PNH AFXAPI AfxGetNewHandler();
+
 // CTime: a point in time, built from local calendar fields.
 // Unlike a 32-bit time_t it covers the years 1601 to 9999 (before 1970 and after 2038 too).
 

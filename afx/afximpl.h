@@ -4,6 +4,9 @@
 
 #include "afxwin.h"
 
+// malloc, and while it fails the handler of AfxSetNewHandler, as long as it gives memory back.
+void* AfxAllocOrNewHandler(size_t nBytes);
+
 struct AfxWndInternals
 {
     // The window procedure of subclassed windows and the dialog procedure of CDialog: each

@@ -1,5 +1,6 @@
 // CString: one pointer to zero-terminated bytes, preceded by a header with the sizes.
 #include "afx.h"
+#include "afximpl.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -34,7 +35,7 @@ char* AllocData(int nLength)
 {
     if (nLength < 0 || nLength > 0x3FFFFFF0)
         NoMemory();
-    CStringData* p = static_cast<CStringData*>(malloc(sizeof(CStringData) + nLength + 1));
+    CStringData* p = static_cast<CStringData*>(AfxAllocOrNewHandler(sizeof(CStringData) + nLength + 1));
     if (p == NULL)
         NoMemory();
     p->nDataLength = nLength;
@@ -50,6 +51,31 @@ void FreeData(char* p)
 }
 
 }  // namespace
+
+namespace {
+_PNH volatile s_pfnNewHandler = NULL;
+}
+
+_PNH AFXAPI AfxSetNewHandler(_PNH pfnNewHandler)
+{
+    return reinterpret_cast<_PNH>(InterlockedExchangePointer(
+        reinterpret_cast<PVOID volatile*>(&s_pfnNewHandler), reinterpret_cast<PVOID>(pfnNewHandler)));
+}
+
+_PNH AFXAPI AfxGetNewHandler() { return s_pfnNewHandler; }
+
+void* AfxAllocOrNewHandler(size_t nBytes)
+{
+    for (;;)
+    {
+        void* p = malloc(nBytes);
+        if (p != NULL)
+            return p;
+        _PNH pfnHandler = s_pfnNewHandler;
+        if (pfnHandler == NULL || pfnHandler(nBytes) == 0)
+            return NULL;
+    }
+}
 
 CString::CString() : m_pchData(EmptyData()) {}
 

@@ -1,5 +1,6 @@
 // CStringList: a doubly linked list whose nodes come from blocks of m_nBlockSize nodes.
 #include "afxcoll.h"
+#include "afximpl.h"
 
 #include <new>
 #include <stdlib.h>
@@ -36,7 +37,7 @@ CStringList::CNode* CStringList::NewNode(CNode* pPrev, CNode* pNext)
     if (m_pNodeFree == NULL)
     {
         static_assert(sizeof(CBlock) % alignof(CNode) == 0, "nodes follow the block header");
-        CBlock* pBlock = static_cast<CBlock*>(malloc(sizeof(CBlock) + sizeof(CNode) * (size_t)m_nBlockSize));
+        CBlock* pBlock = static_cast<CBlock*>(AfxAllocOrNewHandler(sizeof(CBlock) + sizeof(CNode) * (size_t)m_nBlockSize));
         if (pBlock == NULL)
             RaiseException(STATUS_NO_MEMORY, EXCEPTION_NONCONTINUABLE, 0, NULL);
         pBlock->pNext = m_pBlocks;

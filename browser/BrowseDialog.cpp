@@ -34,8 +34,7 @@ BEGIN_MESSAGE_MAP(CBrowseDialog, CDialog)
     ON_COMMAND(ID_FIND_PREVIOUS, OnFindPrevious)
     ON_REGISTERED_MESSAGE(FindDialogMessage(), OnFindReplace)
     ON_COMMAND(ID_COPY_LABEL, OnCopyLabel)
-    ON_COMMAND(ID_ITEM_MENU, OnItemMenu)
-    ON_NOTIFY(NM_RCLICK, IDC_TREE, OnRclickTree)
+    ON_MESSAGE(WM_CONTEXTMENU, OnContextMenu)
 END_MESSAGE_MAP()
 
 CBrowseDialog::CBrowseDialog(CString strPathName, CString strFileName, CWnd* pParent)
@@ -56,7 +55,7 @@ CBrowseDialog::~CBrowseDialog()
 
 int CBrowseDialog::DoModal()
 {
-    // Ctrl+F, F3, Ctrl+C and the menu keys become the browser's commands while it runs.
+    // Ctrl+F, F3 and Ctrl+C become the browser's commands while it runs.
     CBrowseKeys keys(*this);
     return DoModalWithOwnResources(*this);
 }

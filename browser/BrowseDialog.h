@@ -18,8 +18,7 @@
 
 #include <vector>
 
-#include "TreeBuilder.h"
-#include "TreeLabels.h"
+#include "TreeModel.h"
 
 #include "KivAttachment.h"
 
@@ -51,15 +50,14 @@ protected:
     afx_msg BOOL OnHelpInfo(HELPINFO* pHelpInfo);
 
     // Beyond the buttons, on keys that nothing else takes (BrowseKeys.h) and right clicks:
-    // Find (Ctrl+F, F3, Shift+F3), Copy (Ctrl+C), and a menu for an item (a right click on
-    // it, or the menu key or Shift+F10 for the selected item).
+    // Find (Ctrl+F, F3, Shift+F3), Copy (Ctrl+C), and a menu for an item (WM_CONTEXTMENU from
+    // the tree: a right click on it, or the menu key or Shift+F10 for the selected item).
     afx_msg void OnFindText();
     afx_msg void OnFindNext();
     afx_msg void OnFindPrevious();
     afx_msg LRESULT OnFindReplace(WPARAM wParam, LPARAM lParam);  // from the Find dialog
     afx_msg void OnCopyLabel();
-    afx_msg void OnItemMenu();
-    afx_msg void OnRclickTree(NMHDR* pNMHDR, LRESULT* pResult);
+    afx_msg LRESULT OnContextMenu(WPARAM wParam, LPARAM lParam);
     DECLARE_MESSAGE_MAP()
 
     CTreeCtrl* m_pTree;             // 3559; not owned
@@ -84,29 +82,17 @@ private:
     void ShowOpeningView();
     void RefillFileCombo();
 
-    // The items of the file while the refresh walks it (ValueWalk.h), by depth, before
-    // they go into the tree.
-    CTreeBuilder m_fileItems;
-
-    // Every item of the tree with its depth, in display order with every branch open
-    // (the order of the file): a subtree is a run of items deeper than its first.
-    // The tree commands open items in an order of their own from it.
-    struct TreeItemRecord
-    {
-        HTREEITEM hItem;
-        int nDepth;
-    };
-    std::vector<TreeItemRecord> m_treeItems;
+    // The file's tree: every item's label, depth and handle, in display order with every
+    // branch open (the order of the file). The refresh fills it and inserts the tree view's
+    // items from it; Find, Copy, the item menu and the tree commands read it.
+    CTreeModel m_model;
 
     // Find, Copy and the item menu (FindInTree.cpp, ItemMenu.cpp).
-    int IndexOf(HTREEITEM hItem) const;  // in m_treeItems and m_labels; -1: none
     void FindAndShow(bool bDown);
     void ShowFoundItem(int nItem);
     void CopyToClipboard(const CString& strText);
     void ShowItemMenu(HTREEITEM hItem, POINT ptScreen);
 
-    // The labels of m_treeItems, in the same order: what Find searches and Copy copies.
-    CTreeLabels m_labels;
     CFindReplaceDialog m_findDialog;  // its window is open from Ctrl+F until it is closed
     CString m_strFindText;            // the text of the last search
     bool m_bMatchCase;

@@ -57,13 +57,17 @@ UINT CBrowseKeys::CommandOf(UINT nVirtualKey, bool bControl, bool bShift, bool b
         return bControl && !bShift ? ID_COPY_LABEL : 0;
     case VK_F3:
         return bControl ? 0 : bShift ? ID_FIND_PREVIOUS : ID_FIND_NEXT;
-    case VK_APPS:
-        return !bControl && !bShift ? ID_ITEM_MENU : 0;
-    case VK_F10:
-        return !bControl && bShift ? ID_ITEM_MENU : 0;
     default:
         return 0;
     }
+}
+
+bool CBrowseKeys::IsMenuKey(UINT nVirtualKey, bool bControl, bool bShift, bool bAlt)
+{
+    // Wine's controls make no WM_CONTEXTMENU of the menu key, nor of Shift+F10.
+    if (bControl || bAlt)
+        return false;
+    return (nVirtualKey == VK_APPS && !bShift) || (nVirtualKey == VK_F10 && bShift);
 }
 
 bool CBrowseKeys::Translate(MSG& msg)
@@ -75,7 +79,7 @@ bool CBrowseKeys::Translate(MSG& msg)
     {
         if (m_nReleaseToDrop == 0 || msg.wParam != m_nReleaseToDrop)
             return false;
-        // On Windows the release of the menu key (and of Shift+F10) would make a second menu.
+        // The release of a key whose press became a command is no key for the control either.
         m_nReleaseToDrop = 0;
         msg.message = WM_NULL;
         msg.wParam = 0;
@@ -89,8 +93,19 @@ bool CBrowseKeys::Translate(MSG& msg)
     const bool bAlt = (HIWORD(msg.lParam) & KF_ALTDOWN) != 0 || GetKeyState(VK_MENU) < 0;
     const UINT nCommand =
         CommandOf(static_cast<UINT>(msg.wParam), GetKeyState(VK_CONTROL) < 0, GetKeyState(VK_SHIFT) < 0, bAlt);
-    if (nCommand == 0)
+    if (nCommand == 0 && !IsMenuKey(static_cast<UINT>(msg.wParam), GetKeyState(VK_CONTROL) < 0,
+                                    GetKeyState(VK_SHIFT) < 0, bAlt))
         return false;
+    if (nCommand == 0)
+    {
+        // The platform gives no WM_CONTEXTMENU for this key here: the hook makes the one the
+        // control's default handling would, for the window that has the key.
+        m_nReleaseToDrop = static_cast<UINT>(msg.wParam);
+        msg.message = WM_CONTEXTMENU;
+        msg.wParam = reinterpret_cast<WPARAM>(msg.hwnd);
+        msg.lParam = MAKELPARAM(-1, -1);
+        return true;
+    }
     // What the loop then dispatches is the command, as an accelerator's (notification code 1).
     m_nReleaseToDrop = static_cast<UINT>(msg.wParam);
     msg.hwnd = hDialog;

@@ -1,4 +1,5 @@
-// BrowseKeys.h - the browser's keys: Ctrl+F, F3, Shift+F3, Ctrl+C, the menu key, Shift+F10.
+// BrowseKeys.h - the browser's keys that no control gives: Ctrl+F, F3, Shift+F3, Ctrl+C, and the
+// menu key and Shift+F10, of which Wine's controls make no WM_CONTEXTMENU (the hook makes it).
 //
 // The platform's modal loop (DialogBox) turns no key into a command, and the controls keep
 // every key they are given. While a browser runs, a message hook of its thread looks at each
@@ -22,6 +23,9 @@ public:
 
     // The browser's command for a key pressed with these modifiers (BrowserCommands.h), or 0.
     static UINT CommandOf(UINT nVirtualKey, bool bControl, bool bShift, bool bAlt);
+    // True for a key that asks for a menu where the platform's controls make no WM_CONTEXTMENU
+    // of it; the hook makes one (at -1, -1, as the keyboard's) for the window that has the key.
+    static bool IsMenuKey(UINT nVirtualKey, bool bControl, bool bShift, bool bAlt);
 
 private:
     CBrowseKeys(const CBrowseKeys&);

@@ -8,7 +8,6 @@
 #define ID_FIND_NEXT 33002      // F3
 #define ID_FIND_PREVIOUS 33003  // Shift+F3
 #define ID_COPY_LABEL 33004     // Ctrl+C: the selected item's label
-#define ID_ITEM_MENU 33005      // the menu key, Shift+F10: the selected item's menu
 
 // Entries of the item menu that act on the item the menu is for.
 #define ID_MENU_COPY_LABEL 33010

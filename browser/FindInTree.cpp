@@ -1,5 +1,5 @@
-// Find: the platform's Find dialog (Ctrl+F), F3 and Shift+F3, over the browser's own copy of
-// the labels, so that a search reads no label through the tree view.
+// Find: the platform's Find dialog (Ctrl+F), F3 and Shift+F3, over the browser's model of the
+// tree, so that a search reads no label through the tree view.
 #include "BrowseDialog.h"
 
 #include <dlgs.h>
@@ -10,16 +10,6 @@ const char kPassedTheEnd[] = "Passed the end of the tree; the search went on fro
 const char kPassedTheTop[] = "Passed the top of the tree; the search went on from the bottom.";
 
 }  // namespace
-
-int CBrowseDialog::IndexOf(HTREEITEM hItem) const
-{
-    if (hItem == NULL)
-        return -1;
-    for (size_t nItem = 0; nItem < m_treeItems.size(); ++nItem)
-        if (m_treeItems[nItem].hItem == hItem)
-            return static_cast<int>(nItem);
-    return -1;
-}
 
 void CBrowseDialog::OnFindText()
 {
@@ -88,8 +78,8 @@ void CBrowseDialog::FindAndShow(bool bDown)
         return;
     bool bWrapped = false;
     const int nFound =
-        m_labels.Find(m_strFindText, m_bMatchCase, m_bWholeWord, IndexOf(m_pTree->GetSelectedItem()), bDown, &bWrapped);
-    if (nFound < 0 || static_cast<size_t>(nFound) >= m_treeItems.size())
+        m_model.Find(m_strFindText, m_bMatchCase, m_bWholeWord, m_model.IndexOf(m_pTree->GetSelectedItem()), bDown, &bWrapped);
+    if (nFound < 0)
     {
         CString strMessage;
         strMessage.Format("Cannot find \"%s\".", m_strFindText);
@@ -105,9 +95,9 @@ void CBrowseDialog::ShowFoundItem(int nItem)
 {
     // The ancestors open deepest first: an item whose parent is closed opens without any
     // window work, so only the outermost one that was closed recounts the rows on screen.
-    for (int nParent = m_labels.GetParent(nItem); nParent >= 0; nParent = m_labels.GetParent(nParent))
-        m_pTree->Expand(m_treeItems[static_cast<size_t>(nParent)].hItem, TVE_EXPAND);
-    HTREEITEM hItem = m_treeItems[static_cast<size_t>(nItem)].hItem;
+    for (int nParent = m_model.GetParent(nItem); nParent >= 0; nParent = m_model.GetParent(nParent))
+        m_pTree->Expand(m_model.GetHandle(nParent), TVE_EXPAND);
+    HTREEITEM hItem = m_model.GetHandle(nItem);
     m_pTree->SelectItem(hItem);
     m_pTree->EnsureVisible(hItem);
 }

@@ -1,5 +1,5 @@
-// Copy (Ctrl+C) and the menu of an item: a right click on it, or the menu key or Shift+F10
-// for the selected item.
+// Copy (Ctrl+C) and the menu of an item: the tree's WM_CONTEXTMENU, for a right click on an
+// item, or the menu key or Shift+F10 for the selected item.
 #include "BrowseDialog.h"
 
 #include <windowsx.h>
@@ -30,9 +30,9 @@ HGLOBAL GlobalCopy(const void* pData, size_t nBytes)
 
 void CBrowseDialog::OnCopyLabel()
 {
-    const int nItem = m_pTree != NULL ? IndexOf(m_pTree->GetSelectedItem()) : -1;
+    const int nItem = m_pTree != NULL ? m_model.IndexOf(m_pTree->GetSelectedItem()) : -1;
     if (nItem >= 0)
-        CopyToClipboard(m_labels.GetLabel(nItem));
+        CopyToClipboard(m_model.GetLabel(nItem));
 }
 
 // The text as CF_TEXT, byte for byte as the tree shows it, and as CF_UNICODETEXT by the code
@@ -79,23 +79,23 @@ void CBrowseDialog::CopyToClipboard(const CString& strText)
         AfxMessageBox("The clipboard did not take the text. Try again.", MB_OK, 0);
 }
 
-void CBrowseDialog::OnRclickTree(NMHDR* /*pNMHDR*/, LRESULT* pResult)
-{
-    *pResult = 1;  // the menu is shown here: the tree sends no WM_CONTEXTMENU after it
-    if (m_pTree == NULL)
-        return;
-    const DWORD dwPosition = GetMessagePos();
-    POINT ptScreen = { GET_X_LPARAM(dwPosition), GET_Y_LPARAM(dwPosition) };
-    POINT ptTree = ptScreen;
-    ::ScreenToClient(m_pTree->m_hWnd, &ptTree);
-    // Anywhere on an item's row: that item's menu; below the last row: the menu without one.
-    ShowItemMenu(m_pTree->HitTest(ptTree), ptScreen);
-}
-
-void CBrowseDialog::OnItemMenu()
+// WM_CONTEXTMENU, passed up from the control by the platform: at a point for a right click on
+// the tree, at -1, -1 for the menu key and Shift+F10 in any control (the selected item's menu).
+LRESULT CBrowseDialog::OnContextMenu(WPARAM wParam, LPARAM lParam)
 {
     if (m_pTree == NULL)
-        return;
+        return 0;
+    POINT ptScreen = { GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam) };
+    if (ptScreen.x != -1 || ptScreen.y != -1)
+    {
+        if (reinterpret_cast<HWND>(wParam) != m_pTree->m_hWnd)
+            return 0;  // a right click on another control: the dialog has no menu of its own
+        POINT ptTree = ptScreen;
+        ::ScreenToClient(m_pTree->m_hWnd, &ptTree);
+        // Anywhere on an item's row: that item's menu; below the last row: the menu without one.
+        ShowItemMenu(m_pTree->HitTest(ptTree), ptScreen);
+        return 0;
+    }
     HTREEITEM hItem = m_pTree->GetSelectedItem();
     RECT rcTree, rcItem;
     ::GetClientRect(m_pTree->m_hWnd, &rcTree);
@@ -109,11 +109,12 @@ void CBrowseDialog::OnItemMenu()
     }
     ::ClientToScreen(m_pTree->m_hWnd, &pt);
     ShowItemMenu(hItem, pt);
+    return 0;
 }
 
 void CBrowseDialog::ShowItemMenu(HTREEITEM hItem, POINT ptScreen)
 {
-    const int nItem = IndexOf(hItem);
+    const int nItem = m_model.IndexOf(hItem);
     auto state = [](bool bApplies) { return bApplies ? MF_STRING : MF_STRING | MF_GRAYED; };
     CMenu menu;
     if (!menu.CreatePopupMenu())
@@ -127,8 +128,8 @@ void CBrowseDialog::ShowItemMenu(HTREEITEM hItem, POINT ptScreen)
     menu.AppendMenu(MF_SEPARATOR);
     // Expand Tree and Collapse Tree on one item's branch: everything in it open (which is
     // Expand Node), or the item open with its children closed.
-    menu.AppendMenu(state(nItem >= 0 && m_labels.HasChildren(nItem)), ID_MENU_EXPAND_NODE, "E&xpand Node");
-    menu.AppendMenu(state(nItem >= 0 && m_labels.HasGrandchildren(nItem)), ID_MENU_COLLAPSE_NODE, "C&ollapse Node");
+    menu.AppendMenu(state(nItem >= 0 && m_model.HasChildren(nItem)), ID_MENU_EXPAND_NODE, "E&xpand Node");
+    menu.AppendMenu(state(nItem >= 0 && m_model.HasGrandchildren(nItem)), ID_MENU_COLLAPSE_NODE, "C&ollapse Node");
 
     // The item the menu is for is marked while the menu is open, as a drop target is.
     if (nItem >= 0)
@@ -141,10 +142,10 @@ void CBrowseDialog::ShowItemMenu(HTREEITEM hItem, POINT ptScreen)
     switch (nCommand)
     {
     case ID_MENU_COPY_LABEL:
-        CopyToClipboard(m_labels.GetLabel(nItem));
+        CopyToClipboard(m_model.GetLabel(nItem));
         break;
     case ID_MENU_COPY_BRANCH:
-        CopyToClipboard(m_labels.GetBranchText(nItem));
+        CopyToClipboard(m_model.GetBranchText(nItem));
         break;
     case ID_FIND_TEXT:
         OnFindText();

@@ -43,20 +43,20 @@ void CBrowseDialog::ExpandNodeAt(HTREEITEM hNode)
 // and the item are scrolled into view: the item ends in view with as many children as fit.
 void CBrowseDialog::CollapseNodeAt(HTREEITEM hNode)
 {
-    const int nNode = IndexOf(hNode);
+    const int nNode = m_model.IndexOf(hNode);
     if (nNode < 0)
         return;
-    const int nEnd = m_labels.GetSubtreeEnd(nNode);
-    const int nChildDepth = m_labels.GetDepth(nNode) + 1;
+    const int nEnd = m_model.GetSubtreeEnd(nNode);
+    const int nChildDepth = m_model.GetDepth(nNode) + 1;
     HTREEITEM hLastChild = NULL;
     const BOOL bShown = m_pTree->IsWindowVisible();
     if (bShown)
         m_pTree->ShowWindow(SW_HIDE);
     for (int nItem = nNode + 1; nItem < nEnd; ++nItem)
     {
-        if (m_labels.GetDepth(nItem) != nChildDepth)
+        if (m_model.GetDepth(nItem) != nChildDepth)
             continue;
-        hLastChild = m_treeItems[static_cast<size_t>(nItem)].hItem;
+        hLastChild = m_model.GetHandle(nItem);
         m_pTree->Expand(hLastChild, TVE_COLLAPSE);
     }
     m_pTree->Expand(hNode, TVE_EXPAND);
@@ -101,17 +101,13 @@ void CBrowseDialog::WalkInDisplayOrder(HTREEITEM hFirst, HTREEITEM hStop, WalkRu
 // no longer) the tree's: the walk must then do the work itself.
 bool CBrowseDialog::OpenSubtreeInOneGo(HTREEITEM hFirst, bool bToTheEnd)
 {
-    if (hFirst == NULL || m_treeItems.size() != m_pTree->GetCount())
+    if (hFirst == NULL || static_cast<UINT>(m_model.GetCount()) != m_pTree->GetCount())
         return false;
-    size_t nFirst = 0;
-    while (nFirst < m_treeItems.size() && m_treeItems[nFirst].hItem != hFirst)
-        ++nFirst;
-    if (nFirst == m_treeItems.size())
+    const int nFirst = m_model.IndexOf(hFirst);
+    if (nFirst < 0)
         return false;
     // The subtree: the run of items deeper than its first.
-    size_t nEnd = nFirst + 1;
-    while (nEnd < m_treeItems.size() && (bToTheEnd || m_treeItems[nEnd].nDepth > m_treeItems[nFirst].nDepth))
-        ++nEnd;
+    const int nEnd = bToTheEnd ? m_model.GetCount() : m_model.GetSubtreeEnd(nFirst);
 
     if (bToTheEnd)
     {
@@ -123,14 +119,14 @@ bool CBrowseDialog::OpenSubtreeInOneGo(HTREEITEM hFirst, bool bToTheEnd)
     const BOOL bShown = m_pTree->IsWindowVisible();
     if (bShown)
         m_pTree->ShowWindow(SW_HIDE);
-    for (size_t nItem = nEnd; nItem-- > nFirst;)
-        m_pTree->Expand(m_treeItems[nItem].hItem, TVE_EXPAND);
+    for (int nItem = nEnd; nItem-- > nFirst;)
+        m_pTree->Expand(m_model.GetHandle(nItem), TVE_EXPAND);
     if (m_pTree->GetStyle() & WS_HSCROLL)
     {
         // Each scroll request may also scroll sideways to show its item's text, so
         // where the view ends sideways depends on every request: make them all.
-        for (size_t nItem = nFirst; nItem < nEnd; ++nItem)
-            m_pTree->EnsureVisible(m_treeItems[nItem].hItem);
+        for (int nItem = nFirst; nItem < nEnd; ++nItem)
+            m_pTree->EnsureVisible(m_model.GetHandle(nItem));
     }
     else
     {
@@ -138,7 +134,7 @@ bool CBrowseDialog::OpenSubtreeInOneGo(HTREEITEM hFirst, bool bToTheEnd)
         // just far enough to show its item at the bottom: the first and the last
         // leave the view where all of them do.
         m_pTree->EnsureVisible(hFirst);
-        m_pTree->EnsureVisible(m_treeItems[nEnd - 1].hItem);
+        m_pTree->EnsureVisible(m_model.GetHandle(nEnd - 1));
     }
     if (bShown)
         m_pTree->ShowWindow(SW_SHOW);

@@ -1,6 +1,8 @@
 // KvdDate.cpp - reading the date form of .kvd files.
 #include "KvdDate.h"
 
+#include "Calendar.h"
+
 namespace {
 
 // Reads `count` decimal digits at text; false if any of them is not a digit.
@@ -29,15 +31,6 @@ bool ReadFields(const char* text, size_t length, KvdDate& d)
 
 }  // namespace
 
-int DaysInMonth(int year, int month)
-{
-    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12)
-        return 0;
-    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : kDays[month - 1];
-}
-
 bool HasKvdDateForm(const char* text, size_t length)
 {
     KvdDate d;
@@ -51,7 +44,7 @@ bool ParseKvdDate(const char* text, size_t length, KvdDate& date)
     if (!ReadFields(text, length, d))
         return false;
     if (d.year < 1 || d.month < 1 || d.month > 12 || d.day < 1 ||
-        d.day > DaysInMonth(d.year, d.month) || d.hour > 23 || d.minute > 59)
+        d.day > OutlineDaysInMonth(d.year, d.month) || d.hour > 23 || d.minute > 59)
         return false;
     date = d;
     return true;

@@ -18,5 +18,3 @@ struct KvdDate {
 bool HasKvdDateForm(const char* text, size_t length);
 
 bool ParseKvdDate(const char* text, size_t length, KvdDate& date);
-
-int DaysInMonth(int year, int month);

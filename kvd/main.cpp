@@ -10,10 +10,14 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "KvdConsole.h"
 #include "KvdNext.h"
 #include "KvdText.h"
-#include "KvdTree.h"
+#include "Outline.h"
 #include "KvdWriter.h"
 
 #ifndef KVD_VERSION
@@ -133,11 +137,39 @@ bool NextValue(ValueTexts& value)
     return true;
 }
 
+#ifdef _WIN32
+// The platform's time zone rules, as the dialogs' dates read them (the C runtime's clock
+// under Windows knows only the TZ variable's simple rules).
+bool PlatformClock(OutlineDate& local)
+{
+    TIME_ZONE_INFORMATION zone;
+    if (GetTimeZoneInformation(&zone) == TIME_ZONE_ID_INVALID)
+        return false;
+    SYSTEMTIME fields = {};
+    fields.wYear = static_cast<WORD>(local.year);
+    fields.wMonth = static_cast<WORD>(local.month);
+    fields.wDay = static_cast<WORD>(local.day);
+    fields.wHour = static_cast<WORD>(local.hour);
+    fields.wMinute = static_cast<WORD>(local.minute);
+    SYSTEMTIME utc, shown;
+    if (!TzSpecificLocalTimeToSystemTime(&zone, &fields, &utc) || !SystemTimeToTzSpecificLocalTime(&zone, &utc, &shown))
+        return false;
+    local = {shown.wYear, shown.wMonth, shown.wDay, shown.wHour, shown.wMinute};
+    return true;
+}
+#else
+bool PlatformClock(OutlineDate& local)
+{
+    return OutlineRuntimeClock(local);
+}
+#endif
+
 std::string DisplayDate(const std::string& date)
 {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
-    KivStringToDate(date.c_str(), &year, &month, &day, &hour, &minute);
-    return KvdDisplayDate(year, month, day, hour, minute);
+    OutlineDate fields;
+    KivStringToDate(date.c_str(), &fields.year, &fields.month, &fields.day, &fields.hour, &fields.minute);
+    // Through the time zone the tool runs in, as the browser shows it.
+    return OutlineDisplayDate(fields, PlatformClock);
 }
 
 struct JsonMember {
@@ -287,11 +319,11 @@ private:
         KvdFileTexts texts(file);
         ObjectTexts object;
         ValueTexts value;
-        KvdTreeWalk walk;
+        OutlineWalk walk;
         const auto sayItem = [&](int depth, const std::string& label) { SayItem(texts, depth, label); };
         while (NextObject(object)) {
-            SayItem(texts, 0, KvdObjectLabel(object.name, object.author, object.version, object.wellId,
-                                             DisplayDate(object.date)));
+            SayItem(texts, 0, OutlineObjectLabel(object.name, object.author, object.version, object.wellId,
+                                                 DisplayDate(object.date)));
             walk.BeginObject();
             while (NextValue(value)) {
                 walk.AddValue({value.group, value.parentGroup, value.name, value.text, value.suffix,

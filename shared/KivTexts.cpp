@@ -3,6 +3,10 @@
 
 #include <kivapi.h>
 
+#include <cstdio>
+
+#include "Outline.h"
+
 CString KivText(const char* pszText)
 {
     return CString(pszText != NULL ? pszText : "");
@@ -56,10 +60,25 @@ BOOL KivOpenFile(const CString& strPath, CString& strMessage)
     return bOpened;
 }
 
+namespace {
+
+// The platform's clock as the dialogs read dates: a CTime of the local fields with the
+// daylight-saving flag -1 (the platform's time zone rules decide), read back as it shows.
+bool PlatformClock(OutlineDate& local)
+{
+    const CString strShown =
+        CTime(local.year, local.month, local.day, local.hour, local.minute, 0, -1).Format("%Y-%m-%d %H:%M");
+    return !strShown.IsEmpty() && std::sscanf(strShown, "%d-%d-%d %d:%d", &local.year, &local.month, &local.day,
+                                              &local.hour, &local.minute) == 5;
+}
+
+}  // namespace
+
 CString KivDisplayDate(const CString& strDate)
 {
     // Zero until the library sets them, so that a library that sets none yields no garbage.
-    int nYear = 0, nMonth = 0, nDay = 0, nHour = 0, nMinute = 0;
-    KivStringToDate(strDate, &nYear, &nMonth, &nDay, &nHour, &nMinute);
-    return CTime(nYear, nMonth, nDay, nHour, nMinute, 0, -1).Format("%A, %B %d, %Y  %H:%M");
+    OutlineDate date;
+    KivStringToDate(strDate, &date.year, &date.month, &date.day, &date.hour, &date.minute);
+    const std::string shown = OutlineDisplayDate(date, PlatformClock);
+    return CString(shown.c_str(), static_cast<int>(shown.size()));
 }

@@ -11,9 +11,9 @@
 CString KivText(const char* pszText);
 
 // An object's date text as a local time in the display date format,
-// "Tuesday, December 05, 2000  14:07". Fields that form no valid time
-// (month 13, 30 February, hour 24, ...) make an invalid CTime, which formats
-// as the empty text: the object is still shown.
+// "Tuesday, December 05, 2000  14:07", through the platform's clock (Outline.h).
+// Fields that form no valid time (month 13, 30 February, hour 24, ...) give the
+// empty text: the object is still shown.
 CString KivDisplayDate(const CString& strDate);
 
 // One object of the open file, its texts copied as the library delivered them.

@@ -10,7 +10,7 @@
 //              second, "floor+climb", adds one TVGN_PARENT request per item: the
 //              refresh as it was first written, which found each parent by asking the
 //              tree view. The third, "tree alone", is the tree view filled in the
-//              browser's own order by its tree builder, and nothing else: the part of
+//              browser's own order by its model of the tree, and nothing else: the part of
 //              the refresh that no order of asking can save.
 //   away:      the pick of a small file right after the large one: the time to let go
 //              of the large tree, beside the refresh that showed it, and beside what
@@ -42,6 +42,12 @@
 // insert under a parent costs O(items) and filling a tree is quadratic for the
 // platform itself; the ratios say what the browser adds to that, or saves.
 //
+//   memory:    the heap a file costs the process while the browser shows it: every heap's
+//              busy bytes with the small file shown and with the large one, per item,
+//              against the same items inserted into a tree view alone (what the control
+//              keeps, whatever the browser does), and the working set's peak over the
+//              refresh. Run alone in a fresh process ("memory N...") for a peak of its own.
+//
 //   bench_browser                  everything: refresh at 30,000, 100,000, 300,000 values,
 //                                  find at 100,000 values, commands at 3,000, 10,000 and
 //                                  30,000 items
@@ -50,6 +56,7 @@
 //   bench_browser refresh N...     the refresh at these sizes only
 //   bench_browser find N...        find at these sizes (values) only
 //   bench_browser commands N...    the commands at these item counts only
+//   bench_browser memory N...      the memory at these sizes (values) only
 #include <windows.h>
 #include <commctrl.h>
 #include <dlgs.h>
@@ -63,10 +70,13 @@
 #include <string>
 #include <vector>
 
+#include <psapi.h>
+
 #include "../common/bench_host.h"
+#include "process_counters.h"
 #include "BrowserCommands.h"
 #include "KvdWriter.h"
-#include "TreeBuilder.h"
+#include "TreeModel.h"
 #include "resource.h"
 
 namespace {
@@ -250,11 +260,11 @@ double FloorInsert(const Workload& w, SIZE treeSize, bool askParent, double* des
     }, destroyed);
 }
 
-// The items in the order the browser makes them (its own tree builder), and nothing
+// The items in the order the browser makes them (its own model of the tree), and nothing
 // else: what the tree view alone costs for that order.
 double FloorInsertInBrowserOrder(const Workload& w, SIZE treeSize, double* destroyed)
 {
-    CTreeBuilder builder;
+    CTreeModel builder;
     std::vector<int> depths;
     for (const Item& item : w.items) {
         depths.push_back(item.parent < 0 ? 0 : depths[static_cast<size_t>(item.parent)] + 1);
@@ -268,10 +278,47 @@ double FloorInsertInBrowserOrder(const Workload& w, SIZE treeSize, double* destr
     }, destroyed);
 }
 
+// The busy heap bytes a tree view alone keeps for the items, inserted in the browser's order
+// (in the order of the file each insert would scan the whole tree).
+double TreeViewHeap(const Workload& w, SIZE treeSize)
+{
+    FloorWindow window = MakeFloorWindow(treeSize);
+    double grown = 0;
+    {
+        CTreeModel builder;
+        std::vector<int> depths;
+        for (const Item& item : w.items) {
+            depths.push_back(item.parent < 0 ? 0 : depths[static_cast<size_t>(item.parent)] + 1);
+            builder.Add(item.text.c_str(), depths.back());
+        }
+        std::vector<int>().swap(depths);
+        CTreeCtrl control;
+        {
+            // A first insert into a tree let go of at once: the model then holds what it keeps
+            // (the insert gives back what it reserved), and the next insert's growth is the
+            // tree view's alone.
+            FloorWindow scratch = MakeFloorWindow(treeSize);
+            SendMessageA(scratch.tree, WM_SETREDRAW, FALSE, 0);
+            control.Attach(scratch.tree);
+            builder.InsertInto(&control);
+            control.Detach();
+            DestroyWindow(scratch.frame);
+        }
+        SendMessageA(window.tree, WM_SETREDRAW, FALSE, 0);
+        control.Attach(window.tree);
+        const size_t before = ProcessCounters::Take().processHeapsInUse;
+        builder.InsertInto(&control);
+        grown = static_cast<double>(ProcessCounters::Take().processHeapsInUse) - before;
+        control.Detach();
+    }
+    DestroyWindow(window.frame);
+    return grown;
+}
+
 // ---------------------------------------------------------------------------
 // The browser, played from its owner's WM_ENTERIDLE.
 
-enum class Play { PickBig, Commands, Find };
+enum class Play { PickBig, Commands, Find, Memory };
 
 struct BrowserRun {
     Play play = Play::PickBig;
@@ -293,7 +340,19 @@ struct BrowserRun {
     double walk = -1;           // the match found through the control, item by item
     std::string found;          // the label each search selected, when they agree
     SIZE treeSize = {};
+    double heapGrowth = -1;     // bytes: every heap's busy bytes with the large file, less with the small
+    double peakGrowth = -1;     // bytes: the working set's peak over the refresh, less before it
 };
+
+size_t PeakWorkingSet(size_t* now = nullptr)
+{
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    if (now)
+        *now = counters.WorkingSetSize;
+    return counters.PeakWorkingSetSize;
+}
 BrowserRun* g_run = nullptr;
 
 double Timed(HWND dialog, WPARAM command, LPARAM control)
@@ -501,6 +560,16 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         if (g_run->play == Play::Find) {
             g_run->items = static_cast<int>(SendMessageA(tree, TVM_GETCOUNT, 0, 0));
             PlayFind(dialog, tree, g_run->floorFirst, g_run->plainWalks);
+        } else if (g_run->play == Play::Memory) {
+            const size_t before = ProcessCounters::Take().processHeapsInUse;
+            size_t workingSet = 0;
+            const size_t peakBefore = PeakWorkingSet(&workingSet);
+            Pick(dialog, "big.kvd");
+            g_run->items = static_cast<int>(SendMessageA(tree, TVM_GETCOUNT, 0, 0));
+            g_run->heapGrowth = static_cast<double>(ProcessCounters::Take().processHeapsInUse) - before;
+            const size_t peakAfter = PeakWorkingSet();
+            g_run->peakGrowth = peakAfter > peakBefore ? static_cast<double>(peakAfter - workingSet) : 0;
+            Pick(dialog, "a-start.kvd");
         } else if (g_run->play == Play::PickBig) {
             g_run->refresh = Pick(dialog, "big.kvd");
             g_run->items = static_cast<int>(SendMessageA(tree, TVM_GETCOUNT, 0, 0));
@@ -559,10 +628,12 @@ int main(int argc, char** argv)
     std::vector<int> sizes = { 30000, 100000, 300000 };
     std::vector<int> commandItems = { 3000, 10000, 30000 };
     std::vector<int> findSizes = { 100000 };
+    std::vector<int> memorySizes = { 30000, 100000 };
     if (mode == "quick") {
         sizes = { 10000, 30000 };
         commandItems = { 3000, 10000 };
         findSizes = { 30000 };
+        memorySizes = { 30000 };
     }
     std::vector<int> listed;
     for (int i = 2; i < argc; ++i)
@@ -571,16 +642,25 @@ int main(int argc, char** argv)
         sizes = listed;
         commandItems.clear();
         findSizes.clear();
+        memorySizes.clear();
+    }
+    if (mode == "memory") {
+        memorySizes = listed;
+        sizes.clear();
+        commandItems.clear();
+        findSizes.clear();
     }
     if (mode == "commands") {
         commandItems = listed;
         sizes.clear();
         findSizes.clear();
+        memorySizes.clear();
     }
     if (mode == "find") {
         findSizes = listed;
         sizes.clear();
         commandItems.clear();
+        memorySizes.clear();
     }
 
     HWND host = MakeBenchHost(HostProc);
@@ -600,9 +680,37 @@ int main(int argc, char** argv)
         }
     }
 
-    std::printf("Refresh from a combo box pick (best of the runs, ms)\n");
+    // First, while the working set's peak is still the warm-up's.
+    if (!memorySizes.empty()) {
+        std::printf("Memory while the browser shows the file (bytes per item)\n");
+        std::printf("%7s %7s %9s | %11s %11s %11s | %11s\n", "values", "items", "file", "process", "tree view",
+                    "browser", "peak");
+        std::fflush(stdout);
+    }
+    for (int values : memorySizes) {
+        Workload w = MakeWorkload(values / 100, 10);
+        WriteFileBytes(folder + "big.kvd", w.kvd);
+        BrowserRun run = RunBrowser(folder, "a-start.kvd", Play::Memory);
+        if (run.items != static_cast<int>(w.items.size())) {
+            std::fprintf(stderr, "bench_browser: the browser showed %d items, expected %zu\n", run.items,
+                         w.items.size());
+            return 1;
+        }
+        const double items = static_cast<double>(w.items.size());
+        const double control = TreeViewHeap(w, run.treeSize);
+        std::printf("%7d %7zu %9zu | %11.1f %11.1f %11.1f | %11.1f\n", w.values, w.items.size(), w.kvd.size(),
+                    run.heapGrowth / items, control / items, (run.heapGrowth - control) / items,
+                    run.peakGrowth / items);
+        std::fflush(stdout);
+    }
+    if (!memorySizes.empty())
+        std::printf("\n");
+
+    if (!sizes.empty())
+        std::printf("Refresh from a combo box pick (best of the runs, ms)\n");
     std::fflush(stdout);
-    std::printf("%7s %7s | %9s %9s %9s | %9s %6s | %11s %6s | %11s %6s | %9s %11s %11s\n", "values", "items",
+    if (!sizes.empty())
+        std::printf("%7s %7s | %9s %9s %9s | %9s %6s | %11s %6s | %11s %6s | %9s %11s %11s\n", "values", "items",
                 "Kiv read", "inserts", "floor", "refresh", "ratio", "floor+climb", "ratio", "tree alone", "ratio",
                 "away", "floor away", "alone away");
     for (int values : sizes) {

@@ -15,7 +15,7 @@
 #include <random>
 #include <sstream>
 
-#include "ValueWalk.h"
+#include "Outline.h"
 #include "browser_host.h"
 #include "resource.h"
 #include "test_fixtures.h"
@@ -304,8 +304,8 @@ INSTANTIATE_TEST_SUITE_P(RandomTrees, SideBySide, ::testing::ValuesIn(kCases),
                          });
 
 // ---------------------------------------------------------------------------
-// The refresh on random files against the walk's rows (whose cases value_walk_test.cpp
-// checks by hand) taken item by item in the order of the file: the browser makes the
+// The refresh on random files against the walk's rows (whose cases outline/tests checks by
+// hand) taken item by item in the order of the file: the browser makes the
 // items in an order of its own, and the tree must hold the same items under the same
 // parents in the same order.
 
@@ -315,15 +315,14 @@ std::string WalkedOutline(const std::vector<FileObject>& file)
     for (const FileObject& object : file) {
         outline += "0 " + object.name + " - " + object.author + " - " + object.version + " - " + object.wellId
                    + " - Tuesday, March 05, 2024  14:07\n";
-        CValueWalk walk;
-        std::vector<TreeRow> rows;
+        OutlineWalk walk;
+        walk.BeginObject();
         for (const FileValue& v : object.values) {
-            walk.Place(KivValueTexts{ v.group.c_str(), v.name.c_str(), v.suffix.c_str(), v.value.c_str(),
-                                      v.parent.c_str(), v.record },
-                       rows);
+            walk.AddValue({ v.group, v.parent, v.name, v.value, v.suffix, v.record },
+                          [&](int depth, const std::string& label) {
+                              outline += std::to_string(depth) + " " + label + "\n";
+                          });
         }
-        for (const TreeRow& row : rows)
-            outline += std::to_string(row.nDepth) + " " + static_cast<LPCSTR>(row.strText) + "\n";
     }
     return outline;
 }

@@ -1,18 +1,18 @@
-// The browser's copy of its labels on its own: what Find finds from where, whether it went
+// The labels of the browser's model of the tree on their own: what Find finds from where, whether it went
 // round, and what Copy with everything under an item gives.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "TreeLabels.h"
+#include "TreeModel.h"
 
 namespace {
 
 // "depth label" lines in display order with every branch open.
-CTreeLabels Labels(const std::vector<std::pair<int, std::string>>& items)
+CTreeModel Labels(const std::vector<std::pair<int, std::string>>& items)
 {
-    CTreeLabels labels;
+    CTreeModel labels;
     for (const auto& item : items)
         labels.Add(item.second.c_str(), item.first);
     return labels;
@@ -68,7 +68,7 @@ class Find : public ::testing::TestWithParam<FindCase> {};
 TEST_P(Find, FromWhereItStarts)
 {
     const FindCase& c = GetParam();
-    CTreeLabels labels = Labels(kItems);
+    CTreeModel labels = Labels(kItems);
     bool wrapped = !c.wrapped;
     EXPECT_EQ(labels.Find(c.text, c.matchCase, c.wholeWord, c.from, c.down, &wrapped), c.found) << c.name;
     EXPECT_EQ(wrapped, c.wrapped) << c.name;
@@ -76,10 +76,10 @@ TEST_P(Find, FromWhereItStarts)
 
 INSTANTIATE_TEST_SUITE_P(Cases, Find, ::testing::ValuesIn(kFindCases));
 
-TEST(TreeLabels, EachSearchUsesItsOwnOptionsAfterAnother)
+TEST(TreeModelLabels, EachSearchUsesItsOwnOptionsAfterAnother)
 {
     // The folded copy and the exact one are both kept: the order of searches does not matter.
-    CTreeLabels labels = Labels(kItems);
+    CTreeModel labels = Labels(kItems);
     EXPECT_EQ(labels.Find("DEPTH", false, false, -1, true, nullptr), 3);
     EXPECT_EQ(labels.Find("DEPTH", true, false, -1, true, nullptr), 15);
     EXPECT_EQ(labels.Find("DEPTH", false, false, -1, true, nullptr), 3);
@@ -88,9 +88,9 @@ TEST(TreeLabels, EachSearchUsesItsOwnOptionsAfterAnother)
     EXPECT_EQ(labels.Find("zeta", false, false, -1, true, nullptr), 16);
 }
 
-TEST(TreeLabels, ParentsSubtreesAndBranchText)
+TEST(TreeModelLabels, ParentsSubtreesAndBranchText)
 {
-    CTreeLabels labels = Labels(kItems);
+    CTreeModel labels = Labels(kItems);
     EXPECT_EQ(labels.GetParent(0), -1);
     EXPECT_EQ(labels.GetParent(4), 2);
     EXPECT_EQ(labels.GetParent(6), 5);
@@ -104,15 +104,15 @@ TEST(TreeLabels, ParentsSubtreesAndBranchText)
     EXPECT_EQ(std::string(labels.GetBranchText(6)), "Casing\r\n\t1\r\n\t\tNote: depth marker \r\n\t\tSize: 7_in\r\n");
     EXPECT_EQ(std::string(labels.GetBranchText(9)), "Size: 7_in\r\n");
     // A depth that skips levels is taken as one below the last item.
-    CTreeLabels skipped = Labels({ { 0, "a" }, { 3, "b" }, { 5, "c" } });
+    CTreeModel skipped = Labels({ { 0, "a" }, { 3, "b" }, { 5, "c" } });
     EXPECT_EQ(skipped.GetDepth(1), 1);
     EXPECT_EQ(skipped.GetDepth(2), 2);
     EXPECT_EQ(std::string(skipped.GetBranchText(0)), "a\r\n\tb\r\n\t\tc\r\n");
 }
 
-TEST(TreeLabels, EmptyAndCleared)
+TEST(TreeModelLabels, EmptyAndCleared)
 {
-    CTreeLabels labels;
+    CTreeModel labels;
     EXPECT_EQ(labels.Find("a", false, false, -1, true, nullptr), -1);
     labels = Labels(kItems);
     labels.Clear();

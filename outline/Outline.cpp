@@ -1,10 +1,13 @@
-// KvdTree.cpp - the browser's labels and value walk, without a window.
-#include "KvdTree.h"
+// Outline.cpp - the labels, the display date and the value walk, without a window.
+#include "Outline.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 
-std::string KvdObjectLabel(std::string_view name, std::string_view author, std::string_view version,
+#include "Calendar.h"
+
+std::string OutlineObjectLabel(std::string_view name, std::string_view author, std::string_view version,
                            std::string_view wellId, std::string_view displayDate)
 {
     std::string label;
@@ -16,7 +19,7 @@ std::string KvdObjectLabel(std::string_view name, std::string_view author, std::
     return label;
 }
 
-std::string KvdValueLabel(std::string_view name, std::string_view value, std::string_view suffix)
+std::string OutlineValueLabel(std::string_view name, std::string_view value, std::string_view suffix)
 {
     std::string label;
     label.reserve(name.size() + value.size() + suffix.size() + 5);
@@ -32,23 +35,12 @@ std::string KvdValueLabel(std::string_view name, std::string_view value, std::st
     return label;
 }
 
-std::string KvdRecordLabel(int record)
+std::string OutlineRecordLabel(int record)
 {
     return std::to_string(record);
 }
 
 namespace {
-
-bool IsLeapYear(int year)
-{
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int MonthLength(int year, int month)
-{
-    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
 
 // 0 = Sunday. Days since 1 January 1970 (a Thursday) by the civil-date rule.
 int DayOfWeek(int year, int month, int day)
@@ -62,14 +54,49 @@ int DayOfWeek(int year, int month, int day)
     return static_cast<int>(((days % 7) + 7 + 4) % 7);
 }
 
+bool IsShowable(const OutlineDate& d)
+{
+    // The years of the platform's time type; nothing is shown outside them.
+    return d.year >= 1601 && d.year <= 9999 && d.day >= 1 && d.day <= OutlineDaysInMonth(d.year, d.month)
+           && d.hour >= 0 && d.hour <= 23 && d.minute >= 0 && d.minute <= 59;
+}
+
 }  // namespace
 
-std::string KvdDisplayDate(int year, int month, int day, int hour, int minute)
+bool OutlineRuntimeClock(OutlineDate& local)
 {
-    // The browser's time type holds the years 1601 to 9999 and shows nothing otherwise.
-    if (year < 1601 || year > 9999 || month < 1 || month > 12 || day < 1
-        || day > MonthLength(year, month) || hour < 0 || hour > 23 || minute < 0 || minute > 59)
+    std::tm fields = {};
+    fields.tm_year = local.year - 1900;
+    fields.tm_mon = local.month - 1;
+    fields.tm_mday = local.day;
+    fields.tm_hour = local.hour;
+    fields.tm_min = local.minute;
+    fields.tm_isdst = -1;  // the zone decides whether daylight saving time applies
+    const std::time_t moment = std::mktime(&fields);
+    if (moment == static_cast<std::time_t>(-1))
+        return false;
+    std::tm shown = {};
+#ifdef _WIN32
+    if (localtime_s(&shown, &moment) != 0)
+        return false;
+#else
+    if (localtime_r(&moment, &shown) == nullptr)
+        return false;
+#endif
+    local = {shown.tm_year + 1900, shown.tm_mon + 1, shown.tm_mday, shown.tm_hour, shown.tm_min};
+    return true;
+}
+
+std::string OutlineDisplayDate(const OutlineDate& date, OutlineLocalClock clock)
+{
+    if (!IsShowable(date))
         return std::string();
+    OutlineDate shown = date;
+    // A clock that cannot place the time (the C runtime's begins in 1970 on some
+    // platforms) leaves it as the fields say, as the platform's time type does near
+    // the ends of its range.
+    if (clock == nullptr || !clock(shown) || !IsShowable(shown))
+        shown = date;
     static const char* const kWeekdays[7] = {"Sunday", "Monday", "Tuesday", "Wednesday",
                                              "Thursday", "Friday", "Saturday"};
     static const char* const kMonths[12] = {"January", "February", "March", "April",
@@ -77,12 +104,12 @@ std::string KvdDisplayDate(int year, int month, int day, int hour, int minute)
                                             "September", "October", "November", "December"};
     char text[64];
     std::snprintf(text, sizeof text, "%s, %s %02d, %04d  %02d:%02d",
-                  kWeekdays[DayOfWeek(year, month, day)], kMonths[month - 1], day, year, hour,
-                  minute);
+                  kWeekdays[DayOfWeek(shown.year, shown.month, shown.day)], kMonths[shown.month - 1], shown.day,
+                  shown.year, shown.hour, shown.minute);
     return text;
 }
 
-void KvdTreeWalk::BeginObject()
+void OutlineWalk::BeginObject()
 {
     groupPath_.clear();
     previousGroup_.clear();
@@ -90,19 +117,19 @@ void KvdTreeWalk::BeginObject()
     valueDepth_ = 0;
 }
 
-bool KvdTreeWalk::OnPath(std::string_view group) const
+bool OutlineWalk::OnPath(std::string_view group) const
 {
     return std::find(groupPath_.begin(), groupPath_.end(), group) != groupPath_.end();
 }
 
-void KvdTreeWalk::AddValue(const KvdTreeValue& value, const ItemSink& sink)
+void OutlineWalk::AddValue(const OutlineValue& value, const ItemSink& sink)
 {
-    const std::string recordLabel = KvdRecordLabel(value.record);
-    const std::string valueLabel = KvdValueLabel(value.name, value.text, value.suffix);
+    const std::string recordLabel = OutlineRecordLabel(value.record);
+    const std::string valueLabel = OutlineValueLabel(value.name, value.text, value.suffix);
     const bool onPath = OnPath(value.group);
     // The library never delivers a value the walk cannot place (the first one of an
     // object naming a parent group, or one whose parent group is not on the path);
-    // should one come, it opens a new top-level group, as in the browser.
+    // should one come, it opens a new top-level group.
     const bool unplaceable = !value.parentGroup.empty() && !onPath
                              && (groupPath_.empty() || !OnPath(value.parentGroup));
 
