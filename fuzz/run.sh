@@ -19,7 +19,7 @@ mkdir -p "$OUT"
 CXX=${CXX_FUZZ:-clang++}
 command -v "$CXX" >/dev/null || { echo "fuzz: $CXX is missing (apt-get install clang)" >&2; exit 1; }
 FLAGS=(-std=c++17 -O2 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
-       -fno-omit-frame-pointer -I"$ROOT/include" -I"$ROOT/kiv")
+       -fno-omit-frame-pointer -I"$ROOT/include" -I"$ROOT/kiv" -I"$ROOT/outline")
 # The library's layers as kiv/sources.list names them.
 layer() { sed -n "s/^$1: *//p" "$ROOT/kiv/sources.list" | tr ' ' '\n' | sed "/^$/d; s|^|$ROOT/kiv/|"; }
 mapfile -t LIBRARY < <(layer core; layer disk-posix; layer calls)
@@ -88,7 +88,7 @@ done
 if [ -d "$OUT/corpus-reader" ]; then
     for path in one-go general; do
         defines=(); [ $path = general ] && defines=(-DKVD_GENERAL_PATH_ONLY)
-        "$CXX" -std=c++17 -O1 -g -fsanitize=address,undefined "${defines[@]}" -I"$ROOT/include" -I"$ROOT/kiv" \
+        "$CXX" -std=c++17 -O1 -g -fsanitize=address,undefined "${defines[@]}" -I"$ROOT/include" -I"$ROOT/kiv" -I"$ROOT/outline" \
             "$ROOT/fuzz/replay.cpp" "${LIBRARY[@]}" -o "$OUT/replay-$path"
         find "$OUT/corpus-reader" "$ROOT/fuzz/corpus/reader" -type f -print0 | sort -z |
             xargs -0 -r "$OUT/replay-$path" | sed "s|^file $ROOT/|file |" >"$OUT/replay-$path.txt"
@@ -104,7 +104,7 @@ fi
 
 # Source coverage of the library by the kept reader inputs.
 if [ -d "$OUT/corpus-reader" ] && command -v llvm-profdata >/dev/null && command -v llvm-cov >/dev/null; then
-    "$CXX" -std=c++17 -O1 -fprofile-instr-generate -fcoverage-mapping -I"$ROOT/include" -I"$ROOT/kiv" \
+    "$CXX" -std=c++17 -O1 -fprofile-instr-generate -fcoverage-mapping -I"$ROOT/include" -I"$ROOT/kiv" -I"$ROOT/outline" \
         "$ROOT/fuzz/replay.cpp" "${LIBRARY[@]}" -o "$OUT/replay-coverage"
     rm -f "$OUT"/coverage-*.profraw
     find "$OUT/corpus-reader" "$ROOT/fuzz/corpus/reader" -type f -print0 | sort -z |
