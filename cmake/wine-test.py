@@ -75,8 +75,11 @@ def main(argv):
     exes = [word for word in command if word.lower().endswith(".exe")]
     program = os.path.basename(exes[0] if exes else command[-1])
 
+    # Which Wine, when the suite runs under another than the machine's own (DERAR_WINE_NAME).
+    where = options.arch + (f", {os.environ['DERAR_WINE_NAME']}" if os.environ.get("DERAR_WINE_NAME") else "")
+
     def verdict(passed, text):
-        print(f"{'PASS' if passed else 'FAIL'} ({options.arch}) {program}: {text}", flush=True)
+        print(f"{'PASS' if passed else 'FAIL'} ({where}) {program}: {text}", flush=True)
         return 0 if passed else 1
 
     scratch = tempfile.mkdtemp(prefix="wine-test-")

@@ -5,13 +5,14 @@
 # Inputs start from fuzz/corpus/<target> and grow in <build>/fuzz/corpus-<target>;
 # a crash or hang lands in <build>/fuzz/artifacts/<target>/: copy it into
 # fuzz/regressions/<target>/ so that the native tests replay it.
-# DERAR_BUILD names the build folder (default: build); FUZZ_TARGETS picks targets
-# (default: "reader date writer"; the writer starts from the reader's inputs).
+# DERAR_BUILD names the build folder (default: build, relative to the clone or absolute);
+# FUZZ_TARGETS picks targets (default: "reader date writer"; the writer starts from the
+# reader's inputs).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 SECONDS_EACH=${1:-60}
-OUT=$ROOT/${DERAR_BUILD:-build}/fuzz
+OUT=$(realpath -m "${DERAR_BUILD:-build}")/fuzz
 mkdir -p "$OUT"
 
 CXX=${CXX_FUZZ:-clang++}
