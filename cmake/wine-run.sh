@@ -41,7 +41,9 @@ in_wine() {
         shift
         # Where the program was started, when the root sees it; else its root folder.
         here=/; [ -d "$root$PWD" ] && here=$PWD
-        exec unshare --root="$root" --wd="$here" "$@"' \
+        # Debian 13'"'"'s Wine 10 aborts at its start ("free(): invalid pointer") whenever
+        # TMPDIR is set: the folder is bound for the scripts that start the program, not for Wine.
+        exec unshare --root="$root" --wd="$here" env -u TMPDIR "$@"' \
     sh "$root" /tmp/.X11-unix "$clone" "$(dirname "$prefix")" ${TMPDIR:+"$TMPDIR"} -- "$@"
 }
 
