@@ -97,8 +97,14 @@ setup_wine32() {
     "$ROOT/cmake/wine32-setup.sh" "$BUILD/i686/wine32"
     log "the 32-bit Wine is ready after $(( $(date +%s) - begin )) s"
 }
-# The machine's Wine, as the logs and verdicts name it ("Wine 8" on Debian 12).
-HOST_WINE="Wine $(/usr/lib/wine/wine64 --version 2>/dev/null | grep -o '[0-9][0-9]*' | head -1)"
+# The machine's Wine, as the logs and verdicts name it ("Wine 8" on Debian 12); asked once it is installed.
+HOST_WINE=
+host_wine() {
+    [ -z "$HOST_WINE" ] || return 0
+    local version
+    version=$(/usr/lib/wine/wine64 --version 2>/dev/null | grep -o '[0-9][0-9]*' | head -1) || version='?'
+    HOST_WINE="Wine $version"
+}
 # The second Wine: Debian 13's Wine 10 in a root of its own, made once outside the clone.
 setup_wine10() {
     local begin; begin=$(date +%s)
@@ -136,6 +142,7 @@ display_for_wine() {
 # 10 under Debian 13's Wine 10 (the same programs, in a prefix of its own), on a display of
 # its own; the log and every verdict name the Wine. Returns nonzero when a test failed.
 run_x86_64_suite() {
+    host_wine
     (
         wine=$HOST_WINE
         if [ "${1:-}" = 10 ]; then
@@ -169,6 +176,7 @@ run_x86_64_suite() {
 # time, each slot with its own display, prefix and wineserver (cmake/wine-slots.py); with
 # FILE, one at a time until FILE exists.
 run_i686_suite() {
+    host_wine
     local begin; begin=$(date +%s)
     log "i686 tests under $HOST_WINE (emulated)"
     if DERAR_WINE_NAME=$HOST_WINE python3 "$ROOT/cmake/wine-slots.py" --build "$BUILD/i686" \
@@ -211,6 +219,7 @@ run_tests() {
     cat "$setup_log"
     [ -n "$wines_ok" ] || { log "FAILED: a Wine could not be laid out"; return 1; }
     USES_WINE=1   # each Wine suite starts its own Xvfb
+    host_wine
     log "native tests"
     ctest --test-dir "$BUILD/native" --output-on-failure || failed+=(native)
     # Two lanes: the x86_64 suite under the machine's Wine and then under Wine 10, and beside
