@@ -6,7 +6,9 @@ wine32-setup.sh gives apt a private view with these entries, so that it
 downloads from wherever the machine's own apt does (a local mirror, a proxy in
 apt.conf.d), and takes the emulator from backports.
 
-Usage: debian-sources.py CODENAME [ETC_APT_DIR]
+Usage: debian-sources.py [--mirror] CODENAME [ETC_APT_DIR]
+With --mirror only the first archive that serves the release itself is printed
+(its URI alone): wine10-root.sh makes the Debian 13 root from it.
 Only entries of the release's own suites (CODENAME, -updates, -security,
 -backports) with the component "main" are taken: other vendors' repositories
 hold no i386 Wine and need not answer for it.
@@ -71,8 +73,12 @@ def deb822_entries(path):
 
 
 def main():
-    codename = sys.argv[1]
-    etc = sys.argv[2] if len(sys.argv) > 2 else "/etc/apt"
+    args = sys.argv[1:]
+    mirror_only = args[:1] == ["--mirror"]
+    if mirror_only:
+        args = args[1:]
+    codename = args[0]
+    etc = args[1] if len(args) > 1 else "/etc/apt"
     ours = {codename, codename + "-updates", codename + "-security", codename + "-backports"}
     files = [os.path.join(etc, "sources.list")] + sorted(glob.glob(os.path.join(etc, "sources.list.d", "*.list")))
     entries = []
@@ -102,6 +108,9 @@ def main():
             lines.append((uri, codename + "-backports", opts))
     if not any(suite == codename for _, suite, _ in lines):
         sys.exit("debian-sources.py: no source of Debian %s in %s" % (codename, etc))
+    if mirror_only:
+        print(next(uri for uri, suite, _ in lines if suite == codename))
+        return
     for uri, suite, opts in lines:
         print("deb [%s] %s %s main" % (opts, uri, suite))
 

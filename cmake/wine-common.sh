@@ -21,6 +21,7 @@ fi
 fonts_missing() {
     [ -d "$wine_fonts" ] || return 1
     for font in "$wine_fonts"/*; do
+        [ -e "$font" ] || continue  # an empty folder (Wine without fonts-wine)
         [ -e "$1/drive_c/windows/Fonts/${font##*/}" ] || return 0
     done
     return 1

@@ -13,7 +13,8 @@ Without --expect the program is a GoogleTest program: it writes its XML report
 test that ran, and names no failure. With --expect (or DERAR_TEST_EXPECT in the
 environment, for tests that ctest starts through this script as their
 emulator) a line of the program's output must match REGEX instead. In both
-cases the exit code must be 0. Every verdict names the architecture.
+cases the exit code must be 0. Every verdict names the architecture (and the Wine,
+when DERAR_WINE_NAME names it).
 """
 import argparse
 import os
@@ -75,8 +76,11 @@ def main(argv):
     exes = [word for word in command if word.lower().endswith(".exe")]
     program = os.path.basename(exes[0] if exes else command[-1])
 
+    # Which Wine, when the test command names it (DERAR_WINE_NAME): the x86_64 suite runs under two.
+    under = f", under {os.environ['DERAR_WINE_NAME']}" if os.environ.get("DERAR_WINE_NAME") else ""
+
     def verdict(passed, text):
-        print(f"{'PASS' if passed else 'FAIL'} ({options.arch}) {program}: {text}", flush=True)
+        print(f"{'PASS' if passed else 'FAIL'} ({options.arch}) {program}: {text}{under}", flush=True)
         return 0 if passed else 1
 
     scratch = tempfile.mkdtemp(prefix="wine-test-")

@@ -7,8 +7,10 @@
 # (about 30 s emulated); a half-made one is finished in place once, and a
 # creation that still fails is tried once more from nothing. Without DISPLAY a
 # private Xvfb is started for this one program and stopped afterwards.
+# DERAR_WINE_SLOT=k (k > 1, from wine-slots.py) runs it in PREFIX_DIR-k instead.
 set -eu
 wine32=$(realpath -m "$1"); prefix=$(realpath -m "$2"); shift 2
+case ${DERAR_WINE_SLOT:-1} in 1) ;; *) prefix="$prefix-$DERAR_WINE_SLOT" ;; esac
 WINE="$wine32/sysroot/usr/lib/wine/wine"
 WINESERVER=/usr/lib/wine/wineserver64
 [ -x "$WINE" ] || { echo "wine32-run.sh: no 32-bit Wine in $wine32 (cmake/wine32-setup.sh lays it out; ./derar.sh test does)" >&2; exit 1; }

@@ -51,15 +51,25 @@ again() {
 again apt-get -qq update ||
     echo "wine32-setup.sh: some package lists could not be fetched; going on with the others" >&2
 # With an empty package status the whole dependency closure is downloaded, down to the C library.
-# The emulator comes from backports: the release's qemu 7.2 treats MAP_FIXED_NOREPLACE as a
+# The emulator must be qemu 10 or newer: Debian 12's qemu 7.2 treats MAP_FIXED_NOREPLACE as a
 # hint, and every 32-bit Wine start then retries its fixed mappings for minutes; qemu 10
 # honours the flag (its qemu-user holds static emulators; qemu-user-static is only a name).
-again apt-get -qq -y --download-only install wine32:i386 libwine:i386 libz-mingw-w64 \
-    "qemu-user:amd64/$suite-backports" >/dev/null
+# Debian 13 has it in the release, Debian 12 in backports.
+qemu_pkg="qemu-user:amd64/$suite-backports"
+release_qemu=$(apt-cache policy qemu-user:amd64 | sed -n 's/^ *Candidate: *//p')
+case $release_qemu in ''|'(none)') ;; *)
+    dpkg --compare-versions "$release_qemu" ge 1:10 && qemu_pkg=qemu-user:amd64 ;;
+esac
+again apt-get -qq -y --download-only install wine32:i386 libwine:i386 libz-mingw-w64 "$qemu_pkg" >/dev/null
 
 rm -rf "$root"
 mkdir -p "$root"
 for deb in "$apt"/archives/*.deb; do dpkg-deb -x "$deb" "$root"; done
+# Debian 13's packages put everything under /usr (the 32-bit dynamic loader is only
+# /usr/lib/ld-linux.so.2): the links of a merged /usr, which the base system would make.
+for d in bin sbin lib; do
+    [ -e "$root/$d" ] || [ ! -d "$root/usr/$d" ] || ln -s "usr/$d" "$root/$d"
+done
 
 qemu="$root/usr/bin/qemu-i386"
 [ -x "$qemu" ] || { echo "wine32-setup.sh: qemu-i386 is missing" >&2; exit 1; }

@@ -5,7 +5,7 @@
 # Inputs start from fuzz/corpus/<target> and fuzz/regressions/<target> (every input
 # that ever failed) and grow in <build>/fuzz/corpus-<target>; a crash or hang lands in
 # <build>/fuzz/artifacts/<target>/: copy it into fuzz/regressions/<target>/ once mended.
-# DERAR_BUILD names the build folder (default: build), FUZZ_OUT the fuzzers' own folder
+# DERAR_BUILD names the build folder (default: build, relative to the clone or absolute), FUZZ_OUT the fuzzers' own folder
 # (default: <build>/fuzz); FUZZ_TARGETS picks targets (default: "reader date writer
 # update"; the writer starts from the reader's inputs). FUZZ_CHECKS=0 leaves out the
 # replay of both ways of reading and the coverage (the native tests run each target so).
@@ -13,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 SECONDS_EACH=${1:-60}
-OUT=${FUZZ_OUT:-$ROOT/${DERAR_BUILD:-build}/fuzz}
+OUT=${FUZZ_OUT:-$(realpath -m "${DERAR_BUILD:-build}")/fuzz}
 mkdir -p "$OUT"
 
 CXX=${CXX_FUZZ:-clang++}
