@@ -83,7 +83,8 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/derar-config-version.cmake
 # ---- what the kit holds ---------------------------------------------------------------
 install(PROGRAMS ${_kit_binaries} DESTINATION bin)
 install(DIRECTORY demo/samples/ DESTINATION bin/samples FILES_MATCHING PATTERN "*.kvd")
-install(FILES module/derar.h exchange/kivapi.h helpwindow/derarhelp.h DESTINATION include)
+# include/ of the tree is the kit's: its headers as they are.
+install(DIRECTORY include/ DESTINATION include FILES_MATCHING PATTERN "*.h")
 install(FILES helpwindow/derarhelp.c DESTINATION src)
 # The MinGW import libraries (derafx.dll has none in the kit: hosts never link it).
 install(FILES $<TARGET_LINKER_FILE:derar> $<TARGET_LINKER_FILE:Kiv> ${_kit_derar_lib} ${_kit_kiv_lib}

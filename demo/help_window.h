@@ -1,7 +1,7 @@
 // help_window.h - the demo's stand-in for the help viewer.
 //
 // The requests of the dialogs' Help buttons and F1 come through the kit's help window
-// (helpwindow/derarhelp.h), as in any host; the demo shows each one in a small window
+// (include/derarhelp.h), as in any host; the demo shows each one in a small window
 // of its own, "Help: kiv.hlp, context 4", instead of a help topic (no help ships with
 // the demo, and without a help window Wine's winhlp32 would block on a "cannot find"
 // box).

@@ -1,7 +1,8 @@
 // fuzz_reader.cpp - libFuzzer target: a .kvd file from KivOpen through the whole
 // enumeration. Besides crashes it checks what the calls promise: a refused file
 // has a message naming it, every delivered date converts, and the values come in
-// an order that the depth-first walk can place.
+// an order that the depth-first walk can place. Some inputs are laid across the edge of
+// the reader's buffer (fuzz_input.h).
 #include <unistd.h>
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_input.h"
 #include "kivapi.h"
 
 namespace {
@@ -48,18 +50,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr)
         return 0;
-    std::fwrite(data, 1, size, file);
+    const std::string content = fuzzinput::LaidOut(data, size);
+    std::fwrite(content.data(), 1, content.size(), file);
     std::fclose(file);
 
+    // Half of the inputs leave their session attached, with its file open, for the next
+    // input's KivOpen to replace.
+    static bool attached = false;
     char* message = nullptr;
-    KivAttach(&message);
+    if (!attached)
+        Require(KivAttach(&message) != 0, "an attach after every detach succeeds");
+    attached = true;
     if (!KivOpen(path.c_str(), &message, 0)) {
         std::string expected = "Cannot open \"" + path + "\": ";
         Require(std::strncmp(message, expected.c_str(), expected.size()) == 0, "a refusal names the file");
         char* name;
         Require(KivGetNextObject(&name, nullptr, nullptr, nullptr, nullptr) == 0, "a refused file has no object");
-        if (size == 0 || (data[size - 1] & 1))
+        if (size == 0 || (data[size - 1] & 1)) {
             KivDetach();
+            attached = false;
+        }
         return 0;
     }
     char *name, *author, *version, *wellId, *date;
@@ -92,8 +102,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
     Require(KivGetNextObject(&name, nullptr, nullptr, nullptr, nullptr) == 0, "the end lasts");
-    // Half of the inputs stay attached, so that the next KivOpen replaces an open file.
-    if (data[size - 1] & 1)
+    if (data[size - 1] & 1) {
         KivDetach();
+        attached = false;
+    }
     return 0;
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_input.h"
 #include "kivapi.h"
 
 namespace {
@@ -105,12 +106,12 @@ std::string Bytes(const std::string& path)
     return content;
 }
 
-void Put(const std::string& path, const uint8_t* data, size_t size)
+void Put(const std::string& path, const std::string& content)
 {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr)
         std::abort();
-    std::fwrite(data, 1, size, file);
+    std::fwrite(content.data(), 1, content.size(), file);
     std::fclose(file);
 }
 
@@ -124,7 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::remove(output.c_str());
     }) == 0;
     (void)removedAtExit;
-    Put(input, data, size);
+    const std::string content = fuzzinput::LaidOut(data, size);  // across the reader's buffer, at times
+    Put(input, content);
     std::vector<Object> read;
     if (!ReadAll(input, read))
         return 0;
@@ -138,8 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // Update putting nothing: the file stays byte for byte.
     Write(input, KIV_WRITE_UPDATE, {});
-    Require(Bytes(input) == std::string(reinterpret_cast<const char*>(data), size),
-            "an update that puts nothing keeps every byte");
+    Require(Bytes(input) == content, "an update that puts nothing keeps every byte");
 
     // Update putting the first object again, with another author.
     if (!read.empty()) {

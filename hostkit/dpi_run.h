@@ -29,6 +29,19 @@ int TellDpiTaken();
 // The quoted path of the running program, for a command line that starts it again.
 std::string ThisProgram();
 
+// What the platform says of DPI, through the calls of Windows 10 version 1607 and later,
+// looked up at run time so that an older platform gives the fallbacks.
+// The calling thread's DPI awareness: 0 unaware, 1 aware of the system's DPI, 2 per
+// monitor; -1 where the platform cannot say.
+int ThreadDpiAwareness();
+// The DPI that window is drawn for (GetDpiForWindow); the screen's LOGPIXELSY without it.
+int WindowDpi(HWND window);
+// The window's size in the screen's own pixels, as a thread aware of the system's DPI sees
+// it: larger than GetWindowRect's when the platform enlarges a program that is not DPI-aware.
+SIZE PhysicalWindowSize(HWND window);
+// The Wine that runs this process ("8.0", from ntdll's wine_get_version), or "" on Windows.
+std::string WineVersion();
+
 }  // namespace hostkit
 
 #endif

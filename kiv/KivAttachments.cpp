@@ -4,17 +4,29 @@
 // open write leaves nothing).
 #include "KivAttachments.h"
 
-KivAttachment* KivThread::Attach(KvdLegacyToUtf8 convert)
+#include <new>
+
+KivAttachment* KivThread::Attach(KvdLegacyToUtf8 convert, bool& outOfMemory)
 {
-    if (stack_.size() >= kMaxAttachments)
-        return nullptr;
-    stack_.push_back(std::make_unique<KivAttachment>(convert));
-    return stack_.back().get();
+    outOfMemory = false;
+    if (refused_ == 0 && stack_.size() < kMaxAttachments) {
+        try {
+            stack_.reserve(kMaxAttachments);  // once: the push below cannot fail after the make
+            stack_.push_back(std::make_unique<KivAttachment>(convert));
+            return stack_.back().get();
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+        }
+    }
+    ++refused_;
+    return nullptr;
 }
 
 void KivThread::Detach()
 {
-    if (!stack_.empty())
+    if (refused_ > 0)
+        --refused_;
+    else if (!stack_.empty())
         stack_.pop_back();
 }
 

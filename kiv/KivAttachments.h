@@ -32,13 +32,23 @@ public:
     // std::bad_alloc then). nullptr: the thread has none.
     static KivThread* Current(bool make);
 
-    KivAttachment* Innermost() { return stack_.empty() ? nullptr : stack_.back().get(); }
-    // A fresh attachment on top. nullptr: kMaxAttachments are open.
-    KivAttachment* Attach(KvdLegacyToUtf8 convert);
-    // Ends the innermost attachment, with its open file and its write; harmless when
-    // there is none.
+    // The attachment that answers the thread's calls; nullptr when there is none, or
+    // while a refused attach waits for its detach.
+    KivAttachment* Innermost() { return refused_ > 0 || stack_.empty() ? nullptr : stack_.back().get(); }
+    // A fresh attachment on top. nullptr: refused, because kMaxAttachments are open (or
+    // memory ran out: `outOfMemory`).
+    //
+    // A refused attach still takes its place on the stack, holding nothing: the dialogs
+    // detach without asking whether their attach succeeded, as hosts expect, so its
+    // KivDetach must end nothing. Until then no attachment answers (the attachments
+    // below belong to whoever attached them), and an attach is refused too.
+    KivAttachment* Attach(KvdLegacyToUtf8 convert, bool& outOfMemory);
+    // Ends the innermost attachment, with its open file and its write, or the refused
+    // attach on top; harmless when there is none.
     void Detach();
+    bool WaitsForDetach() const { return refused_ > 0; }
 
 private:
     std::vector<std::unique_ptr<KivAttachment>> stack_;
+    size_t refused_ = 0;  // refused attaches on top of the stack, each waiting for its detach
 };

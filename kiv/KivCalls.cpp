@@ -30,7 +30,7 @@ constexpr const char* kOutOfMemory =
 constexpr const char* kTooDeep =
     "The exchange library cannot be attached once more on this thread: 16 attachments are open on it, each "
     "begun by KivAttach and not ended by KivDetach. The program that uses the library must call KivDetach "
-    "once for every KivAttach; tell its makers.";
+    "once for every KivAttach, also for one that was refused; tell its makers.";
 constexpr const char* kNotAttachedToOpen =
     "Cannot open a file: the exchange library is not attached on this thread. The program that uses the "
     "library must call KivAttach first; tell its makers.";
@@ -38,11 +38,27 @@ constexpr const char* kNotAttachedToWrite =
     "Nothing is written: the exchange library is not attached on this thread. The program that writes must "
     "call KivAttach before KivBeginWrite, and KivDetach when it is done; tell its makers.";
 
+constexpr const char* kRefusedToOpen =
+    "Cannot open a file: the last KivAttach on this thread was refused, and until its KivDetach the exchange "
+    "library answers no call here, so that the sessions below it stay as they are. The program that uses the "
+    "library must call KivDetach once for every KivAttach; tell its makers.";
+constexpr const char* kRefusedToWrite =
+    "Nothing is written: the last KivAttach on this thread was refused, and until its KivDetach the exchange "
+    "library answers no call here, so that the sessions below it stay as they are. The program that uses the "
+    "library must call KivDetach once for every KivAttach; tell its makers.";
+
 // The calling thread's innermost attachment, or nullptr.
 KivAttachment* Innermost()
 {
     KivThread* thread = KivThread::Current(false);
     return thread != nullptr ? thread->Innermost() : nullptr;
+}
+
+// Why no attachment answers: none was made, or a refused one waits for its detach.
+bool WaitsForDetach()
+{
+    KivThread* thread = KivThread::Current(false);
+    return thread != nullptr && thread->WaitsForDetach();
 }
 
 // A text of the open file as the caller reads it: converted when the file is UTF-8.
@@ -115,7 +131,7 @@ int WriteStep(char** message, Step step)
 {
     KivAttachment* attachment = Innermost();
     if (attachment == nullptr) {
-        Put(message, kNotAttachedToWrite);
+        Put(message, WaitsForDetach() ? kRefusedToWrite : kNotAttachedToWrite);
         return 0;
     }
     try {
@@ -154,9 +170,11 @@ KIVAPI int KIVCALL KivAttach(char** message)
             Put(message, kOutOfMemory);
             return 0;
         }
-        // Kept lines of an older file in the Windows code page become UTF-8 too.
-        if (thread->Attach(CallersSpeakUtf8() ? nullptr : &AnsiToUtf8) == nullptr) {
-            Put(message, kTooDeep);
+        // Kept lines of an older file in the Windows code page become UTF-8 too. A refusal
+        // is still ended by a KivDetach (KivAttachments.h).
+        bool outOfMemory = false;
+        if (thread->Attach(CallersSpeakUtf8() ? nullptr : &AnsiToUtf8, outOfMemory) == nullptr) {
+            Put(message, outOfMemory ? kOutOfMemory : kTooDeep);
             return 0;
         }
         Put(message, g_empty);
@@ -171,7 +189,7 @@ KIVAPI int KIVCALL KivOpen(const char* path, char** message, int /*mode: always 
 {
     KivAttachment* attachment = Innermost();
     if (attachment == nullptr) {
-        Put(message, kNotAttachedToOpen);
+        Put(message, WaitsForDetach() ? kRefusedToOpen : kNotAttachedToOpen);
         return 0;
     }
     try {

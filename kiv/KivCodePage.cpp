@@ -49,19 +49,6 @@ std::string Narrow(UINT codePage, const std::wstring& wide)
 }
 #endif
 
-// Length of the UTF-8 sequence of two or more bytes at p (0: none there).
-size_t Utf8SequenceAt(const unsigned char* p, const unsigned char* end)
-{
-    unsigned char low, high;
-    size_t n = Utf8Lead(*p, low, high);
-    if (n == 0 || static_cast<size_t>(end - p) < n || p[1] < low || p[1] > high)
-        return 0;
-    for (size_t i = 2; i < n; ++i)
-        if (p[i] < 0x80 || p[i] > 0xBF)
-            return 0;
-    return n;
-}
-
 }  // namespace
 
 bool IsAsciiText(std::string_view text) { return IsAscii(text.data(), text.size()); }
@@ -102,25 +89,7 @@ const char* Utf8ToAnsi(const char* text, std::string& storage)
 
 std::string MessageToAnsi(const std::string& message)
 {
-    if (AnsiIsUtf8() || IsAscii(message.data(), message.size()))
-        return message;
-    std::string out;
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(message.data());
-    const unsigned char* end = p + message.size();
-    while (p < end) {
-        const unsigned char* run = p;
-        while (p < end) {
-            size_t n = *p >= 0x80 ? Utf8SequenceAt(p, end) : 0;
-            if (n == 0)
-                break;
-            p += n;
-        }
-        if (p > run) {
-            std::string piece(reinterpret_cast<const char*>(run), static_cast<size_t>(p - run)), storage;
-            out += Utf8ToAnsi(piece.c_str(), storage);
-        } else {
-            out += static_cast<char>(*p++);
-        }
-    }
-    return out;
+    std::string storage;
+    const char* shown = Utf8ToAnsi(message.c_str(), storage);
+    return shown == message.c_str() ? message : storage;
 }

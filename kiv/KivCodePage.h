@@ -14,9 +14,8 @@ std::string AnsiToUtf8(std::string_view text);
 // becomes '?'.
 const char* Utf8ToAnsi(const char* text, std::string& storage);
 
-// A message for the caller: its pieces of UTF-8 (texts from a file or from the
-// caller, converted by the writer) are converted, every other byte (a path given in
-// the code page) is kept.
+// A message for the caller, from the library's UTF-8 (every message is UTF-8 as a
+// whole: the session turns the paths and the system's words into it).
 std::string MessageToAnsi(const std::string& message);
 
 // True when the callers' code page needs no conversion.

@@ -2,7 +2,10 @@
 // the second to deliver it; and the write calls, handed to the write session.
 #include "KivSession.h"
 
-KivSession::KivSession(kvddisk::Disk& disk, KvdLegacyToUtf8 convert) : reader_(disk), writer_(disk, convert) {}
+KivSession::KivSession(kvddisk::Disk& disk, KvdLegacyToUtf8 convert)
+    : disk_(disk), reader_(disk, convert), writer_(disk, convert)
+{
+}
 
 void KivSession::Finish()
 {
@@ -108,9 +111,28 @@ bool KivSession::PutValue(std::string_view group, std::string_view parent, int r
     return writer_.PutValue(group, parent, record, name, value, suffix, extra);
 }
 
+namespace {
+
+// Do two paths name one file? Compared as files, by the identity that the disk tells
+// (volume and file number), so that "C:\Wells\a.kvd" and "c:\wells\A.KVD", a relative
+// path or a link are the file that they name.
+bool NamesOneFile(kvddisk::Disk& disk, const std::string& a, const std::string& b)
+{
+    if (a == b)
+        return true;
+    kvddisk::Stamp first, second;
+    kvddisk::Error ignored;  // a file that cannot be examined is told apart by its name alone
+    if (!disk.GetStamp(a, first, ignored) || !disk.GetStamp(b, second, ignored))
+        return false;
+    bool known = first.volume != 0 || first.file != 0;
+    return known && first.exists && second.exists && first.volume == second.volume && first.file == second.file;
+}
+
+}  // namespace
+
 bool KivSession::CommitWrite()
 {
-    if (writer_.IsOpen() && state_ != kNoFile && reader_.Path() == writer_.Path())
+    if (writer_.IsOpen() && state_ != kNoFile && NamesOneFile(disk_, reader_.Path(), writer_.Path()))
         Finish();
     return writer_.Commit();
 }

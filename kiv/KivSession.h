@@ -79,6 +79,7 @@ private:
     void Finish();
     void EndDelivery(KvdReader::Record record);
 
+    kvddisk::Disk& disk_;
     KvdReader reader_;
     State state_ = kNoFile;
     bool fileIsUtf8_ = true;

@@ -5,6 +5,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
+
+// Turns bytes in the callers' Windows code page into UTF-8: texts of an older file,
+// and the paths and the system's words that a message names (nullptr where the callers
+// speak UTF-8, and nothing needs turning).
+using KvdLegacyToUtf8 = std::string (*)(std::string_view);
 
 // The value of a digit of a text's \xHH escape; -1 for any other byte.
 inline int HexDigit(char c)
@@ -36,6 +43,8 @@ public:
     void Feed(const char* data, size_t size);
     // True when everything fed so far is UTF-8 and no sequence is left open.
     bool Valid() const { return valid_ && need_ == 0; }
+    // True when a byte fed so far cannot be part of UTF-8 (a sequence still open is none).
+    bool FaultSeen() const { return !valid_; }
     void Reset() { *this = Utf8Check(); }
 
 private:

@@ -3,8 +3,10 @@
 #include "KvdDisk.h"
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <set>
+#include <thread>
 
 namespace kvddisk {
 namespace {
@@ -198,6 +200,19 @@ void NewFile::Discard()
     if (file_.IsOpen())
         disk_.Discard(file_, path_);
     Forget();
+}
+
+bool OpenToReadWaiting(Disk& disk, const std::string& path, FileHandle& file, Error& error)
+{
+    // The moment lasts a flush and a close; a program that holds the file for longer
+    // is told after a tenth of a second.
+    for (int tries = 1;; ++tries) {
+        if (disk.OpenToRead(path, file, error))
+            return true;
+        if (error.kind != Failure::kHeldOpen || tries == 50)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
 }
 
 }  // namespace kvddisk

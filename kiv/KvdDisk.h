@@ -244,6 +244,12 @@ private:
     std::string path_;  // the lock file, while held
 };
 
+// open, as Disk::OpenToRead, but a file held open (kHeldOpen) is tried again for a short
+// while: a commit that has just put its new file in a target's place holds it for a
+// moment without sharing, until it closes it, and a begin or an open in that moment
+// (of another thread, or right after the process's own commit) is not to be refused.
+bool OpenToReadWaiting(Disk& disk, const std::string& path, FileHandle& file, Error& error);
+
 // "<target>.~<process>-<n>.tmp" split: true for such a suffix, with the process id.
 bool IsTemporarySuffix(const std::string& suffix, unsigned long& process);
 

@@ -2,6 +2,7 @@
 // (a value of a replaced object) or followed by the objects put in its place.
 #include "KvdMerge.h"
 
+#include <cstring>
 #include <memory>
 
 #include "KvdBytes.h"
@@ -116,8 +117,13 @@ KvdMergeEnd MergeUpdate(KvdReader* target, KvdPutObjects& put, kvddisk::NewFile&
         const char* line = raw.bytes;
         size_t length = raw.size;
         if (convert != nullptr) {
-            converted = LegacyLineToUtf8(std::string_view(line, length), convert);
-            if (converted.size() > KvdReader::kMaxLine + 2)
+            // A byte order mark stays as it is: UTF-8 already, and what the reader looks for.
+            size_t mark = raw.kind == KvdReader::kHeaderLine && length >= 3 && std::memcmp(line, "\xEF\xBB\xBF", 3) == 0
+                              ? 3
+                              : 0;
+            converted.assign(line, mark);
+            converted += LegacyLineToUtf8(std::string_view(line + mark, length - mark), convert);
+            if (!KvdReader::Fits(converted.data(), converted.size()))
                 return KvdMergeEnd::kLineTooLong;
             line = converted.data();
             length = converted.size();

@@ -23,9 +23,6 @@
 #include "KvdDisk.h"
 #include "KvdReader.h"
 
-// Turns bytes of an older file in the Windows code page into UTF-8.
-using KvdLegacyToUtf8 = std::string (*)(std::string_view);
-
 // What update mode put, as the merge places it: the spool holds every object line put
 // with its value lines, in the order put; this says which ranges of it belong to which
 // name.

@@ -18,7 +18,7 @@
 namespace {
 
 constexpr size_t kChunk = size_t(256) << 10;         // bytes per read
-constexpr size_t kCapacity = KvdReader::kMaxLine + kChunk;
+constexpr size_t kCapacity = KvdReader::kMaxLine + 2 + kChunk;  // the longest line with its CR LF, and a read
 constexpr size_t kSlack = 64;                         // room for the sentinel and loads past a line end
 constexpr const char* kCorrect = "Correct the file or choose another one.";
 constexpr const char* kBinary =
@@ -122,14 +122,20 @@ std::string Found(const char* at, const char* end)
     return Shown(at, static_cast<size_t>(w - at));
 }
 
-bool SameText(const std::string& known, const char* text, size_t length)
-{
-    return known.size() == length && std::memcmp(known.data(), text, length) == 0;
-}
-
 }  // namespace
 
-KvdReader::KvdReader(kvddisk::Disk& disk) : disk_(disk), groupPath_(kMaxDepth) {}
+size_t KvdReader::CountedLength(const char* line, size_t size)
+{
+    if (size > 0 && line[size - 1] == '\n')
+        --size;
+    if (size > 0 && line[size - 1] == '\r')
+        --size;  // lines may end with CR LF, as Windows editors write them
+    return size;
+}
+
+KvdReader::KvdReader(kvddisk::Disk& disk, KvdLegacyToUtf8 callersToUtf8) : disk_(disk), callersToUtf8_(callersToUtf8)
+{
+}
 
 KvdReader::~KvdReader() { Close(); }
 
@@ -144,7 +150,20 @@ void KvdReader::Close()
     eof_ = true;
 }
 
-std::string KvdReader::PathText() const { return "Cannot open \"" + path_ + "\": "; }
+std::string KvdReader::PathText() const
+{
+    return "Cannot open \"" + (callersToUtf8_ != nullptr ? callersToUtf8_(path_) : path_) + "\": ";
+}
+
+std::string KvdReader::Detail() const
+{
+    return callersToUtf8_ != nullptr ? callersToUtf8_(diskError_.detail) : diskError_.detail;
+}
+
+std::string KvdReader::FromFile(const std::string& piece) const
+{
+    return callersToUtf8_ != nullptr && utf8_.FaultSeen() ? callersToUtf8_(piece) : piece;
+}
 
 KvdReader::Record KvdReader::FailFile(const std::string& what, const char* todo)
 {
@@ -159,7 +178,7 @@ KvdReader::Record KvdReader::FailAt(const char* at, const std::string& expected,
     failed_ = true;
     uint64_t column = static_cast<uint64_t>(at - lineStart_) + 1;
     message_ = PathText() + "line " + std::to_string(line_) + ", column " + std::to_string(column) +
-               ": expected " + expected + ", found " + found + ". " + (todo ? todo : kCorrect);
+               ": expected " + FromFile(expected) + ", found " + FromFile(found) + ". " + (todo ? todo : kCorrect);
     return kError;
 }
 
@@ -167,8 +186,8 @@ KvdReader::Record KvdReader::FailSaying(const char* at, const std::string& what,
 {
     failed_ = true;
     uint64_t column = static_cast<uint64_t>(at - lineStart_) + 1;
-    message_ = PathText() + "line " + std::to_string(line_) + ", column " + std::to_string(column) + ": " + what +
-               " " + todo;
+    message_ = PathText() + "line " + std::to_string(line_) + ", column " + std::to_string(column) + ": " +
+               FromFile(what) + " " + todo;
     return kError;
 }
 
@@ -185,7 +204,7 @@ bool KvdReader::Open(const char* path)
     // A folder or a device would open, then fail or block on reading: refuse them first.
     kvddisk::Stamp stamp;
     if (!disk_.GetStamp(path_, stamp, diskError_))
-        return FailFile("the file cannot be examined (" + diskError_.detail + ").",
+        return FailFile("the file cannot be examined (" + Detail() + ").",
                         "Check that you may read it, or choose another file."),
                false;
     if (!stamp.exists)
@@ -197,8 +216,8 @@ bool KvdReader::Open(const char* path)
                         "Choose a .kvd file."),
                false;
 
-    if (!disk_.OpenToRead(path_, file_, diskError_))
-        return FailFile("the file cannot be read (" + diskError_.detail +
+    if (!kvddisk::OpenToReadWaiting(disk_, path_, file_, diskError_))
+        return FailFile("the file cannot be read (" + Detail() +
                             "): another program may hold it open, or you may not be allowed to read it.",
                         "Close that program or check your access, then try again; or choose another file."),
                false;
@@ -237,7 +256,7 @@ bool KvdReader::Rewind()
     lineStart_ = buffer_.get();
     seenEnd_ = false;
     inObject_ = false;
-    depth_ = 0;
+    groups_.Clear();
     repeat_ = false;
     return ReadHeader();
 }
@@ -250,21 +269,19 @@ bool KvdReader::NextLine(char*& line, size_t& length)
         size_t available = end_ - begin_;
         char* start = buffer + begin_;
         char* lf = static_cast<char*>(std::memchr(start, '\n', available));
-        if (lf == nullptr && available > kMaxLine)
-            lf = start + kMaxLine + 1;  // too long in any case; reported below
-        if (lf != nullptr && static_cast<size_t>(lf - start) > kMaxLine) {
-            FailFile("line " + std::to_string(line_ + 1) + " is longer than " + std::to_string(kMaxLine) +
-                         " bytes; a .kvd file has short lines, so this is probably another kind of file.",
-                     "Choose another file.");
-            return false;
-        }
+        if (lf == nullptr && available > kMaxLine + 1)
+            lf = start + kMaxLine + 2;  // too long even with a CR LF; reported below
         if (lf != nullptr || (eof_ && available > 0)) {
             char* stop = lf != nullptr ? lf : buffer + end_;  // the sentinel '\n' is there
+            length = CountedLength(start, static_cast<size_t>(stop - start));
+            if (length > kMaxLine) {
+                FailFile("line " + std::to_string(line_ + 1) + " is longer than " + std::to_string(kMaxLine) +
+                             " bytes; a .kvd file has short lines, so this is probably another kind of file.",
+                         "Choose another file.");
+                return false;
+            }
             begin_ = static_cast<size_t>(stop - buffer) + (lf != nullptr ? 1 : 0);
-            length = static_cast<size_t>(stop - start);
-            rawSize_ = length + (lf != nullptr ? 1 : 0);
-            if (length > 0 && start[length - 1] == '\r')
-                --length;  // lines may end with CR LF, as Windows editors write them
+            rawSize_ = static_cast<size_t>(stop - start) + (lf != nullptr ? 1 : 0);
             ++line_;
             line = start;
             lineStart_ = start;
@@ -281,7 +298,7 @@ bool KvdReader::NextLine(char*& line, size_t& length)
         }
         size_t got = 0;
         if (!disk_.ReadAt(file_, offset_, buffer + end_, kChunk, got, diskError_)) {
-            FailFile("reading stopped after line " + std::to_string(line_) + " (" + diskError_.detail + ").",
+            FailFile("reading stopped after line " + std::to_string(line_) + " (" + Detail() + ").",
                      "Check the disk or the network, then try again.");
             return false;
         }
@@ -646,7 +663,7 @@ KvdReader::Record KvdReader::ParseObject(char* s, char* end)
                       Shown(text_[kDate], length_[kDate]));
     }
     inObject_ = true;
-    depth_ = 0;
+    groups_.Clear();
     return kObject;
 }
 
@@ -799,12 +816,20 @@ bool KvdReader::ReadRepeatedValue()
             text_[kFieldOf[i]] = text;
             length_[kFieldOf[i]] = static_cast<size_t>(stop - text);
         }
-        const std::string& group = groupPath_[depth_ - 1];
-        text_[kGroup] = group.c_str();
+        // Copies, not the path itself: a caller that changes a text it was given must not
+        // change what the next lines are checked against.
+        const std::string& group = groups_.At(groups_.Depth() - 1);
+        shownGroup_.assign(group);
+        text_[kGroup] = shownGroup_.c_str();
         length_[kGroup] = group.size();
-        const std::string* parent = repeatHasParent_ ? &groupPath_[depth_ - 2] : nullptr;
-        text_[kParentGroup] = parent != nullptr ? parent->c_str() : "";
-        length_[kParentGroup] = parent != nullptr ? parent->size() : 0;
+        if (repeatHasParent_) {
+            shownParent_.assign(groups_.At(groups_.Depth() - 2));
+            text_[kParentGroup] = shownParent_.c_str();
+            length_[kParentGroup] = shownParent_.size();
+        } else {
+            text_[kParentGroup] = "";
+            length_[kParentGroup] = 0;
+        }
         record_ = record;
     }
 
@@ -821,10 +846,7 @@ void KvdReader::RememberPrefix(size_t copied, const char* recordAt)
 {
     size_t length = static_cast<size_t>(recordAt - lineStart_);
     size_t parentLength = length_[kParentGroup];
-    repeat_ = length <= copied && depth_ > 0 &&
-              SameText(groupPath_[depth_ - 1], text_[kGroup], length_[kGroup]) &&
-              (parentLength == 0 ||
-               (depth_ >= 2 && SameText(groupPath_[depth_ - 2], text_[kParentGroup], parentLength)));
+    repeat_ = length <= copied && groups_.Repeats(text_[kGroup], length_[kGroup], text_[kParentGroup], parentLength);
     prefixLength_ = length;
     repeatHasParent_ = parentLength != 0;
 }
@@ -858,62 +880,102 @@ KvdReader::Record KvdReader::ParseValue(char* s, char* end, size_t copied)
     return kValue;
 }
 
-// Follows the group path exactly as the depth-first walk of the values keeps it:
-// a new top-level group starts the path afresh, a group already on the path is
-// returned to (never nested again), and any other group is nested in its parent,
-// which must be on the path.
+// The path's rule is KvdGroupPath's; here each refusal is told with its place.
 bool KvdReader::CheckNesting(char* groupAt, char* parentAt)
 {
     const char* group = text_[kGroup];
     size_t groupLength = length_[kGroup];
     const char* parent = text_[kParentGroup];
     size_t parentLength = length_[kParentGroup];
-    if (groupLength == 0)
-        return FailAt(groupAt, "a group name", "an empty text \"\""), false;
-
-    if (depth_ > 0 && SameText(groupPath_[depth_ - 1], group, groupLength) &&
-        (parentLength == 0 || (depth_ >= 2 && SameText(groupPath_[depth_ - 2], parent, parentLength))))
-        return true;  // the common case: another value of the same group
-
-    if (depth_ == 0) {
-        if (parentLength != 0)
-            return FailAt(parentAt, "an empty parent group \"\" for the first value of an object",
-                          Shown(parent, parentLength)),
-                   false;
-        groupPath_[0].assign(group, groupLength);
-        depth_ = 1;
+    KvdGroupPath::Step step = groups_.Enter(group, groupLength, parent, parentLength);
+    if (step == KvdGroupPath::kEntered)
         return true;
-    }
-
-    size_t parentLevel = depth_;  // depth_ means: not on the path
-    size_t groupLevel = depth_;
-    for (size_t level = 0; level < depth_; ++level) {
-        if (parentLength != 0 && SameText(groupPath_[level], parent, parentLength))
-            parentLevel = level;
-        if (SameText(groupPath_[level], group, groupLength))
-            groupLevel = level;
-    }
-    if (parentLength != 0 && parentLevel == depth_) {
-        std::string path;
-        for (size_t level = 0; level < depth_ && path.size() < 200; ++level)
-            path += (level ? " > " : "") + Shown(groupPath_[level].data(), groupPath_[level].size());
-        return FailAt(parentAt,
-                      "an empty parent group \"\" or one on the group path of the value before (" + path + ")",
+    auto path = [&] {
+        std::string shown;
+        for (size_t level = 0; level < groups_.Depth() && shown.size() < 200; ++level)
+            shown += (level ? " > " : "") + Shown(groups_.At(level).data(), groups_.At(level).size());
+        return shown;
+    };
+    switch (step) {
+    case KvdGroupPath::kEmptyGroup: return FailAt(groupAt, "a group name", "an empty text \"\""), false;
+    case KvdGroupPath::kFirstNested:
+        return FailAt(parentAt, "an empty parent group \"\" for the first value of an object",
                       Shown(parent, parentLength)),
                false;
+    case KvdGroupPath::kParentOffPath:
+        return FailAt(parentAt,
+                      "an empty parent group \"\" or one on the group path of the value before (" + path() + ")",
+                      Shown(parent, parentLength)),
+               false;
+    case KvdGroupPath::kNotItsParent: {
+        size_t level = groups_.LevelOf(group, groupLength);
+        std::string own = groups_.OwnParent(level);
+        std::string allowed = own.empty() ? "an empty parent group \"\" for the top-level group "
+                                          : "an empty parent group \"\" or " + Shown(own.data(), own.size()) +
+                                                ", the parent of ";
+        return FailAt(parentAt,
+                      allowed + Shown(group, groupLength) + " on the group path of the value before (" + path() + ")",
+                      Shown(parent, parentLength),
+                      "A value that returns to a group on the path names that group's own parent; correct the "
+                      "file or choose another one."),
+               false;
     }
+    default:
+        return FailAt(groupAt, "groups nested at most " + std::to_string(kMaxDepth) + " levels deep",
+                      "a group at level " + std::to_string(kMaxDepth + 1)),
+               false;
+    }
+}
+
+size_t KvdGroupPath::LevelOf(const char* group, size_t length) const
+{
+    for (size_t level = 0; level < depth_; ++level)
+        if (Is(level, group, length))
+            return level;
+    return depth_;
+}
+
+KvdGroupPath::Step KvdGroupPath::EnterOther(const char* group, size_t groupLength, const char* parent,
+                                            size_t parentLength)
+{
+    if (groupLength == 0)
+        return kEmptyGroup;
+    if (depth_ == 0) {
+        if (parentLength != 0)
+            return kFirstNested;
+        path_[0].assign(group, groupLength);
+        depth_ = 1;
+        return kEntered;
+    }
+    size_t parentLevel = parentLength != 0 ? LevelOf(parent, parentLength) : depth_;
+    size_t groupLevel = LevelOf(group, groupLength);
+    if (parentLength != 0 && parentLevel == depth_)
+        return kParentOffPath;
     if (groupLevel < depth_) {
-        depth_ = groupLevel + 1;  // back in a group on the path
+        // Back in a group on the path. Another group's name as its parent would be true
+        // of this line only: the path that it leaves may no longer hold that group.
+        if (parentLength != 0 && parentLevel != groupLevel && parentLevel + 1 != groupLevel)
+            return kNotItsParent;
+        depth_ = groupLevel + 1;
     } else if (parentLength == 0) {
-        groupPath_[0].assign(group, groupLength);  // a new top-level group
+        path_[0].assign(group, groupLength);  // a new top-level group
         depth_ = 1;
     } else {
         if (parentLevel + 1 >= kMaxDepth)
-            return FailAt(groupAt, "groups nested at most " + std::to_string(kMaxDepth) + " levels deep",
-                          "a group at level " + std::to_string(kMaxDepth + 1)),
-                   false;
-        groupPath_[parentLevel + 1].assign(group, groupLength);  // nested in its parent
+            return kTooDeep;
+        path_[parentLevel + 1].assign(group, groupLength);  // nested in its parent
         depth_ = parentLevel + 2;
     }
-    return true;
+    return kEntered;
+}
+
+std::string KvdGroupPath::Shown() const
+{
+    std::string shown;
+    for (size_t level = 0; level < depth_; ++level) {
+        if (level > 0)
+            shown += " > ";
+        shown += '"' + path_[level] + '"';
+    }
+    return shown;
 }

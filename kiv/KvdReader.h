@@ -15,12 +15,75 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "KvdBytes.h"
 #include "KvdDisk.h"
+
+// The group path of one object's values, kept by the one rule of the format that the
+// depth-first walk of the values relies on, for the reader and the writer alike:
+// - the first value of an object is in a top-level group (an empty parent);
+// - a group on the path is returned to, never nested again; its parent is empty, the
+//   group itself, or the group's own parent on the path (a line that is accepted is
+//   accepted again right after it);
+// - any other group nests in its parent, which must be on the path; an empty parent
+//   starts a new top-level group;
+// - groups nest at most kMaxDepth levels deep.
+class KvdGroupPath {
+public:
+    static constexpr size_t kMaxDepth = 32;
+    enum Step {
+        kEntered,       // the path follows the value
+        kEmptyGroup,    // the group name is empty
+        kFirstNested,   // the first value of the object has a parent
+        kParentOffPath, // the parent is not on the path
+        kNotItsParent,  // a group on the path is returned to with another group's name as its parent
+        kTooDeep,       // the group would nest one level too deep
+    };
+
+    KvdGroupPath() : path_(kMaxDepth) {}
+    // A new object: no groups yet.
+    void Clear() { depth_ = 0; }
+    // Another value of the group of the value before, with the same parent or none:
+    // the path stays as it is.
+    bool Repeats(const char* group, size_t groupLength, const char* parent, size_t parentLength) const
+    {
+        return depth_ > 0 && Is(depth_ - 1, group, groupLength) &&
+               (parentLength == 0 || (depth_ >= 2 && Is(depth_ - 2, parent, parentLength)));
+    }
+    // Takes the value's groups onto the path; on a refusal the path is unchanged.
+    Step Enter(const char* group, size_t groupLength, const char* parent, size_t parentLength)
+    {
+        return Repeats(group, groupLength, parent, parentLength) ? kEntered
+                                                                 : EnterOther(group, groupLength, parent, parentLength);
+    }
+    Step Enter(std::string_view group, std::string_view parent)
+    {
+        return Enter(group.data(), group.size(), parent.data(), parent.size());
+    }
+    size_t Depth() const { return depth_; }
+    const std::string& At(size_t level) const { return path_[level]; }
+    // The parent that a return to the group at `level` may name besides "" and itself
+    // ("" for a top-level group, which has none).
+    std::string OwnParent(size_t level) const { return level > 0 ? path_[level - 1] : std::string(); }
+    // The level of `group` on the path, Depth() when it is not on it.
+    size_t LevelOf(const char* group, size_t length) const;
+    // The path as a person reads it: "A" > "B".
+    std::string Shown() const;
+
+private:
+    bool Is(size_t level, const char* text, size_t length) const
+    {
+        return path_[level].size() == length && std::memcmp(path_[level].data(), text, length) == 0;
+    }
+    Step EnterOther(const char* group, size_t groupLength, const char* parent, size_t parentLength);
+    std::vector<std::string> path_;
+    size_t depth_ = 0;
+};
 
 class KvdReader {
 public:
@@ -28,10 +91,18 @@ public:
     enum ObjectField { kName, kAuthor, kVersion, kWellId, kDate };
     enum ValueField { kGroup, kParentGroup, kValueName, kValueText, kSuffix, kExtra };
 
-    static constexpr size_t kMaxLine = size_t(1) << 20;  // bytes, without the line end
-    static constexpr size_t kMaxDepth = 32;              // levels of nested groups
+    // The one limit on lines, for reading, writing and the update's merge alike: a line
+    // holds at most kMaxLine bytes before its line end ("\n" or "\r\n").
+    static constexpr size_t kMaxLine = size_t(1) << 20;
+    // The bytes of a line that the limit counts: `size` bytes at `line`, its line end
+    // ("\n", "\r\n", or a last line's "\r") left out where it has one.
+    static size_t CountedLength(const char* line, size_t size);
+    static bool Fits(const char* line, size_t size) { return CountedLength(line, size) <= kMaxLine; }
+    static constexpr size_t kMaxDepth = KvdGroupPath::kMaxDepth;  // levels of nested groups
 
-    explicit KvdReader(kvddisk::Disk& disk = kvddisk::SystemDisk());
+    // `callersToUtf8`: the paths given and the system's words are in the callers' code
+    // page; messages are UTF-8 as a whole (nullptr: they are UTF-8 already).
+    explicit KvdReader(kvddisk::Disk& disk = kvddisk::SystemDisk(), KvdLegacyToUtf8 callersToUtf8 = nullptr);
     ~KvdReader();
     KvdReader(const KvdReader&) = delete;
     KvdReader& operator=(const KvdReader&) = delete;
@@ -105,8 +176,14 @@ private:
     Record FailSaying(const char* at, const std::string& what, const std::string& todo);
     std::string PathText() const;
     bool ChangedSinceOpen();
+    // The disk's words for the last failure, in UTF-8.
+    std::string Detail() const;
+    // A message's piece that shows the file's own bytes, in UTF-8: converted from the code
+    // page when the file read so far is an older one in it.
+    std::string FromFile(const std::string& piece) const;
 
     kvddisk::Disk& disk_;
+    KvdLegacyToUtf8 callersToUtf8_;
     kvddisk::Stamp opened_;  // the open file then, where the disk can tell (watched_)
     bool watched_ = false;
     kvddisk::FileHandle file_;
@@ -130,10 +207,10 @@ private:
     bool seenEnd_ = false;
     bool inObject_ = false;
 
-    // The group path of the walk: [0] the top-level group, [depth_ - 1] the group
+    // The group path of the walk: At(0) the top-level group, At(Depth() - 1) the group
     // of the last value. Names are unique on it.
-    std::vector<std::string> groupPath_;
-    size_t depth_ = 0;
+    KvdGroupPath groups_;
+    std::string shownGroup_, shownParent_;  // the texts of a repeated value line, handed out
 
     // The raw bytes of the last value line up to its record number, for the next
     // line that repeats them (see ReadRepeatedValue).

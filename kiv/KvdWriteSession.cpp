@@ -39,6 +39,33 @@ const char* StepText(kvddisk::Call call)
     return "writing";
 }
 
+// Why a value does not follow the group path `path` of the values before it: a sentence
+// for a person.
+std::string WhyNotOnPath(KvdGroupPath::Step step, const KvdGroupPath& path, std::string_view group,
+                         std::string_view parent)
+{
+    const std::string shownParent = "\"" + std::string(parent) + "\"";
+    switch (step) {
+    case KvdGroupPath::kEmptyGroup: return "its group name is empty; every value needs a group.";
+    case KvdGroupPath::kFirstNested:
+        return "it is the first value of its object, so its group must be a top-level group (parent group \"\"), "
+               "and its parent group is " + shownParent + ".";
+    case KvdGroupPath::kParentOffPath:
+        return "its parent group " + shownParent + " is not on the group path of the value before (" +
+               path.Shown() + "); values come depth first, so a parent group is \"\" (top level) or a group on "
+               "that path.";
+    case KvdGroupPath::kNotItsParent: {
+        size_t level = path.LevelOf(group.data(), group.size());
+        return "its group is on the group path of the value before (" + path.Shown() + ") with the parent group \"" +
+               path.OwnParent(level) + "\", and its parent group is " + shownParent +
+               "; a value that returns to a group names that group's own parent, the group itself, or \"\".";
+    }
+    default:
+        return "its group would be nested " + std::to_string(KvdGroupPath::kMaxDepth + 1) +
+               " levels deep, and groups nest at most " + std::to_string(KvdGroupPath::kMaxDepth) + " levels.";
+    }
+}
+
 }  // namespace
 
 std::string KvdDateNow()
@@ -63,7 +90,13 @@ KvdWriteSession::KvdWriteSession(kvddisk::Disk& disk, KvdLegacyToUtf8 convert)
 
 KvdWriteSession::~KvdWriteSession() { Abandon(); }
 
-std::string KvdWriteSession::Head() const { return "Cannot write \"" + path_ + "\": "; }
+// Messages are UTF-8 as a whole: the path and the system's words come in the callers' code page.
+std::string KvdWriteSession::Head() const { return "Cannot write \"" + Callers(path_) + "\": "; }
+
+std::string KvdWriteSession::Callers(const std::string& text) const
+{
+    return legacyToUtf8_ != nullptr ? legacyToUtf8_(text) : text;
+}
 
 bool KvdWriteSession::Refuse(const std::string& text)
 {
@@ -95,21 +128,22 @@ std::string KvdWriteSession::FailureText(const kvddisk::Error& error) const
 {
     const std::string nothing = " Nothing was written; the file is as it was.";
     const std::string step = Head() + StepText(error.call) + " failed";
+    const std::string detail = Callers(error.detail);
     switch (error.kind) {
     case kvddisk::Failure::kDiskFull:
-        return step + ": the disk is full (" + error.detail + ")." + nothing + " Free some space, then try again.";
+        return step + ": the disk is full (" + detail + ")." + nothing + " Free some space, then try again.";
     case kvddisk::Failure::kNoPermission:
-        return step + ": you may not write the file or its folder (" + error.detail + ")." + nothing +
+        return step + ": you may not write the file or its folder (" + detail + ")." + nothing +
                " Check that the file is not read-only and that you may write in the folder, then try again; "
                "or choose another file.";
     case kvddisk::Failure::kHeldOpen:
-        return step + ": another program holds the file open (" + error.detail + ")." + nothing +
+        return step + ": another program holds the file open (" + detail + ")." + nothing +
                " Close the file in that program, then try again.";
     case kvddisk::Failure::kNoFolder:
-        return step + ": its folder is not there (" + error.detail + ")." + nothing +
+        return step + ": its folder is not there (" + detail + ")." + nothing +
                " Check the folder, or choose another one.";
     default:
-        return step + " (" + error.detail + ")." + nothing + " Check the disk or the network, then try again.";
+        return step + " (" + detail + ")." + nothing + " Check the disk or the network, then try again.";
     }
 }
 
@@ -143,7 +177,7 @@ bool KvdWriteSession::Broken(const kvddisk::Error& error)
 bool KvdWriteSession::HashTarget(uint64_t& hash, uint64_t& size, kvddisk::Error& error)
 {
     kvddisk::FileHandle file;
-    if (!disk_.OpenToRead(path_, file, error))
+    if (!kvddisk::OpenToReadWaiting(disk_, path_, file, error))
         return false;
     std::unique_ptr<char[]> buffer(new char[kChunk]);
     ContentHash content;
@@ -181,7 +215,7 @@ bool KvdWriteSession::Begin(const char* path, int mode)
         return false;
     kvddisk::Error error;
     if (!disk_.GetStamp(path_, stamp_, error))
-        return Refuse(Head() + "the file cannot be examined (" + error.detail +
+        return Refuse(Head() + "the file cannot be examined (" + Callers(error.detail) +
                       "). Check that you may read it, or choose another file.");
     if (stamp_.directory)
         return Refuse(Head() + "this is a folder, not a file. Choose a .kvd file in it.");
@@ -197,7 +231,7 @@ bool KvdWriteSession::Begin(const char* path, int mode)
         if (mode == kUpdate) {
             // A file that the reader refuses is not rewritten: its fault would be cut away.
             ContentHash hash;
-            KvdReader reader(disk_);
+            KvdReader reader(disk_, legacyToUtf8_);
             reader.HashInto(&hash);
             if (!reader.Open(path_.c_str()) || !reader.CheckToEnd())
                 return Refuse(reader.Message());
@@ -207,16 +241,16 @@ bool KvdWriteSession::Begin(const char* path, int mode)
             uint64_t size = 0;
             if (!HashTarget(hash_, size, error))
                 return Refuse(Head() + (error.call == kvddisk::Call::kOpen
-                                            ? "the file cannot be read (" + error.detail +
+                                            ? "the file cannot be read (" + Callers(error.detail) +
                                                   "): another program may hold it open. Close that program, "
                                                   "then try again."
-                                            : "reading the file failed (" + error.detail +
+                                            : "reading the file failed (" + Callers(error.detail) +
                                                   "). Check the disk or the network, then try again."));
         }
     }
 
     if (!out_.CreateBeside(path_, error)) {
-        std::string text = Head() + "no file can be made in its folder (" + error.detail + "). " +
+        std::string text = Head() + "no file can be made in its folder (" + Callers(error.detail) + "). " +
                            (error.kind == kvddisk::Failure::kNoFolder
                                 ? "Check that the folder exists, or choose another one."
                             : error.kind == kvddisk::Failure::kDiskFull
@@ -314,9 +348,9 @@ bool KvdWriteSession::PutObject(std::string_view name, std::string_view author, 
                             "\" is not a date and time of the form YYYY-MM-DD HH:MM that exists (such as "
                             "\"1987-03-14 09:30\"). Give such a date, or \"\" for the time now.");
     KvdLine line = KvdLine::Object(name, author, version, wellId, date);
-    if (line.Size() - 1 > KvdReader::kMaxLine)
+    if (line.CountedLength() > KvdReader::kMaxLine)
         return RefuseObject(shownName.substr(0, 80) + " is not written: its line would be " +
-                            std::to_string(line.Size() - 1) + " bytes long, and a .kvd file allows at most " +
+                            std::to_string(line.CountedLength()) + " bytes long, and a .kvd file allows at most " +
                             std::to_string(KvdReader::kMaxLine) + ". Shorten its texts.");
     uint64_t offset = written_;
     if (!Emit(line))
@@ -347,13 +381,13 @@ bool KvdWriteSession::PutValue(std::string_view group, std::string_view parent, 
     if (!line.Sound())
         return RefuseValue(shown() + " is not written: one of its texts holds a zero byte, which a .kvd text "
                                      "cannot hold. Remove it.");
-    if (line.Size() - 1 > KvdReader::kMaxLine)
-        return RefuseValue(shown() + " is not written: its line would be " + std::to_string(line.Size() - 1) +
+    if (line.CountedLength() > KvdReader::kMaxLine)
+        return RefuseValue(shown() + " is not written: its line would be " + std::to_string(line.CountedLength()) +
                            " bytes long, and a .kvd file allows at most " + std::to_string(KvdReader::kMaxLine) +
                            ". Shorten its texts.");
-    std::string why;
-    if (!groups_.Enter(group, parent, why))
-        return RefuseValue(shown() + " is not written: " + why);
+    KvdGroupPath::Step step = groups_.Enter(group, parent);  // a refusal leaves the path as it was
+    if (step != KvdGroupPath::kEntered)
+        return RefuseValue(shown() + " is not written: " + WhyNotOnPath(step, groups_, group, parent));
     if (!Emit(line))
         return false;
     current_->length += line.Size();
@@ -375,8 +409,7 @@ KvdWriteSession::Quickly KvdWriteSession::PutValueQuickly(const KvdValueTexts& t
     bool high = false;
     char* end = convertHigh ? WriteKvdValueLine(room, room + kRoom, texts, group, parent, high)
                             : WriteKvdValueLineUtf8(room, room + kRoom, texts, group, parent);
-    std::string why;
-    if (end == nullptr || (high && convertHigh) || !groups_.Enter(group, parent, why))
+    if (end == nullptr || (high && convertHigh) || groups_.Enter(group, parent) != KvdGroupPath::kEntered)
         return Quickly::kOtherWay;  // nothing counted: what was written in the buffer is not part of the file
     size_t size = static_cast<size_t>(end - room);
     out_.Wrote(size);
@@ -465,7 +498,7 @@ bool KvdWriteSession::CommitUpdate()
         return Say(FailureText(error));  // merged is discarded as it goes out of scope
 
     ContentHash hash;
-    KvdReader target(disk_);
+    KvdReader target(disk_, legacyToUtf8_);
     target.HashInto(&hash);
     target.SkipUtf8Check();
     if (stamp_.exists && !target.Open(path_.c_str())) {

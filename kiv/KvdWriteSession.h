@@ -72,6 +72,7 @@ private:
     bool Say(const std::string& text);
     bool Broken(const kvddisk::Error& error);
     std::string Head() const;
+    std::string Callers(const std::string& text) const;  // in UTF-8
     std::string FailureText(const kvddisk::Error& error) const;
     std::string ChangedText() const;
     std::string CannotReadTargetText(const kvddisk::Error& error);

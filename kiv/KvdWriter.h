@@ -27,6 +27,9 @@ public:
                          std::string_view value, std::string_view suffix, std::string_view extra);
     // Bytes of the line, its line end "\n" included.
     size_t Size() const { return size_; }
+    // The bytes that the line limit counts (KvdReader::kMaxLine): all but the "\n", as a
+    // carriage return in a text is always written as \r.
+    size_t CountedLength() const { return size_ - 1; }
     // False when a text holds a zero byte: the line cannot be read back, and is not to be used.
     bool Sound() const { return sound_; }
     // Writes Size() bytes at `out`.
@@ -84,22 +87,4 @@ std::string KvdValueLine(std::string_view group, std::string_view parentGroup, i
                          std::string_view name, std::string_view value,
                          std::string_view suffix = {}, std::string_view extra = {});
 
-// The group path of the values written so far for one object, kept by the rule
-// that the reader checks: the first value is in a top-level group, a non-empty
-// parent names a group on the path, a group on the path is returned to, others nest
-// in their parent, at most 32 levels deep.
-class KvdGroupPath {
-public:
-    static constexpr size_t kMaxDepth = 32;
-    // A new object: no groups yet.
-    void Clear() { depth_ = 0; }
-    // Takes the value's groups onto the path. False: the value breaks the rule, the
-    // path is unchanged, and `why` says how (a sentence for a person).
-    bool Enter(std::string_view group, std::string_view parent, std::string& why);
-    // The path as a person reads it: "A" > "B".
-    std::string Shown() const;
-
-private:
-    std::vector<std::string> path_ = std::vector<std::string>(kMaxDepth);
-    size_t depth_ = 0;
-};
+// The group path that a put must follow is the reader's own: KvdGroupPath (KvdReader.h).

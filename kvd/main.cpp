@@ -3,7 +3,6 @@
 // the tool's answers are the library's own (the same messages as the dialogs,
 // the same objects and values in the same order), written in UTF-8.
 #include <kivapi.h>
-#include <kivnext.h>
 
 #include <cstdio>
 #include <cstring>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "KvdConsole.h"
+#include "KvdNext.h"
 #include "KvdText.h"
 #include "KvdTree.h"
 #include "KvdWriter.h"

@@ -5,8 +5,9 @@
 //   derartours.exe --tour DIR      screenshots of every dialog in DIR
 //   derartours.exe --messages DIR  the browser on damaged files: every message of Kiv.dll in DIR
 //   derartours.exe --samples DIR   the samples copied to DIR and shown from there (with any of these)
-//   derartours.exe --dpi-pictures DIR [--first-number N]  the export dialog and the browser at this
-//                                  process's DPI in DIR, numbered from N (the tour runs it at 144 and 192 DPI)
+//   derartours.exe --dpi-pictures DIR --dpi D [--first-number N]  the export dialog and the browser
+//                                  at D DPI, this process's, in DIR, numbered from N (the tour runs it
+//                                  at 144 and 192 DPI; it fails when the dialogs are not at D DPI)
 #include <windows.h>
 #include <commctrl.h>
 
@@ -30,6 +31,7 @@ int main(int argc, char** argv)
     std::string samplesDirectory;
     std::string dpiDirectory;
     int firstNumber = 1;
+    int dpi = 0;
     bool usage = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--tour") == 0 && i + 1 < argc) {
@@ -40,16 +42,19 @@ int main(int argc, char** argv)
             samplesDirectory = argv[++i];
         } else if (std::strcmp(argv[i], "--dpi-pictures") == 0 && i + 1 < argc) {
             dpiDirectory = argv[++i];
+        } else if (std::strcmp(argv[i], "--dpi") == 0 && i + 1 < argc) {
+            dpi = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--first-number") == 0 && i + 1 < argc) {
             firstNumber = std::atoi(argv[++i]);
         } else {
             usage = true;
         }
     }
-    if (usage || (tourDirectory.empty() && messagesDirectory.empty() && dpiDirectory.empty())) {
+    if (usage || (tourDirectory.empty() && messagesDirectory.empty() && dpiDirectory.empty()) ||
+        (!dpiDirectory.empty() && dpi <= 0)) {
         std::fprintf(stderr,
                      "usage: derartours.exe [--samples DIRECTORY] [--tour DIRECTORY] [--messages DIRECTORY]\n"
-                     "       derartours.exe [--samples DIRECTORY] --dpi-pictures DIRECTORY [--first-number N]\n");
+                     "       derartours.exe [--samples DIRECTORY] --dpi-pictures DIRECTORY --dpi D [--first-number N]\n");
         return 2;
     }
     // The class layer keeps the host's name for the process, as MFC's application object does.
@@ -70,7 +75,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "derartours: cannot create the demo host's window\n");
         return 1;
     }
-    if (!dpiDirectory.empty()) return RunDpiPictures(host, dpiDirectory, firstNumber);
+    if (!dpiDirectory.empty()) return RunDpiPictures(host, dpiDirectory, firstNumber, dpi);
     int result = 0;
     if (!tourDirectory.empty()) result = RunTour(host, tourDirectory);
     if (!messagesDirectory.empty() && RunMessageTour(host, messagesDirectory) != 0) result = 1;

@@ -140,8 +140,8 @@ public:
     {
     }
     int Run();
-    // The export dialog and the browser at this process's DPI, numbered from firstNumber.
-    int RunDpiPictures(int firstNumber);
+    // The export dialog and the browser at dpi, this process's, numbered from firstNumber.
+    int RunDpiPictures(int firstNumber, int dpi);
 
 private:
     bool ChooseSample();
@@ -152,7 +152,10 @@ private:
     void FindAndMenuSteps(TourUser& script);
     // Both dialogs at the tour's DPI, then at 144 and 192 DPI in new processes.
     void DpiSection();
-    void DpiPictures();
+    // The pictures are named for dpi and fail unless the dialogs are drawn at it.
+    void DpiPictures(int dpi);
+    // Faults unless dialog is drawn at dpi, in the screen's own pixels (not enlarged).
+    void CheckDrawnAt(HWND dialog, int dpi, const std::string& what);
     // The folder of the copy that the export writes into; "" if it cannot be made.
     bool PrepareExportCopy();
     void CheckWrittenFile(const std::vector<std::string>& exported);
@@ -680,9 +683,11 @@ void Tour::FindAndMenuSteps(TourUser& script)
 
 // The transfer dialog and the browser as they are drawn at this process's DPI. The four
 // bitmap buttons must show, pixel for pixel and at its size, the image drawn for that DPI.
-void Tour::DpiPictures()
+void Tour::DpiPictures(int dpi)
 {
-    const int dpi = ScreenDpi();
+    if (ScreenDpi() != dpi)
+        Fault("the pictures named for " + std::to_string(dpi) + " DPI: the process has " +
+              std::to_string(ScreenDpi()) + " DPI");
     const std::string tag = std::to_string(dpi) + "dpi";
     TourUser script(m_failures, "at " + std::to_string(dpi) + " DPI: ");
     auto exportDialog = [] { return FindDialog(kExportTitle); };
@@ -690,6 +695,12 @@ void Tour::DpiPictures()
         HWND dialog = exportDialog();
         if (!dialog) return false;
         SetFocus(GetDlgItem(dialog, IDC_AVAILABLE_LIST)); // no button drawn in its focused state
+        return true;
+    });
+    script.Until("the export dialog drawn at its DPI", [this, exportDialog, dpi] {
+        HWND dialog = exportDialog();
+        if (!dialog) return false;
+        CheckDrawnAt(dialog, dpi, "the export dialog");
         return true;
     });
     script.Until("the export dialog settled", Shot("export-dialog-" + tag + ".png", exportDialog));
@@ -704,9 +715,11 @@ void Tour::DpiPictures()
 
     TourUser browse(m_failures, "at " + std::to_string(dpi) + " DPI: ");
     auto browser = [] { return FindDialog(kBrowserTitle); };
-    browse.Until("the browser with its tree", [browser] {
+    browse.Until("the browser with its tree", [this, browser, dpi] {
         HWND dialog = browser();
-        return dialog && SendMessageA(GetDlgItem(dialog, IDC_TREE), TVM_GETCOUNT, 0, 0) > 0;
+        if (!dialog || SendMessageA(GetDlgItem(dialog, IDC_TREE), TVM_GETCOUNT, 0, 0) == 0) return false;
+        CheckDrawnAt(dialog, dpi, "the browser");
+        return true;
     });
     browse.Until("the browser settled", Shot("browser-" + tag + ".png", browser));
     browse.Until("Close in the browser", [browser] {
@@ -714,6 +727,21 @@ void Tour::DpiPictures()
         return dialog && Dialog(dialog).PostClick(IDOK);
     });
     browse.Run([&] { m_host.Browse(SamplesDirectory(), m_sample); });
+}
+
+void Tour::CheckDrawnAt(HWND dialog, int dpi, const std::string& what)
+{
+    // A program the platform takes for not DPI-aware gets 96 DPI and an enlarged picture of it.
+    const int drawn = hostkit::WindowDpi(dialog);
+    if (drawn != dpi)
+        Fault(what + " is drawn at " + std::to_string(drawn) + " DPI, not " + std::to_string(dpi));
+    RECT rc;
+    GetWindowRect(dialog, &rc);
+    const SIZE screen = hostkit::PhysicalWindowSize(dialog);
+    if (screen.cx != rc.right - rc.left || screen.cy != rc.bottom - rc.top)
+        Fault(what + " is enlarged on the screen: " + std::to_string(rc.right - rc.left) + " x " +
+              std::to_string(rc.bottom - rc.top) + " pixels drawn, " + std::to_string(screen.cx) + " x " +
+              std::to_string(screen.cy) + " shown");
 }
 
 void Tour::CheckButtonImages(const Dialog& dialog, int dpi)
@@ -753,11 +781,12 @@ std::string Quoted(std::string text)
 
 void Tour::DpiSection()
 {
-    DpiPictures();
+    // The tour's own pictures at the prefix's DPI, 96 as on a fresh system.
+    DpiPictures(96);
     for (int dpi : { 144, 192 }) {
         const std::string command = hostkit::ThisProgram() + " --samples " + Quoted(SamplesDirectory()) +
-                                    " --dpi-pictures " + Quoted(m_directory) + " --first-number " +
-                                    std::to_string(m_number + 1);
+                                    " --dpi-pictures " + Quoted(m_directory) + " --dpi " + std::to_string(dpi) +
+                                    " --first-number " + std::to_string(m_number + 1);
         DWORD exitCode = 1;
         std::string error;
         if (!hostkit::RunAtDpi(dpi, command, 120000 * hostkit::TimeScale(), exitCode, error))
@@ -816,7 +845,7 @@ int Tour::Run()
     return FinishTour("tour", m_failures, static_cast<int>(m_saved.size()), m_directory);
 }
 
-int Tour::RunDpiPictures(int firstNumber)
+int Tour::RunDpiPictures(int firstNumber, int dpi)
 {
     m_number = firstNumber - 1;
     // Shown and in front, as in the tour, so that the dialogs it owns are drawn active.
@@ -824,8 +853,8 @@ int Tour::RunDpiPictures(int firstNumber)
     ShowWindow(m_host.Handle(), SW_SHOW);
     SetForegroundWindow(m_host.Handle());
     UpdateWindow(m_host.Handle());
-    if (ChooseSample()) DpiPictures();
-    const std::string name = "pictures at " + std::to_string(ScreenDpi()) + " DPI";
+    if (ChooseSample()) DpiPictures(dpi);
+    const std::string name = "pictures at " + std::to_string(dpi) + " DPI";
     return FinishTour(name.c_str(), m_failures, static_cast<int>(m_saved.size()), m_directory);
 }
 
@@ -852,10 +881,23 @@ TourUser::~TourUser()
                                   nullptr });
 }
 
+std::string PlatformName()
+{
+    const std::string wine = hostkit::WineVersion();
+    return wine.empty() ? "Windows" : "Wine " + wine;
+}
+
 int FinishTour(const char* name, const std::vector<std::string>& failures, int saved, const std::string& directory)
 {
     for (const std::string& failure : failures) std::fprintf(stderr, "%s: FAILED: %s\n", name, failure.c_str());
-    std::printf("%s: %d screenshots in %s\n", name, saved, directory.c_str());
+    // Window frames, captions and message boxes are the platform's: a picture's pixels depend
+    // on which Wine drew it, so the guide's pictures are refreshed from one only (README).
+    const std::string platform = PlatformName();
+    if (FILE* note = std::fopen((WithSeparator(directory) + "wine-version.txt").c_str(), "w")) {
+        std::fprintf(note, "%s\n", platform.c_str());
+        std::fclose(note);
+    }
+    std::printf("%s: %d screenshots in %s, drawn by %s\n", name, saved, directory.c_str(), platform.c_str());
     std::fflush(stdout);
     std::fflush(stderr);
     return failures.empty() ? 0 : 1;
@@ -866,7 +908,7 @@ int RunTour(HostWindow& host, const std::string& directory)
     return Tour(host, directory).Run();
 }
 
-int RunDpiPictures(HostWindow& host, const std::string& directory, int firstNumber)
+int RunDpiPictures(HostWindow& host, const std::string& directory, int firstNumber, int dpi)
 {
-    return Tour(host, directory).RunDpiPictures(firstNumber);
+    return Tour(host, directory).RunDpiPictures(firstNumber, dpi);
 }

@@ -32,11 +32,12 @@ int FinishTour(const char* name, const std::vector<std::string>& failures, int s
 // process exit code: 0 when every screenshot was taken.
 int RunTour(HostWindow& host, const std::string& directory);
 
-// The export dialog and the browser at this process's DPI, saved into directory as
-// "NN-export-dialog-144dpi.png" and "NN-browser-144dpi.png" (NN from firstNumber on),
-// with the transfer buttons' images checked for that DPI: what the tour runs at 144
-// and 192 DPI in a new process of its own (the platform takes a process's DPI when it
-// starts). Returns the exit code.
-int RunDpiPictures(HostWindow& host, const std::string& directory, int firstNumber);
+// The export dialog and the browser at dpi, saved into directory as
+// "NN-export-dialog-144dpi.png" and "NN-browser-144dpi.png" (NN from firstNumber on):
+// what the tour runs at 144 and 192 DPI in a new process of its own (the platform takes
+// a process's DPI when it starts). It fails unless this process and both dialogs are at
+// dpi, drawn in the screen's own pixels, with the transfer buttons' images for that DPI.
+// Returns the exit code.
+int RunDpiPictures(HostWindow& host, const std::string& directory, int firstNumber, int dpi);
 
 #endif

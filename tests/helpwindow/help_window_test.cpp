@@ -1,4 +1,4 @@
-// The kit's help window (helpwindow/derarhelp.h) as a host uses it: F1 and the Help
+// The kit's help window (include/derarhelp.h) as a host uses it: F1 and the Help
 // button of both dialogs reach the host's handler with the file and the context, and
 // the request blocks that WinHelpA sends are read without a read past their end.
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@ nothing of the build, binaries stripped with their debug information beside them
 (and gdb finding it), the versions of headers and modules, the import libraries for
 Microsoft's linker binding the names that the DLLs export, and the notices.
 
-    check_kit.py --arch x86_64 --kit KIT --version 1.4.0
+    check_kit.py --arch x86_64 --kit KIT --version 1.4.0 --include TREE/include
     check_kit.py --arch i686 --imports-of HOST.exe      (a host linked against the kit)
 
 Every check is one case; a failure names its case. The exit status is 1 when any
@@ -199,7 +199,18 @@ def check_versions(report, kit, version):
     report.require(f"CHANGELOG.md: has a section for {version}", f"\n## {version}\n" in changelog)
 
 
-def check_kit(report, kit, arch, version, gdb):
+def check_headers(report, kit, include):
+    """The kit's include/ is the tree's: the same headers, byte for byte, and no other."""
+    headers = sorted(f for f in os.listdir(include) if f.endswith(".h"))
+    shipped = sorted(os.listdir(os.path.join(kit, "include"))) if os.path.isdir(os.path.join(kit, "include")) else []
+    report.check("include/: the headers of the tree's include/, nothing else", headers, shipped)
+    for header in set(headers) & set(shipped):
+        with open(os.path.join(include, header), "rb") as a, open(os.path.join(kit, "include", header), "rb") as b:
+            report.require(f"include/{header}: as in the tree", a.read() == b.read())
+
+
+def check_kit(report, kit, arch, version, gdb, include):
+    check_headers(report, kit, include)
     for relative in FILES:
         report.require(f"{relative}: present", os.path.isfile(os.path.join(kit, relative)))
     for relative in NOT_IN_KIT:
@@ -242,6 +253,7 @@ def main():
     parser.add_argument("--arch", required=True, choices=sorted(MACHINES))
     parser.add_argument("--kit")
     parser.add_argument("--version")
+    parser.add_argument("--include", help="the tree's include/, whose headers the kit ships")
     parser.add_argument("--imports-of", help="a host built against the kit: check what it imports")
     args = parser.parse_args()
     report = Report()
@@ -249,11 +261,11 @@ def main():
         check_host_imports(report, args.imports_of, args.arch)
         print(f"{args.arch}: {report.cases - report.failures} of {report.cases} cases passed")
         return 1 if report.failures else 0
-    if not args.kit or not args.version:
-        parser.error("--kit and --version are needed")
+    if not args.kit or not args.version or not args.include:
+        parser.error("--kit, --version and --include are needed")
     gdb = shutil.which("gdb")
     report.require("gdb: installed (./derar.sh deps)", gdb is not None)
-    check_kit(report, args.kit, args.arch, args.version, gdb)
+    check_kit(report, args.kit, args.arch, args.version, gdb, args.include)
     total = size_of(args.kit)
     shipped = size_of(os.path.join(args.kit, "bin"), lambda f: f in ("derar.dll", "derafx.dll", "Kiv.dll"))
     print(f"{args.arch}: {report.cases - report.failures} of {report.cases} cases passed; the kit holds {total:,} "

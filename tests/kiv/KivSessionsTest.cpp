@@ -67,7 +67,12 @@ TEST(KivSessions, SixteenNestAndEachDetachEndsTheInnermost)
     ASSERT_NE(message, nullptr);
     EXPECT_NE(std::string(message).find("16 attachments are open"), std::string::npos) << message;
     EXPECT_NE(std::string(message).find("KivDetach"), std::string::npos) << message;
-    // The refusal changed nothing: each session is where it was, innermost first.
+    // Until its detach the refused attach answers every call, with nothing; the detach
+    // ends nothing. Each session is where it was, innermost first.
+    EXPECT_EQ(NextName(), "-") << "the refused attach holds no file";
+    EXPECT_EQ(KivAttach(&message), 0) << "an attach on a refused one";
+    KivDetach();
+    KivDetach();
     for (int depth = 16; depth >= 1; --depth) {
         EXPECT_EQ(NextName(), "N" + std::to_string(depth)) << "attachment " << depth << " after the refusal";
         KivDetach();
@@ -78,6 +83,43 @@ TEST(KivSessions, SixteenNestAndEachDetachEndsTheInnermost)
     EXPECT_EQ(Attach(), 1);
     EXPECT_EQ(NextName(), "-") << "a new attachment starts empty";
     KivDetach();
+}
+
+// A host with 16 sessions open shows a dialog, whose attach is refused at the bound and
+// which detaches without asking: whatever the dialog calls in between, the host's
+// innermost session keeps its file, its reading position and its open write.
+TEST(KivSessions, ARefusedAttachAndItsDetachLeaveTheHostsSessions)
+{
+    DetachAll();
+    Folder folder;
+    TestFile file(Objects("H", 5, 1));
+    TestFile other(Objects("D", 5, 1), "other.kvd");
+    std::string target = folder / "written.kvd";
+    char* message = nullptr;
+    for (int depth = 1; depth <= 16; ++depth)
+        ASSERT_EQ(Attach(), 1) << depth;
+    ASSERT_EQ(KivOpen(file.Path().c_str(), &message, 0), 1) << message;
+    ASSERT_EQ(NextName(), "H0");
+    ASSERT_EQ(KivBeginWrite(target.c_str(), &message, KIV_WRITE_REPLACE), 1) << message;
+    ASSERT_EQ(KivPutObject("Kept", "amy", "1", "W", "2001-01-01 10:00", &message), 1) << message;
+
+    EXPECT_EQ(KivAttach(&message), 0) << "the dialog's attach, at the bound";
+    EXPECT_EQ(KivOpen(other.Path().c_str(), &message, 0), 0);
+    EXPECT_NE(std::string(message).find("was refused"), std::string::npos) << message;
+    EXPECT_EQ(NextName(), "-");
+    EXPECT_EQ(KivBeginWrite(target.c_str(), &message, KIV_WRITE_UPDATE), 0);
+    EXPECT_NE(std::string(message).find("was refused"), std::string::npos) << message;
+    KivAbandonWrite();
+    EXPECT_EQ(KivCommitWrite(&message), 0);
+    KivDetach();  // the dialog's, as it always detaches
+
+    EXPECT_EQ(NextName(), "H1") << "the host reads on where it was";
+    ASSERT_EQ(KivCommitWrite(&message), 1) << "the host's write is still open: " << message;
+    DetachAll();
+    ReadResult read = ReadKvdFile(target);
+    ASSERT_TRUE(read.opened) << read.message;
+    ASSERT_EQ(read.objects.size(), 1u);
+    EXPECT_EQ(read.objects[0].name, "Kept");
 }
 
 TEST(KivSessions, AHostThatForgetsToDetachInALoopMeetsTheBound)
@@ -97,6 +139,9 @@ TEST(KivSessions, AHostThatForgetsToDetachInALoopMeetsTheBound)
     }
     EXPECT_EQ(attached, 16);
     EXPECT_EQ(refused, 20000 - 16);
+    for (int round = 0; round < 20000; ++round)
+        KivDetach();
+    EXPECT_EQ(Attach(), 1) << "every attach, refused or not, has had its detach";
     DetachAll();
 }
 

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -231,9 +232,181 @@ TEST(KivCodePage, Cp1251CyrillicRoundTrips)
     EXPECT_EQ(read.objects[0].values.at(0).value, kCyrillic1251);
 }
 
-// ---- Faults of Windows ----------------------------------------------------------------
-
 const char* const kOld = "KVD 1\nobject A amy 1 W \"2001-01-01 10:00\"\nvalue G \"\" 1 a 1\nend\n";
+
+// Messages are UTF-8 inside the library and turned into the code page as a whole: a
+// Cyrillic path keeps every letter (no byte pair of it is taken for UTF-8), and a file's
+// texts come in the code page whether the file is UTF-8 or an older one in 1251.
+TEST(KivCodePage, Cp1251MessagesKeepCyrillicPaths)
+{
+    REQUIRE_CODE_PAGE(1251);
+    // This Wine names files on the disk in the charset of the process's locale, which
+    // here has none for Cyrillic: the paths name nothing, and the messages say so.
+    const std::string kLake = "\xCE\xC7\xA8\xD0\xCD\xCE\xC5";  // ОЗЁРНОЕ: "З" and "Ё" make a UTF-8 pair
+    Folder folder;
+    std::string missing = folder / (kLake + "\\" + kLake + ".kvd");
+    char* message = nullptr;
+    ASSERT_EQ(KivAttach(&message), 1);
+    EXPECT_EQ(KivOpen(missing.c_str(), &message, 0), 0);
+    EXPECT_NE(std::string(message).find("\"" + missing + "\": there is no such file"), std::string::npos) << message;
+    EXPECT_EQ(KivBeginWrite(missing.c_str(), &message, KIV_WRITE_REPLACE), 0);
+    EXPECT_NE(std::string(message).find("Cannot write \"" + missing + "\""), std::string::npos) << message;
+    ASSERT_NE(KivBeginWrite((folder / "w.kvd").c_str(), &message, KIV_WRITE_REPLACE), 0) << message;
+    EXPECT_EQ(KivPutObject(kCyrillic1251, "", "", "", "bad", &message), 0);
+    EXPECT_NE(std::string(message).find(std::string("\"") + kCyrillic1251 + "\""), std::string::npos) << message;
+    KivDetach();
+
+    struct Case {
+        const char* name;
+        std::string content;  // a file that the reader refuses
+        const char* shown;    // what the message shows of the file's text, in 1251
+    };
+    const Case kCases[] = {
+        {"a UTF-8 file", std::string("KVD 1\nobject A a 1 W \"") + kCyrillicUtf8 + "\"\nend\n", kCyrillic1251},
+        {"an older file in 1251", std::string("KVD 1\nobject A a 1 W \"") + kCyrillic1251 + "\"\nend\n",
+         kCyrillic1251},
+        {"an older file, a pair of its letters taken for UTF-8 nowhere",
+         "KVD 1\nobject A a 1 W \"" + kLake + "\"\nend\n", kLake.c_str()},
+    };
+    for (const Case& c : kCases) {
+        std::string path = folder / "refused.kvd";
+        WriteBytes(path, c.content);
+        ASSERT_EQ(KivAttach(&message), 1);
+        EXPECT_EQ(KivOpen(path.c_str(), &message, 0), 0) << c.name;
+        std::string text = message;
+        KivDetach();
+        EXPECT_NE(text.find(std::string("found \"") + c.shown + "\""), std::string::npos) << c.name << ": " << text;
+        EXPECT_EQ(WriteNames(path, KIV_WRITE_UPDATE, {"x"}), text) << c.name << ": an update refuses with it too";
+    }
+}
+
+// The file being read is the file committed however the host spells it: the commit ends
+// the reading first (Windows replaces no file that is open) instead of finding the file
+// held open by the host itself.
+TEST(KivFiles, AFileReadAndWrittenUnderTwoSpellingsIsOneFile)
+{
+    Folder folder;
+    std::string path = folder / "Wells.kvd";
+    auto upper = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+        return text;
+    };
+    auto lower = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+        return text;
+    };
+    auto slashes = [](std::string text) {
+        std::replace(text.begin(), text.end(), '\\', '/');
+        return text;
+    };
+    char current[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, current);
+    struct Case {
+        const char* name;
+        std::string read, written;
+        bool relative;  // read as a name in the current folder
+    };
+    const Case kCases[] = {
+        {"the same text", path, path, false},
+        {"upper and lower case", upper(path), lower(path), false},
+        {"forward slashes", slashes(path), path, false},
+        {"a name in the current folder", "wells.KVD", path, true},
+        {"a doubled separator", folder / "\\Wells.kvd", path, false},
+    };
+    for (const Case& c : kCases) {
+        WriteBytes(path, kOld);
+        if (c.relative) {
+            ASSERT_TRUE(SetCurrentDirectoryA((folder / "").c_str()));
+        }
+        char* message = nullptr;
+        ASSERT_EQ(KivAttach(&message), 1);
+        ASSERT_EQ(KivOpen(c.read.c_str(), &message, 0), 1) << c.name << ": " << message;
+        ASSERT_NE(KivBeginWrite(c.written.c_str(), &message, KIV_WRITE_UPDATE), 0) << c.name << ": " << message;
+        ASSERT_NE(KivPutObject("New", "amy", "1", "W", kDate, &message), 0) << message;
+        EXPECT_NE(KivCommitWrite(&message), 0) << c.name << ": " << message;
+        char* name = nullptr;
+        EXPECT_EQ(KivGetNextObject(&name, nullptr, nullptr, nullptr, nullptr), 0)
+            << c.name << ": the reading of the replaced file ended";
+        KivDetach();
+        SetCurrentDirectoryA(current);
+        ReadResult read = ReadKvdFile(path);
+        ASSERT_TRUE(read.opened) << c.name << ": " << read.message;
+        EXPECT_EQ(read.objects.size(), 2u) << c.name;
+    }
+}
+
+// A process that writes one file again and again: each begin right after a commit finds
+// the file free (nothing of the commit before still holds it).
+TEST(KivFiles, ABeginRightAfterACommitOfTheSameFile)
+{
+    Folder folder;
+    std::string path = folder / "again.kvd";
+    WriteBytes(path, kOld);
+    char* message = nullptr;
+    ASSERT_EQ(KivAttach(&message), 1);
+    int committed = 0;
+    for (int round = 0; round < 200; ++round) {
+        int mode = round % 2 ? KIV_WRITE_UPDATE : KIV_WRITE_REPLACE;
+        ASSERT_NE(KivBeginWrite(path.c_str(), &message, mode), 0) << "round " << round << ": " << message;
+        std::string name = "O" + std::to_string(round);
+        ASSERT_NE(KivPutObject(name.c_str(), "amy", "1", "W", kDate, &message), 0) << message;
+        ASSERT_NE(KivCommitWrite(&message), 0) << "round " << round << ": " << message;
+        ++committed;
+        ASSERT_EQ(KivOpen(path.c_str(), &message, 0), 1) << "round " << round << ": " << message;
+    }
+    KivDetach();
+    EXPECT_EQ(committed, 200);
+}
+
+// Threads of one process that write one file: a begin or an open that comes while
+// another thread's commit puts its file in place waits for that step, and never finds
+// the file held by the process's own commit.
+TEST(KivFiles, ThreadsOfOneProcessNeverFindTheFileHeldByTheirOwnCommit)
+{
+    Folder folder;
+    const std::string path = folder / "shared.kvd";
+    WriteBytes(path, kOld);
+    constexpr int kThreads = 4, kRounds = 40;
+    std::vector<std::string> faults(kThreads);
+    std::vector<int> begun(kThreads, 0), read(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            char* message = nullptr;
+            KivAttach(&message);
+            for (int round = 0; round < kRounds; ++round) {
+                std::string name = "T" + std::to_string(t);
+                int mode = (round + t) % 2 ? KIV_WRITE_UPDATE : KIV_WRITE_REPLACE;
+                if (!KivBeginWrite(path.c_str(), &message, mode)) {
+                    faults[t] = message;  // a begin reads or examines the file only
+                    break;
+                }
+                ++begun[t];
+                // A commit may be refused while another thread reads the file; not a begin.
+                if (KivPutObject(name.c_str(), "amy", "1", "W", kDate, &message))
+                    KivCommitWrite(&message);
+                KivAbandonWrite();
+                if (!KivOpen(path.c_str(), &message, 0) && std::string(message).find("changed") == std::string::npos) {
+                    faults[t] = message;
+                    break;
+                }
+                char* object = nullptr;
+                while (KivGetNextObject(&object, nullptr, nullptr, nullptr, nullptr))
+                    ;  // to the end, which lets go of the file
+                ++read[t];
+            }
+            KivDetach();
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    for (int t = 0; t < kThreads; ++t) {
+        EXPECT_EQ(faults[t], "") << "thread " << t;
+        EXPECT_EQ(begun[t], kRounds) << "thread " << t;
+    }
+}
+
+// ---- Faults of Windows ----------------------------------------------------------------
 
 TEST(KivWindowsFaults, ATargetHeldOpenWithoutSharing)
 {

@@ -329,8 +329,13 @@ TEST(KivWrite, EachValueIsCheckedAgainstTheGroupOrderAsItIsPut)
         {"back in a group, then its old child is no parent",
          {{"value G -", true}, {"value H G", true}, {"value G -", true}, {"value J H", false}},
          "\"H\" is not on the group path"},
-        {"a group on the path is returned to, whatever parent it names",
-         {{"value G -", true}, {"value H G", true}, {"value G H", true}}, nullptr},
+        {"a group on the path is returned to with no parent, itself or its own parent",
+         {{"value G -", true}, {"value H G", true}, {"value J H", true}, {"value H G", true}, {"value J H", true},
+          {"value G -", true}, {"value H G", true}, {"value G G", true}, {"value G G", true}},
+         nullptr},
+        {"a return that names a group further down as its parent is refused, as the reader refuses it",
+         {{"value G -", true}, {"value H G", true}, {"value G H", false}, {"value G H", false}},
+         "a value that returns to a group names that group's own parent"},
         {"empty group", {{"value - -", false}}, "group name is empty"},
         {"no object yet", {{"value G -", false}}, "no object takes it"},
         {"after a refused object its values are refused",
@@ -966,6 +971,93 @@ TEST(KivWrite, UpdatingAnOlderCodePageFileTurnsItIntoUtf8)
     ASSERT_TRUE(writer.Commit()) << writer.Message();
     ReadResult read = ReadKvdFile(path);
     EXPECT_EQ(Listing(read.objects), "Gr\xC3\xB6\xC3\x9F" "e/new B/new");
+    // A byte order mark before an older file's first line stays one (found by fuzz_update).
+    WriteBytes(path, "\xEF\xBB\xBFKVD 1\r\nobject O a v w \"2000-01-01 00:00\"\r\nvalue \xC7 \"\" 1 n x\r\nend");
+    ASSERT_TRUE(writer.Begin(path.c_str(), KvdWriteSession::kUpdate)) << writer.Message();
+    ASSERT_TRUE(writer.PutObject("B", "new", "", "", "2002-02-02 02:02"));
+    ASSERT_TRUE(writer.Commit()) << writer.Message();
+    EXPECT_EQ(ReadBytes(path).substr(0, 10), "\xEF\xBB\xBFKVD 1\r\n");
+    read = ReadKvdFile(path);
+    ASSERT_TRUE(read.opened) << read.message;
+    EXPECT_EQ(Listing(read.objects), "O/a B/new");
+}
+
+// One line limit for the reader, the writer and the update's merge: a line is read back
+// exactly when it could be written, whatever its line end, and an older code page line
+// that grows past the limit in UTF-8 stops the commit instead of making a file that no
+// longer opens.
+TEST(KvdLines, OneLimitForReadingWritingAndMerging)
+{
+    const size_t kMax = KvdReader::kMaxLine;
+    const std::string kObject = "object O a 1 W \"2001-01-01 10:00\"\n";
+    struct Case {
+        const char* name;
+        std::string line;  // a comment line, its line end included
+        bool fits;
+    };
+    const Case kRead[] = {
+        {"at the limit, LF", "#" + std::string(kMax - 1, 'x') + "\n", true},
+        {"at the limit, CR LF", "#" + std::string(kMax - 1, 'x') + "\r\n", true},
+        {"at the limit, the last line without its end", "#" + std::string(kMax - 1, 'x'), true},
+        {"one past, LF", "#" + std::string(kMax, 'x') + "\n", false},
+        {"one past, CR LF", "#" + std::string(kMax, 'x') + "\r\n", false},
+        {"one past, the last line without its end", "#" + std::string(kMax, 'x'), false},
+    };
+    for (const Case& c : kRead) {
+        ReadResult read = ReadKvdText("KVD 1\n" + kObject + "end\n" + c.line);
+        EXPECT_EQ(read.opened, c.fits) << c.name << ": " << read.message;
+        if (!c.fits) {
+            EXPECT_NE(read.message.find("line 4 is longer than 1048576 bytes"), std::string::npos)
+                << c.name << ": " << read.message;
+        }
+    }
+
+    // The writer: a value line of kMax bytes is put and reads back, one more is refused.
+    Folder folder;
+    for (size_t extra : {0, 1}) {
+        std::string path = folder / "put.kvd";
+        std::string text(kMax - 15 + extra, 'v');  // behind "value G \"\" 1 n "
+        KvdWriteSession writer;
+        ASSERT_TRUE(writer.Begin(path.c_str(), KvdWriteSession::kReplace)) << writer.Message();
+        ASSERT_TRUE(writer.PutObject("O", "a", "1", "W", "2001-01-01 10:00")) << writer.Message();
+        EXPECT_EQ(writer.PutValue("G", "", 1, "n", text, "", ""), extra == 0) << writer.Message();
+        if (extra == 1) {
+            EXPECT_NE(writer.Message().find("would be 1048577 bytes long, and a .kvd file allows at most 1048576"),
+                      std::string::npos)
+                << writer.Message();
+        }
+        ASSERT_TRUE(writer.Commit()) << writer.Message();
+        ReadResult read = ReadKvdFile(path);
+        ASSERT_TRUE(read.opened) << read.message;
+        EXPECT_EQ(read.objects.at(0).values.size(), extra == 0 ? 1u : 0u);
+    }
+
+    // The merge: each \xE9 of a comment in Latin-1 takes two bytes in UTF-8.
+    const Case kMerge[] = {
+        {"at the limit in UTF-8, LF", "#" + std::string(kMax / 2 - 1, '\xE9') + "x\n", true},
+        {"at the limit in UTF-8, CR LF", "#" + std::string(kMax / 2 - 1, '\xE9') + "x\r\n", true},
+        {"one past in UTF-8, LF", "#" + std::string(kMax / 2, '\xE9') + "\n", false},
+        {"one past in UTF-8, CR LF", "#" + std::string(kMax / 2, '\xE9') + "\r\n", false},
+    };
+    for (const Case& c : kMerge) {
+        std::string path = folder / "old.kvd";
+        std::string old = "KVD 1\n" + c.line + kObject + "end\n";
+        WriteBytes(path, old);
+        KvdWriteSession writer(kvddisk::SystemDisk(), &Latin1ToUtf8);
+        ASSERT_TRUE(writer.Begin(path.c_str(), KvdWriteSession::kUpdate)) << c.name << ": " << writer.Message();
+        ASSERT_TRUE(writer.PutObject("New", "a", "1", "W", "2001-01-01 10:00")) << c.name;
+        EXPECT_EQ(writer.Commit(), c.fits) << c.name << ": " << writer.Message();
+        if (c.fits) {
+            ReadResult read = ReadKvdFile(path);
+            EXPECT_TRUE(read.opened) << c.name << ": " << read.message;
+            EXPECT_EQ(read.objects.size(), 2u) << c.name;
+        } else {
+            EXPECT_NE(writer.Message().find("would be longer in UTF-8 than a .kvd file allows"), std::string::npos)
+                << c.name << ": " << writer.Message();
+            EXPECT_EQ(ReadBytes(path), old) << c.name << ": the file is as it was";
+        }
+        EXPECT_EQ(folder.Names(), std::vector<std::string>({"old.kvd", "put.kvd"})) << c.name;
+    }
 }
 
 // The calls write most value lines in one pass over their zero-terminated texts; the

@@ -7,7 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "KivTestSupport.h"
-#include "KvdWriter.h"
+#include "KvdWriteSession.h"
+#include "KivTestFolder.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ struct NestingCase {
 
 struct Built {
     std::string content;
+    std::vector<int> objectOf;        // object of each value (0-based)
     std::vector<int> lines;           // line of each value
     std::vector<int> groupColumns;    // column of each value's group
     std::vector<int> parentColumns;   // column of each value's parent group
@@ -46,6 +48,7 @@ Built Build(const std::string& values)
         std::string text = KvdValueLine(group, parent, 1, "n", "v");
         b.content += text;
         b.lines.push_back(++line);
+        b.objectOf.push_back(objects - 1);
         b.groupColumns.push_back(7);
         b.parentColumns.push_back(static_cast<int>(text.find(' ', 6)) + 2);
         b.groups.push_back(group);
@@ -72,7 +75,10 @@ const NestingCase kNesting[] = {
     {"same group again, with a parent that is not on the path", "Survey Survey<Casing", 1, true,
      "one on the group path of the value before (\"Survey\"), found \"Casing\""},
     {"a group that names itself as parent", "Survey Survey<Survey Survey", -1, false, ""},
-    {"a group on the path is not nested again", "Survey Point<Survey Survey<Point Point", -1, false, ""},
+    {"a group on the path is not nested again", "Survey Point<Survey Point<Survey Survey Point<Survey", -1, false, ""},
+    {"a return that names the group it leaves as its parent", "Survey Point<Survey Survey<Point Point", 2, true,
+     "for the top-level group \"Survey\" on the group path of the value before (\"Survey\" > \"Point\"), found "
+     "\"Point\""},
     {"back to the top level", "A B<A C<B A", -1, false, ""},
     {"nested in the grandparent", "A B<A C<B D<A", -1, false, ""},
     {"a group on the path with an empty parent", "A B<A B", -1, false, ""},
@@ -81,8 +87,12 @@ const NestingCase kNesting[] = {
      "one on the group path of the value before (\"C\"), found \"B\""},
     {"parent that left the path for a return", "A B<A C<B B D<C", 4, true,
      "(\"A\" > \"B\"), found \"C\""},
-    {"a return with a parent further down, then the same line again", "A B<A C<B B<C B<C", 4, true,
-     "(\"A\" > \"B\"), found \"C\""},
+    {"a return that names a group further down as its parent", "A B<A C<B B<C B<C", 3, true,
+     "expected an empty parent group \"\" or \"A\", the parent of \"B\" on the group path of the value before "
+     "(\"A\" > \"B\" > \"C\"), found \"C\""},
+    {"a group that left the path nests anew in another parent", "A B<A C<A B<C", -1, false, ""},
+    {"a return to the top level with a parent", "A B<A A<B", 2, true, "found \"B\""},
+    {"a return with its own parent, twice", "A B<A C<B B<A B<A C<B", -1, false, ""},
     {"the path starts afresh for every object", "A B<A | C<A", 2, true,
      "expected an empty parent group \"\" for the first value of an object"},
     {"objects may use the same groups", "A B<A | A B<A", -1, false, ""},
@@ -90,10 +100,35 @@ const NestingCase kNesting[] = {
     {"groups nested 33 levels deep", Chain(33), 32, false, "expected groups nested at most 32 levels deep"},
 };
 
+// The writer puts values by the reader's rule: the value that the reader refuses in a
+// file is the one that a put refuses, and the message says why.
+int FirstRefusedPut(const Built& b, std::string& message)
+{
+    TestFolder folder;
+    KvdWriteSession writer;
+    EXPECT_TRUE(writer.Begin((folder / "nesting.kvd").c_str(), KvdWriteSession::kReplace)) << writer.Message();
+    int object = -1, refused = -1;
+    for (size_t i = 0; i < b.groups.size(); ++i) {
+        while (object < b.objectOf[i])
+            EXPECT_TRUE(writer.PutObject("O" + std::to_string(++object + 1), "a", "1", "W", "2000-01-01 00:00"));
+        if (!writer.PutValue(b.groups[i], b.parents[i], 1, "n", "v", "", "") && refused < 0) {
+            refused = static_cast<int>(i);
+            message = writer.Message();
+        }
+    }
+    writer.Abandon();
+    return refused;
+}
+
 TEST(KvdNesting, OpenChecksTheOrderOfGroups)
 {
     for (const NestingCase& c : kNesting) {
         Built b = Build(c.values);
+        std::string putMessage;
+        EXPECT_EQ(FirstRefusedPut(b, putMessage), c.failingValue) << c.name << ": the writer follows the same rule";
+        if (c.failingValue >= 0) {
+            EXPECT_NE(putMessage.find("is not written: "), std::string::npos) << c.name << ": " << putMessage;
+        }
         ReadResult read = ReadKvdText(b.content);
         if (c.failingValue < 0) {
             ASSERT_TRUE(read.opened) << c.name << ": " << read.message;

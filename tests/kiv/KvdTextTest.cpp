@@ -170,3 +170,61 @@ TEST(KvdText, LayoutVariantsAreRead)
 }
 
 }  // namespace
+
+namespace {
+
+// The texts handed out are the host's to change: one that upper-cases each text in place
+// (as a host that compares names without case does) reads the whole file, and reads
+// what the file holds, on the quick way of repeated value lines and the general one.
+TEST(KvdText, AHostThatChangesTheTextsItIsGivenReadsOn)
+{
+    std::string body;
+    for (int o = 0; o < 3; ++o) {
+        body += KvdObjectLine("well" + std::to_string(o), "amy", "1", "w", "2001-01-01 10:00");
+        const char* const kValues[][2] = {{"survey", ""},  {"survey", ""},        {"point", "survey"},
+                                          {"point", "survey"}, {"casing", "point"}, {"survey", ""},
+                                          {"\"quoted group\"", ""}, {"\"quoted group\"", ""}};
+        int record = 0;
+        for (const auto& v : kValues)
+            body += KvdValueLine(v[0], v[1], ++record, "depth", "12.5", "m");
+    }
+    ReadResult expected = ReadKvdText(KvdFile(body));
+    ASSERT_TRUE(expected.opened) << expected.message;
+    TestFile file(KvdFile(body));
+
+    auto upper = [](char* text) {
+        for (; *text != '\0'; ++text)
+            if (*text >= 'a' && *text <= 'z')
+                *text = static_cast<char>(*text - 'a' + 'A');
+    };
+    char* message = nullptr;
+    ASSERT_EQ(KivAttach(&message), 1);
+    ASSERT_EQ(KivOpen(file.Path().c_str(), &message, 0), 1) << message;
+    size_t objects = 0;
+    char *name, *author, *version, *wellId, *date;
+    while (KivGetNextObject(&name, &author, &version, &wellId, &date)) {
+        ASSERT_LT(objects, expected.objects.size());
+        const ReadObject& o = expected.objects[objects++];
+        EXPECT_EQ(name, o.name);
+        for (char* text : {name, author, version, wellId, date})
+            upper(text);
+        size_t values = 0;
+        char *group, *valueName, *extra, *suffix, *value, *parent;
+        int record = 0;
+        while (KivGetNextValue(&group, &valueName, &extra, &suffix, &value, &parent, &record)) {
+            ASSERT_LT(values, o.values.size()) << o.name;
+            const ReadValue& v = o.values[values++];
+            EXPECT_EQ(group, v.group) << o.name << ", value " << values;
+            EXPECT_EQ(parent, v.parent) << o.name << ", value " << values;
+            EXPECT_EQ(valueName, v.name) << o.name << ", value " << values;
+            EXPECT_EQ(record, v.record) << o.name << ", value " << values;
+            for (char* text : {group, valueName, extra, suffix, value, parent})
+                upper(text);
+        }
+        EXPECT_EQ(values, o.values.size()) << o.name << ": every value is read";
+    }
+    EXPECT_EQ(objects, expected.objects.size()) << "every object is read";
+    KivDetach();
+}
+
+}  // namespace

@@ -1,6 +1,6 @@
 // kiv_double.h - the scripted stand-in for Kiv.dll that failure tests load.
 //
-// The double exports the six read calls of exchange/kivapi.h (none of the write
+// The double exports the six read calls of include/kivapi.h (none of the write
 // calls) and answers them from a script that the test loads first. The script is
 // plain text, one statement a line; texts are in double quotes with \n, \t, \" and
 // \\ as escapes; # starts a comment line.

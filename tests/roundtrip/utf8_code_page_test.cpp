@@ -1,4 +1,4 @@
-// A host whose manifest sets the active code page to UTF-8 (utf8.manifest): every
+// A host whose manifest sets the active code page to UTF-8 (the guide's activeCodePage setting): every
 // text reaches it whole through the ANSI calls, Cyrillic and CJK included, from the
 // write calls through the file to the read calls and the transfer dialog and back.
 #include <gtest/gtest.h>

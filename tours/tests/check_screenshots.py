@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
-"""Checks the tour's screenshots: one of each dialog, valid PNG, not blank, and each
-command changing what the dialog shows.
+"""Checks the tour's screenshots: one of each dialog, valid PNG, not blank, each
+command changing what the dialog shows, and the pictures named for 144 and 192 DPI
+larger than those at 96 DPI (the dialogs grow with their font: a picture at 96 DPI
+under another name would not).
 
   check_screenshots.py DIR
 """
@@ -16,7 +18,10 @@ SCREENSHOTS = [
     'demo-window', 'export-dialog', 'help-request', 'export-after-add', 'warning-author', 'warning-well-id',
     'export-written', 'import-dialog', 'import-after-add', 'warning-current-data', 'demo-window-results', 'refused-file',
     'browser', 'browser-expand-tree', 'browser-collapse-tree', 'browser-expand-node', 'open-file-dialog',
-]
+] + ['%s-%ddpi' % (dialog, dpi) for dialog in ('export-dialog', 'browser') for dpi in (96, 144, 192)]
+# The least growth of a dialog's picture from 96 DPI: its font grows at least half again
+# (under Wine "MS Sans Serif" grows to 150 % and no further, so also at 192 DPI).
+GROWTH = 1.3
 # Pictures taken before and after a command: the command must have changed what is shown.
 CHANGED_BY_A_COMMAND = [
     ('export-dialog', 'export-after-add'),
@@ -27,7 +32,7 @@ CHANGED_BY_A_COMMAND = [
 
 
 def check_screenshots(directory):
-    failures, raw = [], {}
+    failures, raw, sizes = [], {}, {}
     files = sorted(f for f in os.listdir(directory) if f.endswith('.png'))
     for name in SCREENSHOTS:
         found = [f for f in files if f.split('-', 1)[-1] == name + '.png']
@@ -38,6 +43,7 @@ def check_screenshots(directory):
             width, height, rows = read_png(os.path.join(directory, found[0]))
             if width < 100 or height < 60:
                 raise ValueError('only %dx%d pixels' % (width, height))
+            sizes[name] = (width, height)
             # A blank or black capture is nearly all one value.
             data = b''.join(unfilter(width, rows))
             sample = data[::7]
@@ -50,6 +56,15 @@ def check_screenshots(directory):
     for before, after in CHANGED_BY_A_COMMAND:
         if before in raw and after in raw and raw[before] == raw[after]:
             failures.append('%s and %s show the same picture' % (before, after))
+    if not os.path.isfile(os.path.join(directory, 'wine-version.txt')):
+        failures.append('wine-version.txt: the tour did not say which Wine drew it')
+    for dialog in ('export-dialog', 'browser'):
+        low = sizes.get('%s-96dpi' % dialog)
+        for dpi in (144, 192):
+            high = sizes.get('%s-%ddpi' % (dialog, dpi))
+            if low and high and (high[0] < low[0] * GROWTH or high[1] < low[1] * GROWTH):
+                failures.append('%s-%ddpi is %dx%d pixels, at 96 DPI %dx%d: not drawn at %d DPI'
+                                % (dialog, dpi, high[0], high[1], low[0], low[1], dpi))
     return failures
 
 

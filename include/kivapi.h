@@ -12,7 +12,10 @@
  * inside it. Threads never share a session: each thread attaches for itself, and calls
  * from several threads never meet. A thread holds at most 16 sessions at once; a 17th
  * KivAttach is refused with a message (a host that forgets KivDetach in a loop learns so,
- * and memory stays bounded). KivDetach without a session is harmless. The calls other
+ * and memory stays bounded). A refused KivAttach is still ended by a KivDetach, as the
+ * dialogs of derar.dll detach without asking: that KivDetach ends nothing, and until it
+ * comes the thread's calls answer as without a session, so the sessions below are never
+ * touched. KivDetach without a session is harmless. The calls other
  * than KivAttach and KivStringToDate need a session: without one the read calls deliver
  * nothing and the write calls refuse, with a message. A thread that ends with sessions
  * ends them; an uncommitted write of theirs leaves the target as it was.
@@ -69,8 +72,8 @@ extern "C" {
 
 /* Starts a fresh session for the calling thread, on top of the ones it has: no file
  * is open in it and no write. Nonzero: attached. 0: *message says why (16 sessions are
- * open on this thread already, or memory ran out); nothing was started, so no
- * KivDetach is owed for it. */
+ * open on this thread already, or memory ran out). A refused attach is ended by a
+ * KivDetach like any other; until then no session answers the thread's calls. */
 KIVAPI int KIVCALL KivAttach(char** message);
 
 /* Opens the .kvd file at path (directory text followed by the file name) after

@@ -1,10 +1,10 @@
-// kivnext.h - for our own C++ tools over the exchange library (the kvd tool; the
+// KvdNext.h - for the kvd tool, over the exchange library's calls (not in the kit; the
 // dialogs have shared/KivTexts.h): the next object's texts copied at once into the
 // caller's own strings, since the library's texts change with its next call.
-#ifndef KIVNEXT_H
-#define KIVNEXT_H
+#ifndef KVDNEXT_H
+#define KVDNEXT_H
 
-#include "kivapi.h"
+#include <kivapi.h>
 
 // Any string type that can be assigned a const char*; a NULL text reads as empty.
 // False at the end of the file or with no file open, and the strings stay as they were.
