@@ -290,9 +290,18 @@ public:
         if (!thread_.joinable())
             return;
         stop_ = true;
-        HANDLE wake = CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (wake != INVALID_HANDLE_VALUE)
-            CloseHandle(wake);
+        // A connection wakes the server. While it still serves the last one and has not made
+        // the next instance, every instance is busy: wait for one rather than leave it waiting.
+        for (int tries = 0; tries < 100; ++tries) {
+            HANDLE wake = CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            if (wake != INVALID_HANDLE_VALUE) {
+                CloseHandle(wake);
+                break;
+            }
+            if (GetLastError() != ERROR_PIPE_BUSY)
+                break;
+            WaitNamedPipeA(name.c_str(), 100);
+        }
         thread_.join();
     }
     std::string name;
