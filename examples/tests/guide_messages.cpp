@@ -5,7 +5,10 @@
 // from a disk that fails the call of a commit's step as a real one would.
 //
 //   guide_messages SCRATCH_FOLDER
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -42,17 +45,21 @@ void Say(const std::string& message)
     ++g_printed;
 }
 
-// Fails the first call of one kind, as a disk does with the fault of that kind.
+// Fails the first call of one kind (or every one: a fault that stays, such as a file
+// held open, which the library tries again), as a disk does with the fault of that kind.
 class FailingDisk : public PassThroughDisk {
 public:
-    FailingDisk(kvddisk::Call call, kvddisk::Failure kind) : call_(call), kind_(kind) {}
+    FailingDisk(kvddisk::Call call, kvddisk::Failure kind, bool every = false)
+        : call_(call), kind_(kind), every_(every)
+    {
+    }
 
 protected:
     bool Before(kvddisk::Call call, kvddisk::Error& error) override
     {
         if (call != call_ || done_)
             return true;
-        done_ = true;
+        done_ = !every_;
         error.kind = kind_;
         error.call = call;
         error.detail = "the system's words";
@@ -62,6 +69,7 @@ protected:
 private:
     kvddisk::Call call_;
     kvddisk::Failure kind_;
+    bool every_;
     bool done_ = false;
 };
 
@@ -78,6 +86,32 @@ std::string CommitOf(kvddisk::Disk& disk, int mode, const std::function<void(con
         before(path);
     writer.Commit();
     return writer.Message();
+}
+
+// The begin of a write while another process holds a write of the same file open.
+std::string BeginWhileAnotherWrites(const std::string& path)
+{
+    int ready[2];
+    if (pipe(ready) != 0)
+        return "no pipe";
+    pid_t writer = fork();
+    if (writer == 0) {
+        KvdWriteSession other;
+        other.Begin(path.c_str(), KvdWriteSession::kReplace);
+        char one = 1;
+        (void)!write(ready[1], &one, 1);
+        pause();
+        _exit(0);
+    }
+    char got = 0;
+    (void)!read(ready[0], &got, 1);
+    KvdWriteSession writer2;
+    writer2.Begin(path.c_str(), KvdWriteSession::kReplace);
+    kill(writer, SIGKILL);
+    waitpid(writer, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    return writer2.Message();
 }
 
 // A write whose begin is all that matters.
@@ -121,13 +155,22 @@ int main(int argc, char** argv)
     Say(BeginOf(g_folder + "no such folder/wells.kvd", replace));
     Say(BeginOf(Write("damaged.kvd", "KVD 1\nobject \"Survey\n"), update));
     {
-        FailingDisk held(kvddisk::Call::kOpen, kvddisk::Failure::kHeldOpen);
+        FailingDisk held(kvddisk::Call::kOpen, kvddisk::Failure::kHeldOpen, true);
         Say(BeginOf(Write("held.kvd", kFile), replace, held));
         FailingDisk unreadable(kvddisk::Call::kRead, kvddisk::Failure::kOther);
         Say(BeginOf(Write("unreadable.kvd", kFile), replace, unreadable));
         FailingDisk unexamined(kvddisk::Call::kStat, kvddisk::Failure::kNoPermission);
         Say(BeginOf(Write("unexamined.kvd", kFile), update, unexamined));
     }
+    const std::string linked = Write("linked.kvd", kFile);
+    link(linked.c_str(), (g_folder + "other-name.kvd").c_str());
+    Say(BeginOf(linked, update));
+    Say(BeginOf(g_folder + std::string(300, 'n') + ".kvd", replace));
+    {
+        FailingDisk tooLong(kvddisk::Call::kStat, kvddisk::Failure::kTooLong);
+        Say(BeginOf(Write("too-long.kvd", kFile), replace, tooLong));
+    }
+    Say(BeginWhileAnotherWrites(Write("written.kvd", kFile)));
     Say(BeginOf(Write("mode.kvd", kFile), 3));
     Say(BeginOf("", update));
 
@@ -166,7 +209,7 @@ int main(int argc, char** argv)
     }));
     for (kvddisk::Failure kind : {kvddisk::Failure::kDiskFull, kvddisk::Failure::kNoPermission,
                                   kvddisk::Failure::kHeldOpen, kvddisk::Failure::kNoFolder,
-                                  kvddisk::Failure::kOther}) {
+                                  kvddisk::Failure::kOther, kvddisk::Failure::kNotDurable}) {
         FailingDisk disk(kvddisk::Call::kRename, kind);
         Say(CommitOf(disk, replace));
     }
