@@ -911,19 +911,6 @@ bool KvdReader::CheckNesting(char* groupAt, char* parentAt)
                       "an empty parent group \"\" or one on the group path of the value before (" + path() + ")",
                       Shown(parent, parentLength)),
                false;
-    case KvdGroupPath::kNotItsParent: {
-        size_t level = groups_.LevelOf(group, groupLength);
-        std::string own = groups_.OwnParent(level);
-        std::string allowed = own.empty() ? "an empty parent group \"\" for the top-level group "
-                                          : "an empty parent group \"\" or " + Shown(own.data(), own.size()) +
-                                                ", the parent of ";
-        return FailAt(parentAt,
-                      allowed + Shown(group, groupLength) + " on the group path of the value before (" + path() + ")",
-                      Shown(parent, parentLength),
-                      "A value that returns to a group on the path names that group's own parent; correct the "
-                      "file or choose another one."),
-               false;
-    }
     default:
         return FailAt(groupAt, "groups nested at most " + std::to_string(kMaxDepth) + " levels deep",
                       "a group at level " + std::to_string(kMaxDepth + 1)),
@@ -956,10 +943,8 @@ KvdGroupPath::Step KvdGroupPath::EnterOther(const char* group, size_t groupLengt
     if (parentLength != 0 && parentLevel == depth_)
         return kParentOffPath;
     if (groupLevel < depth_) {
-        // Back in a group on the path. Another group's name as its parent would be true
-        // of this line only: the path that it leaves may no longer hold that group.
-        if (parentLength != 0 && parentLevel != groupLevel && parentLevel + 1 != groupLevel)
-            return kNotItsParent;
+        // Back in a group on the path, whichever group on the path it names as its
+        // parent: it is not nested again (the walk of the values places it so).
         depth_ = groupLevel + 1;
     } else if (parentLength == 0) {
         path_[0].assign(group, groupLength);  // a new top-level group

@@ -28,9 +28,9 @@
 // The group path of one object's values, kept by the one rule of the format that the
 // depth-first walk of the values relies on, for the reader and the writer alike:
 // - the first value of an object is in a top-level group (an empty parent);
-// - a group on the path is returned to, never nested again; its parent is empty, the
-//   group itself, or the group's own parent on the path (a line that is accepted is
-//   accepted again right after it);
+// - a group on the path is returned to, never nested again, whatever group on the path
+//   it names as its parent (the path is then cut back to it, so the same line right
+//   after it may name a parent that is no longer on the path);
 // - any other group nests in its parent, which must be on the path; an empty parent
 //   starts a new top-level group;
 // - groups nest at most kMaxDepth levels deep.
@@ -42,7 +42,6 @@ public:
         kEmptyGroup,    // the group name is empty
         kFirstNested,   // the first value of the object has a parent
         kParentOffPath, // the parent is not on the path
-        kNotItsParent,  // a group on the path is returned to with another group's name as its parent
         kTooDeep,       // the group would nest one level too deep
     };
 
@@ -68,9 +67,6 @@ public:
     }
     size_t Depth() const { return depth_; }
     const std::string& At(size_t level) const { return path_[level]; }
-    // The parent that a return to the group at `level` may name besides "" and itself
-    // ("" for a top-level group, which has none).
-    std::string OwnParent(size_t level) const { return level > 0 ? path_[level - 1] : std::string(); }
     // The level of `group` on the path, Depth() when it is not on it.
     size_t LevelOf(const char* group, size_t length) const;
     // The path as a person reads it: "A" > "B".

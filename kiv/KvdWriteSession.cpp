@@ -54,12 +54,6 @@ std::string WhyNotOnPath(KvdGroupPath::Step step, const KvdGroupPath& path, std:
         return "its parent group " + shownParent + " is not on the group path of the value before (" +
                path.Shown() + "); values come depth first, so a parent group is \"\" (top level) or a group on "
                "that path.";
-    case KvdGroupPath::kNotItsParent: {
-        size_t level = path.LevelOf(group.data(), group.size());
-        return "its group is on the group path of the value before (" + path.Shown() + ") with the parent group \"" +
-               path.OwnParent(level) + "\", and its parent group is " + shownParent +
-               "; a value that returns to a group names that group's own parent, the group itself, or \"\".";
-    }
     default:
         return "its group would be nested " + std::to_string(KvdGroupPath::kMaxDepth + 1) +
                " levels deep, and groups nest at most " + std::to_string(KvdGroupPath::kMaxDepth) + " levels.";

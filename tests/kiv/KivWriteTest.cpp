@@ -333,9 +333,10 @@ TEST(KivWrite, EachValueIsCheckedAgainstTheGroupOrderAsItIsPut)
          {{"value G -", true}, {"value H G", true}, {"value J H", true}, {"value H G", true}, {"value J H", true},
           {"value G -", true}, {"value H G", true}, {"value G G", true}, {"value G G", true}},
          nullptr},
-        {"a return that names a group further down as its parent is refused, as the reader refuses it",
-         {{"value G -", true}, {"value H G", true}, {"value G H", false}, {"value G H", false}},
-         "a value that returns to a group names that group's own parent"},
+        {"a return that names a group further down as its parent, then again: the second is refused, as the reader "
+         "refuses it",
+         {{"value G -", true}, {"value H G", true}, {"value G H", true}, {"value G H", false}},
+         "\"H\" is not on the group path"},
         {"empty group", {{"value - -", false}}, "group name is empty"},
         {"no object yet", {{"value G -", false}}, "no object takes it"},
         {"after a refused object its values are refused",
