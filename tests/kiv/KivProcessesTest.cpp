@@ -34,26 +34,12 @@ constexpr int kTries = 20;
 // Writer `w`: `commits` updates of `path`, each adding the object "W<w>-<i>".
 Counts Write(const std::string& path, int w, int commits)
 {
+    WriterCounts wrote = WriteDistinctObjects(path, w, commits, kTries);
     Counts counts;
-    char* message = nullptr;
-    KivAttach(&message);
-    for (int i = 0; i < commits; ++i) {
-        const std::string name = "W" + std::to_string(w) + "-" + std::to_string(i);
-        bool done = false;
-        for (int attempt = 0; attempt < kTries && !done; ++attempt) {
-            done = KivBeginWrite(path.c_str(), &message, KIV_WRITE_UPDATE) &&
-                   KivPutObject(name.c_str(), "stress", "1", "", "2001-01-01 10:00", &message) &&
-                   KivCommitWrite(&message);
-            if (!done) {
-                if (counts.refused++ == 0)
-                    std::snprintf(counts.firstRefusal, sizeof counts.firstRefusal, "%s", message);
-                KivAbandonWrite();
-            }
-        }
-        counts.committed += done;
-        counts.gaveUp += !done;
-    }
-    KivDetach();
+    counts.committed = wrote.committed;
+    counts.refused = wrote.refused;
+    counts.gaveUp = wrote.gaveUp;
+    std::snprintf(counts.firstRefusal, sizeof counts.firstRefusal, "%s", wrote.firstRefusal.c_str());
     return counts;
 }
 

@@ -130,29 +130,9 @@ private:
 // RESULT receives "committed refused gave-up" and the first refusal's message.
 int Writer(const std::string& path, int w, int commits, const std::string& result)
 {
-    int committed = 0, refused = 0, gaveUp = 0;
-    std::string firstRefusal;
-    char* message = nullptr;
-    KivAttach(&message);
-    for (int i = 0; i < commits; ++i) {
-        const std::string name = "W" + std::to_string(w) + "-" + std::to_string(i);
-        bool done = false;
-        for (int attempt = 0; attempt < kTries && !done; ++attempt) {
-            done = KivBeginWrite(path.c_str(), &message, KIV_WRITE_UPDATE) &&
-                   KivPutObject(name.c_str(), "stress", "1", "", "2001-01-01 10:00", &message) &&
-                   KivCommitWrite(&message);
-            if (!done) {
-                if (refused++ == 0)
-                    firstRefusal = message;
-                KivAbandonWrite();
-            }
-        }
-        committed += done;
-        gaveUp += !done;
-    }
-    KivDetach();
-    Spit(result, std::to_string(committed) + " " + std::to_string(refused) + " " + std::to_string(gaveUp) + "\n" +
-                      firstRefusal);
+    WriterCounts wrote = WriteDistinctObjects(path, w, commits, kTries);
+    Spit(result, std::to_string(wrote.committed) + " " + std::to_string(wrote.refused) + " " +
+                     std::to_string(wrote.gaveUp) + "\n" + wrote.firstRefusal);
     return 0;
 }
 

@@ -49,3 +49,28 @@ ReadResult ReadKvdText(const std::string& content)
 std::string KvdFile(const std::string& body) { return "KVD 1\n" + body + "end\n"; }
 
 std::string SamplesDir() { return KIV_SAMPLES_DIR; }
+
+WriterCounts WriteDistinctObjects(const std::string& path, int w, int commits, int tries)
+{
+    WriterCounts counts;
+    char* message = nullptr;
+    KivAttach(&message);
+    for (int i = 0; i < commits; ++i) {
+        const std::string name = "W" + std::to_string(w) + "-" + std::to_string(i);
+        bool done = false;
+        for (int attempt = 0; attempt < tries && !done; ++attempt) {
+            done = KivBeginWrite(path.c_str(), &message, KIV_WRITE_UPDATE) &&
+                   KivPutObject(name.c_str(), "stress", "1", "", "2001-01-01 10:00", &message) &&
+                   KivCommitWrite(&message);
+            if (!done) {
+                if (counts.refused++ == 0)
+                    counts.firstRefusal = message;
+                KivAbandonWrite();
+            }
+        }
+        counts.committed += done;
+        counts.gaveUp += !done;
+    }
+    KivDetach();
+    return counts;
+}

@@ -34,6 +34,16 @@ struct ReadResult {
     std::vector<ReadObject> objects;
 };
 
+// What one writer of the stress tests between processes did: `commits` updates of
+// `path`, each adding the object "W<w>-<i>", a refused one tried again up to `tries` times.
+struct WriterCounts {
+    int committed = 0;  // commits that reported success
+    int refused = 0;    // commits or begins refused, tried again
+    int gaveUp = 0;     // objects given up after `tries` refusals
+    std::string firstRefusal;
+};
+WriterCounts WriteDistinctObjects(const std::string& path, int w, int commits, int tries);
+
 // Attach, open, read every object and value, detach.
 ReadResult ReadKvdFile(const std::string& path);
 ReadResult ReadKvdText(const std::string& content);
